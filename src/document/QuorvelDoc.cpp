@@ -1,0 +1,178 @@
+#include "document/QuorvelDoc.h"
+
+#include "framework/Archive.h"
+#include "framework/Exceptions.h"
+#include "framework/File.h"
+
+#include <cctype>
+#include <cstring>
+
+CQuorvelDoc::CQuorvelDoc() = default;
+CQuorvelDoc::~CQuorvelDoc() = default;
+
+bool CQuorvelDoc::IsModified() { return CDocument::IsModified(); }
+void CQuorvelDoc::SetModifiedFlag(bool bModified) { CDocument::SetModifiedFlag(bModified); }
+
+bool CQuorvelDoc::OnNewDocument()
+{
+    if (!CDocument::OnNewDocument())
+        return false;
+    DeleteContents();
+    return true;
+}
+
+bool CQuorvelDoc::OnOpenDocument(const std::string& path)
+{
+    return CDocument::OnOpenDocument(path);
+}
+
+void CQuorvelDoc::OnCloseDocument()
+{
+    m_bLoaded = false;
+    CDocument::OnCloseDocument();
+}
+
+void CQuorvelDoc::DeleteContents()
+{
+    m_bLoaded = false;
+    m_nFrameCount = 0;
+    m_bHasLoop = false;
+    m_nChannels = 0;
+    m_nSampleRate = 44100;
+    m_nUnityNote = 60;
+    m_pSamples = {};
+    m_nBankCount = 0;
+    m_nBankSize = 0;
+    m_pBankSpectra = {};
+    m_nCurveColumns = 0;
+    m_pLoopCurves = {};
+    m_bFromXI = false;
+    m_pXISampleHeaders = {};
+    FreeXISampleData();
+    CDocument::DeleteContents();
+    UpdateAllViews(nullptr, 0);
+}
+
+void CQuorvelDoc::FreeXISampleData()
+{
+    m_ppXISampleData = {};
+}
+
+void CQuorvelDoc::Serialize(CArchive& ar)
+{
+    if (ar.IsLoading()) {
+        OnNewDocument();
+        m_strSourcePath = ar.GetFile()->GetFilePath();
+        ReadSampleFile(ar, false);
+        ComputeBanks();
+        m_bLoaded = true;
+    } else {
+        WriteSampleFile(ar);
+    }
+}
+
+void CQuorvelDoc::ReadSampleFile(CArchive& ar, bool bKeepLoop)
+{
+    std::uint8_t magic[4];
+    ar.ReadExact(magic, 4);
+    if (!bKeepLoop) {
+        m_nUnityNote = 60;
+        m_bHasLoop = false;
+    }
+    if (std::memcmp(magic, "RIFF", 4) == 0) {
+        m_strFileType = "wav";
+        ReadWav(ar, bKeepLoop);
+    } else if (std::memcmp(magic, "Exte", 4) == 0) {
+        m_strFileType = "xi";
+        ReadXI(ar, bKeepLoop);
+    } else {
+        throw CArchiveException(CArchiveException::badIndex, ar.GetFile()->GetFilePath(),
+                                "neither a RIFF nor an extended instrument file");
+    }
+}
+
+void CQuorvelDoc::WriteSampleFile(CArchive& ar)
+{
+    const std::string name = ar.GetFile()->GetFileName();
+    std::string ext;
+    const auto dot = name.find_last_of('.');
+    if (dot != std::string::npos) {
+        ext = name.substr(dot + 1);
+        for (char& ch : ext)
+            ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    } else {
+        ext = m_strFileType;
+    }
+    if (ext == "wav")
+        WriteWav(ar);
+    else if (ext == "xi")
+        WriteXI(ar);
+    else
+        throw CArchiveException(CArchiveException::generic, ar.GetFile()->GetFilePath(),
+                                "the file name must end in .wav or .xi");
+}
+
+void CQuorvelDoc::Reload()
+{
+    if (m_strSourcePath.empty())
+        return;
+    CDiskFile file(m_strSourcePath, CDiskFile::Mode::Read);
+    CArchive ar(&file, CArchive::load);
+    // Read into a scratch document so that a failure part-way leaves this one
+    // exactly as it was.
+    CQuorvelDoc fresh;
+    fresh.SetUserInterface(&GetUserInterface());
+    fresh.SetTitle(GetTitle());
+    fresh.m_strFileType = m_strFileType;
+    fresh.m_bHasLoop = m_bHasLoop;
+    fresh.m_nLoopStart = m_nLoopStart;
+    fresh.m_nLoopEnd = m_nLoopEnd;
+    fresh.m_nUnityNote = m_nUnityNote;
+    fresh.ReadSampleFile(ar, true);
+    file.Close();
+    TakeSampleData(fresh);
+}
+
+void CQuorvelDoc::TakeSampleData(CQuorvelDoc& from)
+{
+    m_strFileType = from.m_strFileType;
+    m_nChannels = from.m_nChannels;
+    m_nFrameCount = from.m_nFrameCount;
+    m_nSampleRate = from.m_nSampleRate;
+    m_pSamples = std::move(from.m_pSamples);
+    m_bFromXI = from.m_bFromXI;
+    m_xiHeader = from.m_xiHeader;
+    m_pXISampleHeaders = std::move(from.m_pXISampleHeaders);
+    m_nXISampleCount = from.m_nXISampleCount;
+    m_ppXISampleData = std::move(from.m_ppXISampleData);
+    m_nXISampleIndex = from.m_nXISampleIndex;
+}
+
+void CQuorvelDoc::NormalizeLoop()
+{
+    if (!m_bHasLoop)
+        return;
+    if (m_nFrameCount <= 0) {
+        m_bHasLoop = false;
+        return;
+    }
+    if (m_nLoopStart < 0)
+        m_nLoopStart = 0;
+    if (m_nLoopStart >= m_nFrameCount)
+        m_nLoopStart = m_nFrameCount - 1;
+    if (m_nLoopEnd <= 0)
+        m_nLoopEnd = 1;
+    if (m_nLoopEnd > m_nFrameCount)
+        m_nLoopEnd = m_nFrameCount;
+    if (m_nLoopStart >= m_nLoopEnd)
+        m_nLoopEnd = m_nLoopStart + 1;
+}
+
+void CQuorvelDoc::EnsureLoop()
+{
+    if (m_bHasLoop)
+        return;
+    m_bHasLoop = true;
+    m_nLoopStart = 0;
+    m_nLoopEnd = m_nFrameCount;
+}

@@ -1,0 +1,170 @@
+// CQuorvelDoc: the one sample document. It holds the frames of one sample as
+// doubles (nominally −1.0 … +1.0), its format, its loop and unity note, the
+// data of the XI instrument it came from, and the spectral banks and loop
+// curves computed when it was opened. It is the only place where sample
+// files are read, re-read and written.
+//
+// Threading: owned by the user-interface thread. During a load the bank
+// worker reads m_pSamples and writes m_pBankSpectra while the UI thread only
+// waits in the progress; nothing else touches the document then.
+//
+// Failure: reading and writing throw CArchiveException / CFileException /
+// CMemoryException; the framework flow (CDocument) reports them.
+#pragma once
+
+#include "document/XIFormat.h"
+#include "framework/Document.h"
+
+#include <complex>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CArchive;
+
+using Complex = std::complex<double>;
+
+class CQuorvelDoc : public CDocument {
+public:
+    CQuorvelDoc();
+    ~CQuorvelDoc() override;
+
+    // --- framework overrides -------------------------------------------------
+    void Serialize(CArchive& ar) override;
+    bool IsModified() override;
+    void SetModifiedFlag(bool bModified = true) override;
+    void DeleteContents() override;
+    bool OnNewDocument() override;
+    bool OnOpenDocument(const std::string& path) override;
+    void OnCloseDocument() override;
+
+    // --- sample access (frame first, channel second; no locking) -------------
+    double GetSample(int frame, int channel) const
+    {
+        return m_pSamples[std::size_t(frame) * std::size_t(m_nChannels) + std::size_t(channel)];
+    }
+    // 0.0 outside 0 … m_nFrameCount − 1 (the channel is not tested).
+    double GetSampleChecked(int frame, int channel) const
+    {
+        if (frame < 0 || frame >= m_nFrameCount)
+            return 0.0;
+        return GetSample(frame, channel);
+    }
+    void SetSample(int frame, int channel, double value)
+    {
+        m_pSamples[std::size_t(frame) * std::size_t(m_nChannels) + std::size_t(channel)] = value;
+    }
+    // Ignored outside 0 … m_nFrameCount − 1.
+    void SetSampleChecked(int frame, int channel, double value)
+    {
+        if (frame < 0 || frame >= m_nFrameCount)
+            return;
+        SetSample(frame, channel, value);
+    }
+    // value × scale truncated toward zero (no clipping): 32767 for files,
+    // 16383 for playback, 63 for drawing. Out-of-range products saturate at
+    // the int32 limits instead of being undefined.
+    int GetSampleScaled(int frame, int channel, int scale) const
+    {
+        return ScaleSample(GetSample(frame, channel), scale);
+    }
+    static int ScaleSample(double value, int scale)
+    {
+        const double p = value * scale;
+        if (!(p > -2147483648.0))  // also NaN
+            return p != p ? 0 : INT32_MIN;
+        if (p >= 2147483647.0)
+            return INT32_MAX;
+        return static_cast<int>(p);
+    }
+
+    // --- loop operations -----------------------------------------------------
+    // Brings a set loop into 0 ≤ start < end ≤ m_nFrameCount (start clamped
+    // first, end pushed past it); drops it when there are no frames.
+    void NormalizeLoop();
+    // Makes the whole sample the loop when no loop is set.
+    void EnsureLoop();
+
+    // --- file operations -----------------------------------------------------
+    // Reads one sample file from a loading archive at the start of the file,
+    // choosing the reader by the first four bytes. With bKeepLoop the loop
+    // points, m_bHasLoop and m_nUnityNote are left as they are.
+    void ReadSampleFile(CArchive& ar, bool bKeepLoop);
+    // Writes WAV or XI by the extension of the archive's file name (or, with
+    // none, m_strFileType); anything else throws CArchiveException::generic.
+    void WriteSampleFile(CArchive& ar);
+    // Re-reads the frames of m_strSourcePath keeping loop and unity note.
+    // Nothing happens when m_strSourcePath is empty. On failure the document
+    // is left exactly as it was and the exception reaches the caller.
+    void Reload();
+    void ReadWav(CArchive& ar, bool bKeepLoop);
+    void ReadXI(CArchive& ar, bool bKeepLoop);
+    void WriteWav(CArchive& ar);
+    void WriteXI(CArchive& ar);
+    void FreeXISampleData();
+
+    // --- spectral banks and curves ---------------------------------------------
+    // Allocates the banks, computes them on the worker thread behind the
+    // progress (IUserInterface::RunProgress), then both curves. Throws
+    // CArchiveException::generic when the user cancels.
+    void ComputeBanks();
+    void AllocateBanks();
+    // Worker thread: the spectrum of one bank of one channel.
+    void ComputeBank(int bank, int channel);
+    Complex* BankSpectrum(int bank, int channel);
+    const Complex* BankSpectrum(int bank, int channel) const;
+    double SpectrumLevel(const Complex* p) const;
+    double SpectrumDistance(const Complex* p, const Complex* q) const;
+    double BankDistance(int i, int j) const;
+    void ComputeBeginLoopCurve();
+    void ComputeEndLoopCurve();
+    double GetCurve(int bank, int column) const
+    {
+        return m_pLoopCurves[std::size_t(bank) * std::size_t(m_nCurveColumns) + std::size_t(column)];
+    }
+    void SetCurve(int bank, int column, double value)
+    {
+        m_pLoopCurves[std::size_t(bank) * std::size_t(m_nCurveColumns) + std::size_t(column)] = value;
+    }
+
+    // --- loop search, crossfade, filter ----------------------------------------
+    void FindLoop();
+    double LoopScore(int start, int candidate, double limit) const;
+    void Crossfade(int length);
+    // The crossfade length the Find Loop + Crossfade command uses for the
+    // current loop: 8 × N for loops longer than 32 × N frames, else a quarter.
+    int CrossfadeLengthForLoop() const;
+    // Reload, FindLoop, then Crossfade with CrossfadeLengthForLoop() when a
+    // loop is set. A failing Reload throws before anything else happens.
+    void FindLoopCrossfade();
+    void SpectralCombFilter();
+
+    // --- data (declared order of the original document) ------------------------
+    std::string m_strFileType;    // "wav" or "xi": format of the file last read
+    std::string m_strSourcePath;  // full path of the file last opened; what Reload reads
+    std::int32_t m_nChannels = 0;
+    bool m_bHasLoop = false;
+    std::int32_t m_nLoopEnd = 0;    // frames, exclusive
+    std::int32_t m_nLoopStart = 0;  // frames
+    std::int32_t m_nFrameCount = 0;
+    std::int32_t m_nSampleRate = 44100;  // frames per second
+    std::int32_t m_nBankSize = 0;        // frames per bank (N)
+    std::int32_t m_nBankCount = 0;       // B = m_nFrameCount / N
+    std::int32_t m_nUnityNote = 60;      // MIDI note
+    bool m_bFromXI = false;
+    XIHeader m_xiHeader;
+    std::vector<XISampleHeader> m_pXISampleHeaders;         // empty = null
+    std::int32_t m_nXISampleCount = 0;
+    std::vector<std::vector<std::uint8_t>> m_ppXISampleData;  // empty entry = null
+    std::int32_t m_nXISampleIndex = 0;
+    bool m_bLoaded = false;
+    std::int32_t m_nCurveColumns = 0;
+    std::vector<double> m_pSamples;       // frame-major, m_nFrameCount × m_nChannels
+    std::vector<Complex> m_pBankSpectra;  // ((N × B) / 2) × channels bins
+    std::vector<double> m_pLoopCurves;    // B rows × m_nCurveColumns
+
+private:
+    // Moves what a read fills (frames, format, XI data, and the loop and
+    // unity note unless they were kept) from `from` into this document.
+    void TakeSampleData(CQuorvelDoc& from);
+};

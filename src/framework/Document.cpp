@@ -1,0 +1,160 @@
+#include "framework/Document.h"
+
+#include "framework/Archive.h"
+#include "framework/File.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+
+CDocument::CDocument() = default;
+CDocument::~CDocument() = default;
+
+bool CDocument::IsModified() { return m_bModified; }
+void CDocument::SetModifiedFlag(bool bModified) { m_bModified = bModified; }
+void CDocument::DeleteContents() {}
+
+bool CDocument::OnNewDocument()
+{
+    DeleteContents();
+    m_strPathName.clear();
+    SetModifiedFlag(false);
+    return true;
+}
+
+bool CDocument::OnOpenDocument(const std::string& path)
+{
+    std::unique_ptr<CDiskFile> file;
+    try {
+        file = std::make_unique<CDiskFile>(path, CDiskFile::Mode::Read);
+    } catch (const std::exception& e) {
+        ReportSaveLoadException(e, FailureContext::Open);
+        return false;
+    }
+    DeleteContents();
+    SetModifiedFlag(true);  // dirty while reading; cleared on success
+    try {
+        CArchive ar(file.get(), CArchive::load);
+        if (file->GetLength() != 0)
+            Serialize(ar);
+        file->Close();
+    } catch (const std::bad_alloc&) {
+        file.reset();
+        DeleteContents();
+        ReportSaveLoadException(CMemoryException(), FailureContext::Open);
+        return false;
+    } catch (const std::exception& e) {
+        file.reset();
+        DeleteContents();
+        ReportSaveLoadException(e, FailureContext::Open);
+        return false;
+    }
+    SetModifiedFlag(false);
+    m_strLastFailure.clear();
+    return true;
+}
+
+bool CDocument::OnSaveDocument(const std::string& path)
+{
+    try {
+        CDiskFile file(path, CDiskFile::Mode::Write);
+        CArchive ar(&file, CArchive::store);
+        Serialize(ar);
+        file.Close();
+    } catch (const std::bad_alloc&) {
+        ReportSaveLoadException(CMemoryException(), FailureContext::Save);
+        return false;
+    } catch (const std::exception& e) {
+        ReportSaveLoadException(e, FailureContext::Save);
+        return false;
+    }
+    SetModifiedFlag(false);
+    m_strLastFailure.clear();
+    return true;
+}
+
+void CDocument::OnCloseDocument()
+{
+    DeleteContents();
+}
+
+void CDocument::SetPathName(const std::string& path)
+{
+    m_strPathName = MakeFullPath(path);
+    const auto slash = m_strPathName.find_last_of("/\\");
+    m_strTitle = slash == std::string::npos ? m_strPathName : m_strPathName.substr(slash + 1);
+}
+
+void CDocument::AddView(IDocumentView* pView)
+{
+    if (std::find(m_views.begin(), m_views.end(), pView) == m_views.end())
+        m_views.push_back(pView);
+}
+
+void CDocument::RemoveView(IDocumentView* pView)
+{
+    m_views.erase(std::remove(m_views.begin(), m_views.end(), pView), m_views.end());
+}
+
+void CDocument::UpdateAllViews(IDocumentView* pSender, long lHint)
+{
+    // Copy: a view may unregister itself while being updated.
+    const auto views = m_views;
+    for (IDocumentView* v : views)
+        if (v != pSender)
+            v->OnDocumentUpdate(pSender, lHint);
+}
+
+IUserInterface& CDocument::GetUserInterface() const
+{
+    return m_pUi ? *m_pUi : DefaultUserInterface();
+}
+
+void CDocument::ReportSaveLoadException(const std::exception& e, FailureContext context)
+{
+    m_strLastFailure = FailureMessage(e, context);
+    GetUserInterface().ShowMessage(m_strLastFailure, "", MessageIcon::Stop);
+}
+
+namespace DocumentFlow {
+
+bool NewDocument(CDocument& doc)
+{
+    if (!doc.OnNewDocument())
+        return false;
+    doc.SetTitle(kUntitledTitle);
+    return true;
+}
+
+bool OpenDocument(CDocument& doc, const std::string& path)
+{
+    const bool wasModified = doc.IsModified();
+    if (!doc.OnOpenDocument(path)) {
+        if (!doc.IsModified()) {
+            // Failed before anything was read: the document is untouched.
+            doc.SetModifiedFlag(wasModified);
+        } else {
+            // The contents were replaced part-way: start over empty.
+            doc.SetTitle(kUntitledTitle);
+            doc.OnNewDocument();
+        }
+        return false;
+    }
+    doc.SetPathName(path);
+    return true;
+}
+
+bool SaveDocument(CDocument& doc, const std::string& path)
+{
+    if (!doc.OnSaveDocument(path))
+        return false;
+    doc.SetPathName(path);
+    return true;
+}
+
+void CloseDocument(CDocument& doc)
+{
+    doc.OnCloseDocument();
+}
+
+}  // namespace DocumentFlow

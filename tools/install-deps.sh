@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what building and testing Ringseam needs on Debian 12.
+# Run as root (or through sudo). Safe to run again.
+set -euo pipefail
+if [ "$(id -u)" -ne 0 ]; then
+  exec sudo "$0" "$@"
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y --no-install-recommends \
+  build-essential cmake ninja-build pkg-config \
+  qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev \
+  libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev \
+  clang libclang-rt-14-dev \
+  pulseaudio pulseaudio-utils dbus-x11 \
+  qt6-qpa-plugins fonts-dejavu-core \
+  ca-certificates
