@@ -1,0 +1,71 @@
+// Looping playback of the document's frames: two alternating 16384-byte
+// buffers of 16-bit PCM (frames × 16383, truncated toward zero), the fill
+// jumping from the loop end back to the loop start, and the play cursor
+// following what has been heard through the same jumps. Plain core code: the
+// view owns one, forwards its Play / Stop / done / timer events to it, and
+// implements IPlaybackHost. Everything runs on the user-interface thread.
+#pragma once
+
+#include "playback/WaveOut.h"
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+class CQuorvelDoc;
+
+// A jump taken by the filler that the play cursor has not yet passed.
+struct LoopJump {
+    std::int32_t nAt;  // fill position that triggered the jump (the loop end then)
+    std::int32_t nTo;  // frame the fill continued from (the loop start then)
+};
+
+// What playback needs from the window that hosts it.
+class IPlaybackHost {
+public:
+    virtual ~IPlaybackHost() = default;
+    // Queue a Stop command to be handled after the current handler returns.
+    virtual void PostStop() = 0;
+    // Repaint the columns of m_nDrawnPlayPos and m_nPlayPos (when they differ).
+    virtual void RedrawPlayCursor() = 0;
+    // A modal message captioned with the application title.
+    virtual void ShowPlaybackMessage(const std::string& text) = 0;
+};
+
+class CLoopingPlayback : public IWaveOutSink {
+public:
+    static constexpr int kBufferBytes = 16384;
+    static constexpr int kScale = 16383;
+    static constexpr int kTimerId = 1001;
+
+    // Neither is owned; both outlive the playback.
+    CLoopingPlayback(IWaveOut& waveOut, IPlaybackHost& host);
+    ~CLoopingPlayback() override;
+
+    // The document played; may be null (nothing is played).
+    void SetDocument(const CQuorvelDoc* pDoc) { m_pDoc = pDoc; }
+
+    void OnPlay();
+    void OnStop();
+    void FillAndQueueBuffer(WaveHeader* pHeader);
+    void OnWaveOutDone(WaveHeader* pHeader) override;
+    void OnTimer(int nIDEvent);
+
+    // State, named as in the view that hosts it.
+    std::int32_t m_nDrawnPlayPos = 0;  // frame where the cursor was last drawn
+    std::int32_t m_nQueuedBuffers = 0;
+    std::array<std::vector<std::uint8_t>, 2> m_pWaveBuf;  // 16384 bytes each
+    std::array<WaveHeader, 2> m_waveHdr{};
+    bool m_bPlaying = false;
+    std::int32_t m_nFillPos = 0;       // next frame to copy into a buffer
+    std::int32_t m_nPlayPos = 0;       // next frame to be heard; the cursor
+    std::int32_t m_nPlayedFrames = 0;  // device position at the last tick, frames
+    std::deque<LoopJump> m_loopJumps;
+
+private:
+    IWaveOut& m_waveOut;
+    IPlaybackHost& m_host;
+    const CQuorvelDoc* m_pDoc = nullptr;
+};
