@@ -299,7 +299,8 @@ void CQuorvelView::mousePressEvent(QMouseEvent* pEvent)
         m_bDragEnd = true;
         TrackMouse(pEvent->position().toPoint());
     }
-    QAbstractScrollArea::mousePressEvent(pEvent);
+    // Accepted, so that the release comes back here wherever it happens.
+    pEvent->accept();
 }
 
 void CQuorvelView::mouseReleaseEvent(QMouseEvent* pEvent)
@@ -310,13 +311,13 @@ void CQuorvelView::mouseReleaseEvent(QMouseEvent* pEvent)
         m_bDragStart = false;
     else if (pEvent->button() == Qt::RightButton)
         m_bDragEnd = false;
-    QAbstractScrollArea::mouseReleaseEvent(pEvent);
+    pEvent->accept();
 }
 
 void CQuorvelView::mouseMoveEvent(QMouseEvent* pEvent)
 {
     TrackMouse(pEvent->position().toPoint());
-    QAbstractScrollArea::mouseMoveEvent(pEvent);
+    pEvent->accept();
 }
 
 void CQuorvelView::TrackMouse(const QPoint& ptClient)
