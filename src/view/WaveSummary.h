@@ -1,6 +1,6 @@
 // CWaveSummary: exact minimum and maximum of the drawing-scaled samples
 // (GetSampleScaled with scale 63) over fixed blocks of frames, per channel,
-// in two levels, so that the min/max of any frame range costs a few hundred
+// in four levels, so that the min/max of any frame range costs a few hundred
 // reads however long it is. Built once from the document's frames; the
 // waveform drawing uses it only while it matches them (IsValidFor) and falls
 // back to reading frames otherwise.
@@ -9,9 +9,10 @@
 // Invalidate: the check in IsValidFor only catches a different buffer,
 // frame count or channel count.
 //
-// Memory: about 2 × 4 bytes × channels per 64 frames. Threading: UI thread.
+// Memory: about 8 bytes × channels per 15 frames. Threading: UI thread.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -19,8 +20,8 @@ class CQuorvelDoc;
 
 class CWaveSummary {
 public:
-    static constexpr int kBlock1 = 64;           // frames per first-level block
-    static constexpr int kBlock2 = 64 * kBlock1;  // frames per second-level block
+    static constexpr int kFanOut = 16;  // level 0 blocks of 16 frames, then 256, 4096, 65536
+    static constexpr int kLevels = 4;
 
     // Scans every frame of every channel at `scale` (pixels per full scale).
     void Build(const CQuorvelDoc& doc, int scale);
@@ -38,7 +39,6 @@ private:
     int m_nFrames = 0;
     int m_nChannels = 0;
     int m_nScale = 0;
-    // Per block, per channel: min then max.
-    std::vector<std::int32_t> m_level1;
-    std::vector<std::int32_t> m_level2;
+    // Per level, per block, per channel: min then max.
+    std::array<std::vector<std::int32_t>, kLevels> m_levels;
 };

@@ -122,7 +122,7 @@ void CWaveformDrawing::DrawLabel(CPixelCanvas& canvas, IViewTextOutput* pText, c
 }
 
 void CWaveformDrawing::DrawStrips(CPixelCanvas& canvas, const CQuorvelDoc& doc, const CViewGeometry& geometry,
-                                  IViewTextOutput* pText) const
+                                  IViewTextOutput* pText)
 {
     const PixelRect clip = canvas.GetLogicalClip();
     const int hw = geometry.GetWaveBandHeight();
@@ -143,50 +143,50 @@ void CWaveformDrawing::DrawStrips(CPixelCanvas& canvas, const CQuorvelDoc& doc, 
     canvas.LineTo(clip.right, hw, kGrid);
 
     const int banks = doc.m_nBankCount;
-    const int bankSize = doc.m_nBankSize;
     // Curves are read only where the table holds them.
     const bool bCurves = banks > 0 && doc.m_nCurveColumns > 0 &&
                          std::int64_t(banks) * doc.m_nCurveColumns <= std::int64_t(doc.m_pLoopCurves.size());
+    const std::vector<int>& xs = bCurves ? BankPositions(zoom, doc.m_nBankSize, banks) : m_bankX;
+    // Bank j draws the segment from bank j − 1 (columns xs[j − 1] … xs[j])
+    // and then its tick at xs[j]; banks are visited in that order, but only
+    // from the first whose column reaches the clip to the first beyond it.
+    const int jFirst = int(std::lower_bound(xs.begin(), xs.end(), clip.left) - xs.begin());
+    const int jLast = std::min(banks - 1, int(std::lower_bound(xs.begin(), xs.end(), clip.right) - xs.begin()));
     for (int r = 0; r < strips; ++r) {
         const int yb = hw + (r + 1) * s;
         canvas.MoveTo(clip.left, yb);
         canvas.LineTo(clip.right, yb, kGrid);
         if (!bCurves || r >= doc.m_nCurveColumns)
             continue;
-
-        const double dx = bankSize * zoom;
-        double bankX = (bankSize / 2) * zoom;  // centre of bank 0
-        double v = doc.GetCurve(0, r);
-        bool bGap = v < 0;
-        int x = TruncToInt(bankX);
-        // A segment or tick entirely left or right of the clip cannot show;
-        // the positions are still accumulated bank by bank.
-        auto tick = [&](int tx) {
-            if (tx >= clip.left && tx < clip.right) {
-                canvas.MoveTo(tx, yb);
-                canvas.LineTo(tx, yb - kTickHeight, kGrid);
-            }
-        };
-        tick(x);
-        int curX = x;
-        int curY = yb - TruncToInt(v * s);
-        bankX += dx;
-        for (int j = 1; j < banks; ++j) {
-            v = doc.GetCurve(j, r);
-            x = TruncToInt(bankX);
-            if (v >= 0) {
-                if (!bGap && x >= clip.left && curX < clip.right) {
-                    canvas.MoveTo(curX, curY);
-                    canvas.LineTo(x, yb - TruncToInt(s * v), kWave);
+        for (int j = jFirst; j <= jLast; ++j) {
+            const double v = doc.GetCurve(j, r);
+            if (j > 0 && v >= 0) {
+                const double prev = doc.GetCurve(j - 1, r);
+                if (prev >= 0) {
+                    canvas.MoveTo(xs[std::size_t(j - 1)], yb - TruncToInt(s * prev));
+                    canvas.LineTo(xs[std::size_t(j)], yb - TruncToInt(s * v), kWave);
                 }
-                bGap = false;
-            } else {
-                bGap = true;
             }
-            tick(x);
-            curX = x;
-            curY = yb - TruncToInt(s * v);
-            bankX += dx;
+            canvas.MoveTo(xs[std::size_t(j)], yb);
+            canvas.LineTo(xs[std::size_t(j)], yb - kTickHeight, kGrid);
         }
     }
+}
+
+const std::vector<int>& CWaveformDrawing::BankPositions(double zoom, int bankSize, int banks)
+{
+    if (zoom != m_dBankXZoom || bankSize != m_nBankXSize || banks != int(m_bankX.size())) {
+        // Accumulated bank by bank in double precision, as the positions
+        // have always been computed; a closed form could round differently.
+        m_bankX.resize(std::size_t(std::max(0, banks)));
+        const double dx = bankSize * zoom;
+        double x = (bankSize / 2) * zoom;  // centre of bank 0
+        for (int j = 0; j < banks; ++j) {
+            m_bankX[std::size_t(j)] = TruncToInt(x);
+            x += dx;
+        }
+        m_dBankXZoom = zoom;
+        m_nBankXSize = bankSize;
+    }
+    return m_bankX;
 }

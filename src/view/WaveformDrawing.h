@@ -19,6 +19,7 @@
 #include "view/WaveSummary.h"
 
 #include <cstdint>
+#include <vector>
 
 class CQuorvelDoc;
 class CViewGeometry;
@@ -65,10 +66,15 @@ public:
 private:
     void DrawWaveBand(CPixelCanvas& canvas, const CQuorvelDoc& doc, const CViewGeometry& geometry);
     void DrawStrips(CPixelCanvas& canvas, const CQuorvelDoc& doc, const CViewGeometry& geometry,
-                    IViewTextOutput* pText) const;
+                    IViewTextOutput* pText);
+    // Pixel column of the centre of every bank at this scale (cached).
+    const std::vector<int>& BankPositions(double zoom, int bankSize, int banks);
     void DrawLabel(CPixelCanvas& canvas, IViewTextOutput* pText, const PixelRect& rcLogical,
                    const char* text) const;
 
     CWaveSummary m_summary;
     bool m_bUseSummary = true;
+    std::vector<int> m_bankX;
+    double m_dBankXZoom = -1.0;
+    int m_nBankXSize = -1;
 };
