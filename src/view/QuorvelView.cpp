@@ -5,6 +5,7 @@
 #include "view/NullWaveOut.h"
 #include "view/ViewImagePainter.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -13,6 +14,7 @@
 #include <QTimerEvent>
 
 #include <algorithm>
+#include <new>
 
 CQuorvelView::CQuorvelView(CQuorvelDoc& doc, std::unique_ptr<IWaveOut> pWaveOut, QWidget* pParent)
     : QAbstractScrollArea(pParent), m_doc(doc), m_geometry(&doc)
@@ -280,6 +282,16 @@ void CQuorvelView::resizeEvent(QResizeEvent*)
     SyncScrollBars();
 }
 
+void CQuorvelView::wheelEvent(QWheelEvent* pEvent)
+{
+    // Without a vertical range the wheel scrolls the waveform sideways.
+    if (verticalScrollBar()->maximum() == 0 && horizontalScrollBar()->maximum() > 0) {
+        QCoreApplication::sendEvent(horizontalScrollBar(), pEvent);
+        return;
+    }
+    QAbstractScrollArea::wheelEvent(pEvent);
+}
+
 void CQuorvelView::scrollContentsBy(int, int)
 {
     if (m_bSyncingScroll)
@@ -374,10 +386,26 @@ bool CQuorvelView::ReloadReporting()
     return true;
 }
 
+bool CQuorvelView::RunReporting(const std::function<void()>& operation)
+{
+    try {
+        operation();
+        return true;
+    } catch (const std::bad_alloc& e) {
+        FramesChanged();
+        ShowMessage(QString::fromStdString(FailureMessage(e, FailureContext::Reload)), true);
+    } catch (const CMemoryException& e) {
+        FramesChanged();
+        ShowMessage(QString::fromStdString(FailureMessage(e, FailureContext::Reload)), true);
+    }
+    return false;
+}
+
 void CQuorvelView::OnFindLoop()
 {
     SaveMarkers();
-    m_doc.FindLoop();
+    if (!RunReporting([this] { m_doc.FindLoop(); }))
+        return;
     RedrawMarkers();
 }
 
@@ -386,10 +414,14 @@ void CQuorvelView::OnFindLoopCrossfade()
     SaveMarkers();
     if (!ReloadReporting())
         return;
-    m_doc.FindLoop();
-    if (m_doc.m_bHasLoop)
-        m_doc.Crossfade(m_doc.CrossfadeLengthForLoop());
+    const bool bDone = RunReporting([this] {
+        m_doc.FindLoop();
+        if (m_doc.m_bHasLoop)
+            m_doc.Crossfade(m_doc.CrossfadeLengthForLoop());
+    });
     FramesChanged();
+    if (!bDone)
+        return;
     RedrawMarkers();
     RedrawWaveBand();
 }
@@ -414,7 +446,7 @@ void CQuorvelView::OnSaveAsShortcut()
 
 void CQuorvelView::OnSpectralCombFilter()
 {
-    m_doc.SpectralCombFilter();
+    RunReporting([this] { m_doc.SpectralCombFilter(); });
     FramesChanged();
     RepaintAll();
 }

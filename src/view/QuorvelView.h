@@ -28,6 +28,7 @@
 #include <QColor>
 #include <QImage>
 
+#include <functional>
 #include <memory>
 
 class CQuorvelView : public QAbstractScrollArea, public IDocumentView, public IPlaybackHost {
@@ -134,6 +135,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
     void mouseMoveEvent(QMouseEvent* pEvent) override;
     void timerEvent(QTimerEvent* pEvent) override;
+    void wheelEvent(QWheelEvent* pEvent) override;
 
 private:
     void ResizeParentToFit(bool bShrinkOnly);
@@ -142,6 +144,9 @@ private:
     void FramesChanged() { m_drawing.InvalidateSummary(); }
     // Runs Reload; on failure shows the message and returns false.
     bool ReloadReporting();
+    // Runs an edit of the frames or loop; an allocation failure is shown
+    // and false returned.
+    bool RunReporting(const std::function<void()>& operation);
     void RepaintColumn(int contentX);
     PlayCursorState GetCursorState() const;
 

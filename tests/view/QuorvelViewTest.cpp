@@ -391,6 +391,38 @@ private slots:
         QCOMPARE(doc.GetSample(0, 0), 0.25);
     }
 
+    void playCursorFollowsThePlaybackState()
+    {
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 2000, [](int, int) { return 0.0; });
+        auto view = ShowView(doc, 1000, 128);  // two frames per pixel
+        CLoopingPlayback& playback = view->GetPlayback();
+        playback.m_bPlaying = true;
+        playback.m_nDrawnPlayPos = 0;
+        playback.m_nPlayPos = 801;
+        view->RedrawPlayCursor();
+        QCOMPARE(view->m_repaints, (QList<QRect>{QRect(0, 0, 1, 128), QRect(400, 0, 1, 128)}));
+        QImage backing = view->GetBackingImage();
+        for (int y = 0; y < 128; ++y)
+            QCOMPARE(backing.pixel(400, y), 0xFFFF0000u);  // red, over the trace too
+        QCOMPARE(backing.pixel(0, 65), kGreen);
+
+        view->ClearLog();
+        playback.m_nDrawnPlayPos = 801;
+        playback.m_nPlayPos = 800;  // same pixel: nothing to repaint
+        view->RedrawPlayCursor();
+        QVERIFY(view->m_repaints.isEmpty());
+
+        // Stopped: the old column is repainted without a cursor.
+        playback.m_bPlaying = false;
+        playback.m_nDrawnPlayPos = 800;
+        playback.m_nPlayPos = 2000;
+        view->RedrawPlayCursor();
+        backing = view->GetBackingImage();
+        QCOMPARE(backing.pixel(400, 0), kBlack);
+        QCOMPARE(backing.pixel(400, 65), kGreen);
+    }
+
     void firstUpdateFitsAndAsksTheFrameToFit()
     {
         CQuorvelDoc doc;
