@@ -54,6 +54,47 @@ protected:
     void ShowMessage(const QString& text, bool) override { m_messages << text; }
 };
 
+// A device that accepts everything; returned buffers come back later on the
+// event loop, the played position is set by the test.
+class CFakeWaveOut : public IWaveOut {
+public:
+    int Open(int, int, IWaveOutSink* pSink) override
+    {
+        m_pSink = pSink;
+        m_bOpen = true;
+        return 0;
+    }
+    int PrepareHeader(WaveHeader*) override { return 0; }
+    int Write(WaveHeader* pHeader) override
+    {
+        m_queued.append(pHeader);
+        return 0;
+    }
+    int Reset() override
+    {
+        for (WaveHeader* p : m_queued) {
+            IWaveOutSink* pSink = m_pSink;
+            // Dropped when the device (and so its sink) is gone first.
+            QMetaObject::invokeMethod(&m_context, [pSink, p] { pSink->OnWaveOutDone(p); }, Qt::QueuedConnection);
+        }
+        m_queued.clear();
+        m_nPosition = 0;
+        return 0;
+    }
+    int Close() override
+    {
+        m_bOpen = false;
+        return 0;
+    }
+    std::uint64_t GetPositionBytes() override { return m_nPosition; }
+
+    QObject m_context;
+    IWaveOutSink* m_pSink = nullptr;
+    QList<WaveHeader*> m_queued;
+    std::uint64_t m_nPosition = 0;
+    bool m_bOpen = false;
+};
+
 // A shown view of exactly width × height client pixels after its first update.
 std::unique_ptr<CSpyView> ShowView(CQuorvelDoc& doc, int width, int height)
 {
@@ -421,6 +462,51 @@ private slots:
         backing = view->GetBackingImage();
         QCOMPARE(backing.pixel(400, 0), kBlack);
         QCOMPARE(backing.pixel(400, 65), kGreen);
+    }
+
+    void playbackIsDrivenByTheView()
+    {
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 100000, [](int, int) { return 0.1; });
+        auto pDevice = std::make_unique<CFakeWaveOut>();
+        CFakeWaveOut* pFake = pDevice.get();
+        auto view = ShowView(doc, 1000, 128);
+        view->SetWaveOut(std::move(pDevice));
+        view->OnPlay();
+        CLoopingPlayback& playback = view->GetPlayback();
+        if (!playback.m_bPlaying)
+            QSKIP("looping playback is not built yet");
+        QVERIFY(pFake->m_bOpen);
+
+        // The 20 ms timer moves the cursor by what the device has played.
+        pFake->m_nPosition = 2 * 1000;  // 1000 mono frames
+        QTRY_COMPARE_WITH_TIMEOUT(playback.m_nPlayPos, 1000, 2000);
+        QCOMPARE(view->GetBackingImage().pixel(10, 0), 0xFFFF0000u);  // trunc(1000 × 0.01)
+
+        // A stop requested from inside playback runs later, from the event loop.
+        view->PostStop();
+        QVERIFY(playback.m_bPlaying);
+        QTRY_VERIFY_WITH_TIMEOUT(!playback.m_bPlaying, 2000);
+        QVERIFY(!pFake->m_bOpen);
+        QCOMPARE(view->GetBackingImage().pixel(10, 0), kBlack);
+
+        // Play during playback stops it; a new document's first update stops it too.
+        view->OnPlay();
+        QVERIFY(playback.m_bPlaying);
+        view->OnInitialUpdate();
+        QVERIFY(!playback.m_bPlaying);
+    }
+
+    void playWithoutADeviceIsReported()
+    {
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 1000, [](int, int) { return 0.1; });
+        auto view = ShowView(doc, 1000, 128);
+        view->OnPlay();
+        if (view->m_messages.isEmpty())
+            QSKIP("looping playback is not built yet");
+        QCOMPARE(view->m_messages, QStringList{"Unable to open sound output device."});
+        QVERIFY(!view->GetPlayback().m_bPlaying);
     }
 
     void firstUpdateFitsAndAsksTheFrameToFit()
