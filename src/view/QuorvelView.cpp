@@ -120,32 +120,24 @@ void CQuorvelView::UpdateScrollSizes()
 
 void CQuorvelView::SyncScrollBars()
 {
+    // Showing or hiding a scroll bar is laid out later; the viewport's
+    // resize then comes back through resizeEvent, which syncs again.
     if (m_bSyncingScroll)
         return;
     m_bSyncingScroll = true;
-    // Showing or hiding a scroll bar resizes the viewport, which changes the
-    // range; a few rounds settle it.
-    for (int round = 0; round < 4; ++round) {
-        const QSize used(m_geometry.GetClientWidth(), m_geometry.GetClientHeight());
-        const ViewPoint limit = m_geometry.GetScrollLimit();
-        const ViewPoint pos = m_geometry.GetScrollPosition();
-        const ViewSize total = m_geometry.GetTotalSize();
-        QScrollBar* h = horizontalScrollBar();
-        h->setRange(0, limit.x);
-        h->setPageStep(std::max(1, used.width()));
-        h->setSingleStep(std::max(1, total.cx / 100));
-        h->setValue(pos.x);
-        QScrollBar* v = verticalScrollBar();
-        v->setRange(0, limit.y);
-        v->setPageStep(std::max(1, used.height()));
-        v->setSingleStep(std::max(1, total.cy / 100));
-        v->setValue(pos.y);
-        if (viewport()->size() == used)
-            break;
-        m_geometry.SetClientSize(viewport()->width(), viewport()->height());
-        if (m_doc.m_bLoaded)
-            m_geometry.UpdateScrollSizes();
-    }
+    const ViewPoint limit = m_geometry.GetScrollLimit();
+    const ViewPoint pos = m_geometry.GetScrollPosition();
+    const ViewSize total = m_geometry.GetTotalSize();
+    QScrollBar* h = horizontalScrollBar();
+    h->setRange(0, limit.x);
+    h->setPageStep(std::max(1, m_geometry.GetClientWidth()));
+    h->setSingleStep(std::max(1, total.cx / 100));
+    h->setValue(pos.x);
+    QScrollBar* v = verticalScrollBar();
+    v->setRange(0, limit.y);
+    v->setPageStep(std::max(1, m_geometry.GetClientHeight()));
+    v->setSingleStep(std::max(1, total.cy / 100));
+    v->setValue(pos.y);
     m_bSyncingScroll = false;
 }
 

@@ -306,6 +306,38 @@ private slots:
         QCOMPARE(view->GetZoom(), 1.0);
     }
 
+    void scrollBarsFollowTheZoomAndScrollTheContent()
+    {
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 100000, [](int f, int) { return f < 50000 ? 0.0 : 0.5; });
+        CSpyView view(doc);
+        view.resize(1000, 300);  // scroll bars as needed
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate();
+        QScrollBar* bar = view.horizontalScrollBar();
+        QTRY_VERIFY(!bar->isVisible());  // scroll bars are laid out from the event loop
+        view.OnZoomOneToOne();
+        QTRY_VERIFY(bar->isVisible());
+        const int width = view.viewport()->width();
+        QCOMPARE(bar->maximum(), 100000 - width);
+        QCOMPARE(bar->value(), view.GetScrollPosition().x());
+        QCOMPARE(view.GetZoom(), 1.0);
+
+        bar->setValue(50000);
+        QCOMPARE(view.GetScrollPosition().x(), 50000);
+        QTRY_COMPARE(view.GetBackingImage().pixel(0, 64 - 31 + 1), kGreen);  // repainted at the new position
+        QCOMPARE(view.GetBackingImage().pixel(0, 65), kBlack);
+
+        // A click lands on the frame under the pointer, scroll included.
+        QTest::mouseClick(view.viewport(), Qt::RightButton, {}, QPoint(123, 10));
+        QCOMPARE(doc.m_nLoopEnd, 50123);
+
+        view.OnZoomAll();
+        QTRY_VERIFY(!bar->isVisible());
+        QCOMPARE(view.GetScrollPosition().x(), 0);
+    }
+
     void bothButtonsGiveAOneFrameLoop()
     {
         CQuorvelDoc doc;
