@@ -113,6 +113,31 @@ void CQuorvelDoc::ReadWav(CArchive& ar, bool bKeepLoop)
         const std::uint32_t nSize = ReadLE32(header + 4);
         if (nSize > ar.GetRemaining())
             Refuse(ar, "a chunk is cut short by the end of the file");
+
+        // Sample data is judged before its body is read, so a refused data
+        // chunk costs no allocation.
+        const bool bData = ChunkIdEquals(header, "data");
+        std::uint64_t nFrames = 0;
+        bool bPacked = true;
+        if (bData) {
+            if (!bHaveFormat)
+                Refuse(ar, "sample data before the fmt chunk");
+            if (nBytesPerSample != 1 && nBytesPerSample != 2)
+                Refuse(ar, "only 8- and 16-bit samples are read");
+            const std::uint64_t nUsed = std::uint64_t(m_nChannels) * std::uint64_t(nBytesPerSample);
+            nFrames = nSize / std::uint64_t(m_nChannels) / std::uint64_t(nBytesPerSample);
+            bPacked = std::uint64_t(nBlockAlign) == nUsed;
+            if (!bPacked) {
+                // Frames padded beyond their samples: keep only frames that lie
+                // wholly inside the body.
+                const std::uint64_t nFit = nSize < nUsed ? 0 : (nSize - nUsed) / std::uint64_t(nBlockAlign) + 1;
+                if (nFit < nFrames)
+                    nFrames = nFit;
+            }
+            if (nFrames > std::uint64_t(INT32_MAX))
+                Refuse(ar, "too many frames");
+        }
+
         // The whole body in one read; no pad byte is skipped after an odd size.
         auto body = std::make_unique_for_overwrite<std::uint8_t[]>(nSize);
         if (ar.Read(body.get(), nSize) != nSize)
@@ -135,29 +160,12 @@ void CQuorvelDoc::ReadWav(CArchive& ar, bool bKeepLoop)
             nBlockAlign = ReadS16(b + 12);
             nBytesPerSample = nBlockAlign / m_nChannels;
             bHaveFormat = true;
-        } else if (ChunkIdEquals(header, "data")) {
-            if (!bHaveFormat)
-                Refuse(ar, "sample data before the fmt chunk");
-            if (nBytesPerSample != 1 && nBytesPerSample != 2)
-                Refuse(ar, "only 8- and 16-bit samples are read");
-            const std::uint64_t nChannels = std::uint64_t(m_nChannels);
-            const std::uint64_t nUsed = nChannels * std::uint64_t(nBytesPerSample);
-            std::uint64_t nFrames = nSize / nChannels / std::uint64_t(nBytesPerSample);
-            const bool bPacked = std::uint64_t(nBlockAlign) == nUsed;
-            if (!bPacked) {
-                // Frames padded beyond their samples: keep only frames that lie
-                // wholly inside the body.
-                const std::uint64_t nFit = nSize < nUsed ? 0 : (nSize - nUsed) / std::uint64_t(nBlockAlign) + 1;
-                if (nFit < nFrames)
-                    nFrames = nFit;
-            }
-            if (nFrames > std::uint64_t(INT32_MAX))
-                Refuse(ar, "too many frames");
-
+        } else if (bData) {
+            const std::size_t nChannels = std::size_t(m_nChannels);
             // The old frames go before the new ones are allocated.
             std::vector<double>().swap(m_pSamples);
             m_nFrameCount = 0;
-            const std::size_t nCount = std::size_t(nFrames * nChannels);
+            const std::size_t nCount = std::size_t(nFrames) * nChannels;
             if (bPacked) {
                 if (nBytesPerSample == 1)
                     FillPacked<1>(m_pSamples, b, nCount);

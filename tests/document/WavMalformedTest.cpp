@@ -105,3 +105,74 @@ TEST(WavMalformed, ARefusalLeavesTheSampleBufferMatchingTheFrameCount)
             << m.name;
     }
 }
+
+namespace {
+
+// A file that claims to be `length` bytes long: it serves `prefix`, then
+// zeros. Lets a test present sizes no test machine could hold.
+class CClaimedLengthFile : public CFile {
+public:
+    CClaimedLengthFile(Bytes prefix, std::uint64_t length) : m_prefix(std::move(prefix)), m_nLength(length)
+    {
+        m_strFilePath = "/tmp/huge.wav";
+    }
+    std::size_t Read(void* buffer, std::size_t n) override
+    {
+        const std::uint64_t got = std::min<std::uint64_t>(n, m_nLength - m_nPosition);
+        auto* out = static_cast<std::uint8_t*>(buffer);
+        for (std::uint64_t i = 0; i < got; ++i) {
+            const std::uint64_t at = m_nPosition + i;
+            out[i] = at < m_prefix.size() ? m_prefix[at] : 0;
+        }
+        m_nPosition += got;
+        m_nServed += got;
+        return std::size_t(got);
+    }
+    void Write(const void*, std::size_t) override { throw CFileException(CFileException::accessDenied, m_strFilePath); }
+    std::uint64_t GetLength() const override { return m_nLength; }
+    std::uint64_t GetPosition() const override { return m_nPosition; }
+    void Close() override {}
+    void Abort() override {}
+
+    std::uint64_t m_nServed = 0;
+
+private:
+    Bytes m_prefix;
+    std::uint64_t m_nLength;
+    std::uint64_t m_nPosition = 0;
+};
+
+}  // namespace
+
+TEST(WavMalformed, MoreFramesThanAnIntCanCountAreRefusedBeforeReadingThem)
+{
+    // 8-bit mono, a data chunk of 4 GiB − 1 bytes: 4294967295 frames.
+    const Bytes head = Riff({PcmFmt(1, 44100, 1), Chunk("data", {}, 0xFFFFFFFFu)}, 0xFFFFFFFFu);
+    CClaimedLengthFile file(head, head.size() + 0xFFFFFFFFull);
+    CArchive ar(&file, CArchive::load);
+    CQuorvelDoc doc;
+    doc.OnNewDocument();
+    AllocationProbe::Reset();
+    try {
+        doc.ReadSampleFile(ar, false);
+        FAIL() << "read without error";
+    } catch (const CArchiveException& e) {
+        EXPECT_EQ(e.m_cause, CArchiveException::badIndex);
+    }
+    EXPECT_LT(AllocationProbe::Largest(), 1u << 20);
+    EXPECT_EQ(file.m_nServed, head.size());
+    EXPECT_EQ(doc.m_nFrameCount, 0);
+}
+
+TEST(WavMalformed, DataBeforeFmtIsRefusedBeforeItsBodyIsRead)
+{
+    const Bytes head = Riff({Chunk("data", {}, 0x40000000u)});
+    CClaimedLengthFile file(head, head.size() + 0x40000000ull);
+    CArchive ar(&file, CArchive::load);
+    CQuorvelDoc doc;
+    doc.OnNewDocument();
+    AllocationProbe::Reset();
+    EXPECT_THROW(doc.ReadSampleFile(ar, false), CArchiveException);
+    EXPECT_LT(AllocationProbe::Largest(), 1u << 20);
+    EXPECT_EQ(file.m_nServed, head.size());
+}
