@@ -245,3 +245,17 @@ TEST_F(XIFileFlowTest, MonoWavThroughXiAndBackKeepsFramesLoopAndUnityNote)
     for (int j = 0; j < 3000; ++j)
         ASSERT_NEAR(back.GetSample(j, 0), frames[std::size_t(j)], 3.0 / 32768.0) << j;
 }
+
+TEST_F(XIFileFlowTest, NewDocumentSavedAsXiTakesTheTitleFromBeforeTheSave)
+{
+    const auto path = dir / "fresh.xi";
+    ASSERT_TRUE(DocumentFlow::SaveDocument(doc, path.string())) << doc.GetLastFailure();
+    const auto out = ReadAll(path);
+    ASSERT_EQ(out.size(), 338u);  // header and one empty sample header
+    EXPECT_EQ(std::string(out.begin() + 21, out.begin() + 43), "Untitled              ");
+    EXPECT_EQ(out[298 + 17], 8);
+    EXPECT_EQ(doc.GetTitle(), "fresh.xi");
+    // An instrument without frames is not one the reader accepts back.
+    CQuorvelDoc back;
+    EXPECT_FALSE(DocumentFlow::OpenDocument(back, path.string()));
+}
