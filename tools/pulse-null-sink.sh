@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
-# Starts or stops a private PulseAudio server whose only (and default) sink is
-# a null sink "ringseam_null" (s16le, mono, 44100 Hz unless given), reachable
-# at unix:DIR/native. Used by the audio tests; works as root and as a user.
-# Usage: tools/pulse-null-sink.sh start|stop DIR [RATE CHANNELS]
+# Starts or stops a private PulseAudio server with two null sinks and nothing
+# else: "ringseam_null" (s16le, mono, 44100 Hz; the default) and
+# "ringseam_null_stereo" (s16le, stereo, 48000 Hz), reachable at
+# unix:DIR/native. Used by the audio tests; works as root and as a user.
+# Usage: tools/pulse-null-sink.sh start|stop DIR
 # Exit 77 when PulseAudio is not installed (the tests are skipped).
 set -uo pipefail
 action="${1:-}"
 dir="${2:-}"
-rate="${3:-44100}"
-channels="${4:-1}"
 if [ -z "$action" ] || [ -z "$dir" ]; then
-  echo "usage: $0 start|stop DIR [RATE CHANNELS]" >&2
+  echo "usage: $0 start|stop DIR" >&2
   exit 2
 fi
 
@@ -49,7 +48,8 @@ case "$action" in
       --use-pid-file=yes --realtime=no --high-priority=no --disable-shm=yes \
       --log-target="file:$dir/pulse.log" \
       --load="module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
-      --load="module-null-sink sink_name=ringseam_null rate=$rate channels=$channels format=s16le norewinds=1" \
+      --load="module-null-sink sink_name=ringseam_null rate=44100 channels=1 format=s16le norewinds=1" \
+      --load="module-null-sink sink_name=ringseam_null_stereo rate=48000 channels=2 format=s16le norewinds=1" \
       || { echo "pulseaudio did not start:" >&2; cat "$dir/pulse.log" >&2; exit 1; }
     for _ in $(seq 100); do
       pactl info >/dev/null 2>&1 && break

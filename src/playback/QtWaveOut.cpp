@@ -4,6 +4,7 @@
 #include <QAudioFormat>
 #include <QAudioSink>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QIODevice>
 #include <QMediaDevices>
 #include <QObject>
@@ -23,6 +24,8 @@ namespace {
 constexpr qsizetype kSinkBufferBytes = 16384;
 // How often finished buffers are looked for while any is queued.
 constexpr int kPollMilliseconds = 5;
+// A sink idle this long with its clock standing still has played all it read.
+constexpr qint64 kStallMilliseconds = 1000;
 
 // The pull device the sink reads: the written buffers, back to back. The
 // sink may read on another thread than the one writing, hence the lock.
@@ -239,6 +242,8 @@ private:
         m_pAudioSink = pAudioSink;
         m_pFeed = pFeed;
         m_nPlayedBytes = 0;
+        m_nStallPulled = 0;
+        m_stall.start();
         return true;
     }
 
@@ -268,9 +273,21 @@ private:
         if (m_pAudioSink == nullptr)
             return 0;
         const quint64 nFrameBytes = quint64(m_format.bytesPerFrame());
+        const quint64 nPulled = m_pFeed->Pulled();
         const quint64 nUsecs = quint64(std::max<qint64>(m_pAudioSink->processedUSecs(), 0));
-        quint64 nBytes = nUsecs * quint64(m_format.sampleRate()) / 1000000u * nFrameBytes;
-        nBytes = std::min(nBytes, m_pFeed->Pulled());
+        // The sink counts whole microseconds: round to the nearest frame, or
+        // the end of the stream would stay a frame short of what was played.
+        const quint64 nFrames = (nUsecs * quint64(m_format.sampleRate()) + 500000u) / 1000000u;
+        quint64 nBytes = std::min(nFrames * nFrameBytes, nPulled);
+        if (nBytes != m_nPlayedBytes || nPulled != m_nStallPulled) {
+            m_stall.restart();
+            m_nStallPulled = nPulled;
+        } else if (nPulled > nBytes && m_pAudioSink->state() == QAudio::IdleState &&
+                   m_stall.elapsed() > kStallMilliseconds) {
+            // The sink ran out of data long ago and its clock stands still:
+            // what it read has been played, whatever its clock says.
+            nBytes = nPulled;
+        }
         m_nPlayedBytes = std::max(m_nPlayedBytes, nBytes - nBytes % nFrameBytes);
         return m_nPlayedBytes;
     }
@@ -301,6 +318,8 @@ private:
     QAudioSink* m_pAudioSink = nullptr;  // null until the first Write after Open or Reset
     CWaveFeed* m_pFeed = nullptr;        // child of m_pAudioSink
     quint64 m_nPlayedBytes = 0;
+    QElapsedTimer m_stall;       // since the position or the bytes read last moved
+    quint64 m_nStallPulled = 0;
     QTimer m_poll{this};
 };
 
