@@ -120,8 +120,11 @@ void CLoopingPlayback::FillAndQueueBuffer(WaveHeader* pHeader)
 
 void CLoopingPlayback::OnWaveOutDone(WaveHeader* pHeader)
 {
-    // Only our own two headers are ever written.
+    // Only our own two headers are ever written. After Stop every buffer is
+    // ours again, so a late notification from a device has nothing to return.
     if (pHeader != &m_waveHdr[0] && pHeader != &m_waveHdr[1])
+        return;
+    if (!m_bPlaying)
         return;
 
     --m_nQueuedBuffers;

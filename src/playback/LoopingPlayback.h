@@ -62,7 +62,8 @@ public:
     // is not loaded, or while idle.
     void FillAndQueueBuffer(WaveHeader* pHeader);
     // A buffer back from the device: refilled at once; Stop is posted when
-    // none is left queued. Headers other than m_waveHdr's are ignored.
+    // none is left queued. Headers other than m_waveHdr's, and notifications
+    // arriving while idle, are ignored.
     void OnWaveOutDone(WaveHeader* pHeader) override;
     // Timer kTimerId while playing: moves the cursor by the frames played
     // since the last tick, through the queued jumps. Ignored while the

@@ -327,6 +327,11 @@ TEST(LoopingPlayback, PlayDuringPlaybackStopsAndTheNextPlayStartsAtFrameZero)
     EXPECT_EQ(rig.playback.m_nQueuedBuffers, 0);
     EXPECT_FALSE(rig.out.IsOpen());
 
+    // A device that still reports a buffer after Stop changes nothing.
+    rig.playback.OnWaveOutDone(&rig.playback.m_waveHdr[1]);
+    EXPECT_EQ(rig.playback.m_nQueuedBuffers, 0);
+    EXPECT_EQ(rig.host.m_nPostedStops, 1);
+
     rig.out.m_written.clear();
     rig.out.m_heard.clear();
     rig.playback.OnPlay();
