@@ -1,6 +1,7 @@
 #include "cli/CliUserInterface.h"
 
 #include "cli/CliOptions.h"
+#include "document/SampleChoice.h"
 
 #include <algorithm>
 #include <chrono>
@@ -36,8 +37,8 @@ std::optional<int> CCliUserInterface::ChooseSample(int nSampleCount)
         m_strChoiceFailure = count + "; choose one with --xi-sample K (1 to " + std::to_string(nSampleCount) + ")";
         return std::nullopt;
     }
-    if (*m_nXISample < 1 || *m_nXISample > nSampleCount) {
-        m_strChoiceFailure = "Entered value is incorrect. --xi-sample " + std::to_string(*m_nXISample) + ": " +
+    if (!IsValidSampleChoice(*m_nXISample, nSampleCount)) {
+        m_strChoiceFailure = std::string(kSampleChoiceError) + " --xi-sample " + std::to_string(*m_nXISample) + ": " +
                              count + ", choose 1 to " + std::to_string(nSampleCount) + ".";
         return std::nullopt;
     }

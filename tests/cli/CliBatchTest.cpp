@@ -129,7 +129,7 @@ TEST(CliBatchJson, OneValidObjectPerFileInInputOrder)
     EXPECT_TRUE(Contains(run.OutLines()[1], "\"error\":\"Unexpected file format.\""));
     if (CanReadWriteWav() && CanReadWriteXi())
         for (std::size_t i : {0u, 2u, 3u, 4u}) {
-            const std::string& l = run.OutLines()[i];
+            const std::string l = run.OutLines()[i];
             EXPECT_TRUE(Contains(l, "\"ok\":true")) << l;
             for (const char* key : {"\"output\":", "\"loop_start\":", "\"loop_end\":", "\"crossfade_length\":",
                                     "\"score\":"})

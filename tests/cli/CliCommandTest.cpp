@@ -177,7 +177,7 @@ TEST_P(CliInfo, TextAndJsonDescribeTheFile)
     const CRun json = RunCli({"info", path, "--json"});
     ASSERT_EQ(json.m_nCode, 0);
     ASSERT_EQ(json.OutLines().size(), 1u);
-    const std::string& line = json.OutLines()[0];
+    const std::string line = json.OutLines()[0];
     EXPECT_TRUE(IsValidJson(line)) << line;
     for (const char* key : {"\"path\":", "\"format\":\"wav\"", "\"channels\":", "\"sample_rate\":", "\"frames\":",
                             "\"unity_note\":", "\"has_loop\":", "\"loop_start\":", "\"loop_end\":",
@@ -459,8 +459,11 @@ TEST(CliProgram, CombFilterRemovesAConstantSignal)
     ASSERT_EQ(run.m_nCode, 0) << run.m_strErr;
     const auto values = WavData16(ReadFile(out));
     ASSERT_EQ(values.size(), 4000u);
-    for (const int v : values)
-        ASSERT_EQ(v, 0);
+    // Where every block lies wholly inside the sample; the last blocks also
+    // see the silence after the end and so are not constant.
+    for (std::size_t f = 0; f < 3072; ++f)
+        ASSERT_EQ(values[f], 0) << "frame " << f;
+    EXPECT_NE(ReadFile(in), ReadFile(out));
 }
 
 TEST(CliProgram, ScoreIsNearZeroForAWholeNumberOfPeriods)
