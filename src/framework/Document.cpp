@@ -24,9 +24,9 @@ bool CDocument::OnNewDocument()
 
 bool CDocument::OnOpenDocument(const std::string& path)
 {
-    std::unique_ptr<CDiskFile> file;
+    std::unique_ptr<CFile> file;
     try {
-        file = std::make_unique<CDiskFile>(path, CDiskFile::Mode::Read);
+        file = CDiskFile::Open(path, CDiskFile::Mode::Read);
     } catch (const std::exception& e) {
         ReportSaveLoadException(e, FailureContext::Open);
         return false;
@@ -57,10 +57,12 @@ bool CDocument::OnOpenDocument(const std::string& path)
 bool CDocument::OnSaveDocument(const std::string& path)
 {
     try {
-        CDiskFile file(path, CDiskFile::Mode::Write);
-        CArchive ar(&file, CArchive::store);
+        // Destroying the file unclosed (on an exception) drops the temporary
+        // file and leaves the target as it was.
+        const std::unique_ptr<CFile> file = CDiskFile::Open(path, CDiskFile::Mode::Write);
+        CArchive ar(file.get(), CArchive::store);
         Serialize(ar);
-        file.Close();
+        file->Close();
     } catch (const std::bad_alloc&) {
         ReportSaveLoadException(CMemoryException(), FailureContext::Save);
         return false;

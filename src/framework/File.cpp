@@ -52,6 +52,14 @@ std::string DirectoryOf(const std::string& path)
 }  // namespace
 
 void (*CDiskFile::s_pfnBeforeCommit)(const std::string&) = nullptr;
+std::unique_ptr<CFile> (*CDiskFile::s_pfnOpen)(const std::string&, Mode) = nullptr;
+
+std::unique_ptr<CFile> CDiskFile::Open(const std::string& path, Mode mode)
+{
+    if (s_pfnOpen)
+        return s_pfnOpen(path, mode);
+    return std::make_unique<CDiskFile>(path, mode);
+}
 
 std::string CFile::GetFileName() const
 {
