@@ -65,7 +65,7 @@ protected:
 
     void ExpectEmptyAndReported(const std::string& context, const char* message = nullptr)
     {
-        EXPECT_TRUE(IsEmptyDocument(m_doc)) << context;
+        EXPECT_EQ(WhyNotEmpty(m_doc), "") << context;
         ASSERT_EQ(m_ui.m_messages.size(), 1u) << context;
         if (message) {
             EXPECT_EQ(m_ui.m_messages[0], message) << context;
@@ -106,8 +106,9 @@ TEST_P(OpenFaults, AReadErrorAtAnyByteLeavesAnEmptyDocument)
     }
 }
 
-// The file seems to end early. Where that is right after a complete chunk
-// the file is a valid shorter one; anywhere else it is refused.
+// The file seems to end early. Where that is inside a chunk header the chunk
+// walk ends there and the file is a valid shorter one; anywhere else it is
+// refused.
 TEST_P(OpenFaults, AShortReadAtAnyByteLeavesAnEmptyDocumentOrAWholeShorterOne)
 {
     const auto size = GetParam().bytes.size();
@@ -127,7 +128,7 @@ TEST_P(OpenFaults, AShortReadAtAnyByteLeavesAnEmptyDocumentOrAWholeShorterOne)
         if (::testing::Test::HasFailure())
             return;
     }
-    EXPECT_LE(loaded, 4);
+    EXPECT_LE(loaded, 8 * 4) << "more cuts loaded than fall inside chunk headers";
 }
 
 TEST_P(OpenFaults, AnAllocationFailingAnywhereLeavesAnEmptyDocument)
@@ -183,7 +184,7 @@ TEST(OpenFault, CancellingTheSampleChoiceLeavesAnEmptyDocument)
     ASSERT_TRUE(DocumentFlow::OpenDocument(doc, (dir / "other.wav").string()));
     ui.m_nChoice.reset();
     EXPECT_FALSE(DocumentFlow::OpenDocument(doc, path.string()));
-    EXPECT_TRUE(IsEmptyDocument(doc));
+    EXPECT_EQ(WhyNotEmpty(doc), "");
     ASSERT_EQ(ui.m_messages.size(), 1u);
     EXPECT_EQ(ui.m_messages[0], "Failed to open document.");
 }

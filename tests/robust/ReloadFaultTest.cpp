@@ -87,9 +87,10 @@ TEST_P(ReloadFaults, AFileCutAtAnyByteLeavesTheDocumentAsItWas)
         const DocSnapshot before(m_doc);
         WriteBytes(m_path, Bytes(whole.begin(), whole.begin() + std::ptrdiff_t(k)));
         if (ReloadFails(at)) {
-            ASSERT_TRUE(DocSnapshot(m_doc) == before) << at;
+            ASSERT_EQ(before.ChangesIn(m_doc), "") << at;
         } else {
-            // A cut right after a complete chunk is a valid shorter file.
+            // A cut inside a chunk header ends the chunk walk there: a valid
+            // shorter file.
             ++reloaded;
             EXPECT_EQ(m_doc.m_nLoopStart, 17) << at;
             EXPECT_EQ(m_doc.m_nUnityNote, 70) << at;
@@ -97,7 +98,7 @@ TEST_P(ReloadFaults, AFileCutAtAnyByteLeavesTheDocumentAsItWas)
         }
         EXPECT_TRUE(m_ui.m_messages.empty()) << "Reload reports through its caller, not itself";
     }
-    EXPECT_LE(reloaded, 4);
+    EXPECT_LE(reloaded, 8 * 4) << "more cuts loaded than fall inside chunk headers";
 }
 
 TEST_P(ReloadFaults, AMissingOrForeignFileLeavesTheDocumentAsItWas)
@@ -106,17 +107,17 @@ TEST_P(ReloadFaults, AMissingOrForeignFileLeavesTheDocumentAsItWas)
     const DocSnapshot before(m_doc);
     std::filesystem::remove(m_path);
     EXPECT_THROW(m_doc.Reload(), CFileException);
-    EXPECT_TRUE(DocSnapshot(m_doc) == before);
+    EXPECT_EQ(before.ChangesIn(m_doc), "");
 
     WriteBytes(m_path, Bytes{'r', 'i', 'f', 'f', 4, 0, 0, 0, 'W', 'A', 'V', 'E'});
     EXPECT_THROW(m_doc.Reload(), CArchiveException);
-    EXPECT_TRUE(DocSnapshot(m_doc) == before);
+    EXPECT_EQ(before.ChangesIn(m_doc), "");
 
     // A folder where the file was.
     std::filesystem::remove(m_path);
     std::filesystem::create_directory(m_path);
     EXPECT_THROW(m_doc.Reload(), CFileException);
-    EXPECT_TRUE(DocSnapshot(m_doc) == before);
+    EXPECT_EQ(before.ChangesIn(m_doc), "");
 }
 
 TEST_P(ReloadFaults, AnAllocationFailingAnywhereLeavesTheDocumentAsItWas)
@@ -139,12 +140,12 @@ TEST_P(ReloadFaults, AnAllocationFailingAnywhereLeavesTheDocumentAsItWas)
             if (!failed)
                 return;
             EXPECT_TRUE(threw);
-            ASSERT_TRUE(DocSnapshot(m_doc) == before);
+            ASSERT_EQ(before.ChangesIn(m_doc), "");
         });
     EXPECT_GT(failures, 0);
     EXPECT_FALSE(threw);
     // The successful reload read the same file: nothing changed either.
-    EXPECT_TRUE(DocSnapshot(m_doc) == before);
+    EXPECT_EQ(before.ChangesIn(m_doc), "");
 }
 
 TEST_P(ReloadFaults, AReadErrorThroughTheFlowsFileLeavesTheDocumentAsItWas)
@@ -161,7 +162,7 @@ TEST_P(ReloadFaults, AReadErrorThroughTheFlowsFileLeavesTheDocumentAsItWas)
         if (plan.m_nOpened == 0)
             GTEST_SKIP() << "Reload does not open its file through CDiskFile::Open";
         EXPECT_TRUE(failed) << at;
-        ASSERT_TRUE(DocSnapshot(m_doc) == before) << at;
+        ASSERT_EQ(before.ChangesIn(m_doc), "") << at;
     }
 }
 
@@ -197,6 +198,6 @@ TEST(ReloadFault, CancellingTheSampleChoiceLeavesTheInstrumentAsItWas)
     } catch (const CArchiveException& e) {
         EXPECT_EQ(e.m_cause, CArchiveException::generic);
     }
-    EXPECT_TRUE(DocSnapshot(doc) == before);
+    EXPECT_EQ(before.ChangesIn(doc), "");
     EXPECT_TRUE(ui.m_messages.empty());
 }

@@ -102,12 +102,56 @@ DocSnapshot::DocSnapshot(const CQuorvelDoc& doc)
         xiSampleHeaders.emplace_back(h.bytes.begin(), h.bytes.end());
 }
 
-bool IsEmptyDocument(const CQuorvelDoc& doc)
+std::string WhyNotEmpty(const CQuorvelDoc& doc)
 {
-    return doc.m_nFrameCount == 0 && doc.m_pSamples.empty() && !doc.m_bLoaded && !doc.m_bHasLoop &&
-           doc.m_nChannels == 0 && doc.m_pBankSpectra.empty() && doc.m_pLoopCurves.empty() && !doc.m_bFromXI &&
-           doc.m_pXISampleHeaders.empty() && doc.m_ppXISampleData.empty() && doc.GetPathName().empty() &&
-           doc.GetTitle() == kUntitledTitle;
+    std::string why;
+    auto note = [&](bool bad, const char* what) {
+        if (bad)
+            why += std::string(why.empty() ? "" : ", ") + what;
+    };
+    note(doc.m_nFrameCount != 0 || !doc.m_pSamples.empty(), "frames");
+    note(doc.m_nChannels != 0, "channels");
+    note(doc.m_bLoaded, "loaded");
+    note(doc.m_bHasLoop, "loop");
+    note(!doc.m_pBankSpectra.empty() || !doc.m_pLoopCurves.empty() || doc.m_nBankCount != 0, "banks");
+    note(doc.m_bFromXI || !doc.m_pXISampleHeaders.empty() || !doc.m_ppXISampleData.empty(), "instrument");
+    note(!doc.GetPathName().empty(), "path");
+    note(doc.GetTitle() != kUntitledTitle, "title");
+    return why;
+}
+
+namespace {
+
+std::string Differences(const DocSnapshot& a, const DocSnapshot& b)
+{
+    std::string why;
+    auto note = [&](bool differs, const char* what) {
+        if (differs)
+            why += std::string(why.empty() ? "" : ", ") + what;
+    };
+    note(a.strFileType != b.strFileType, "file type");
+    note(a.strSourcePath != b.strSourcePath, "source path");
+    note(a.strTitle != b.strTitle || a.strPathName != b.strPathName, "title or path");
+    note(a.nChannels != b.nChannels || a.nFrameCount != b.nFrameCount || a.nSampleRate != b.nSampleRate, "format");
+    note(a.samples != b.samples, "frames");
+    note(a.bHasLoop != b.bHasLoop || a.nLoopStart != b.nLoopStart || a.nLoopEnd != b.nLoopEnd, "loop");
+    note(a.nUnityNote != b.nUnityNote, "unity note");
+    note(a.bLoaded != b.bLoaded, "loaded flag");
+    note(a.bFromXI != b.bFromXI || a.xiHeader != b.xiHeader, "instrument header");
+    note(a.xiSampleHeaders != b.xiSampleHeaders || a.nXISampleCount != b.nXISampleCount, "sample headers");
+    note(a.nXISampleIndex != b.nXISampleIndex, "sample index");
+    note(a.xiSampleData != b.xiSampleData, "sample data");
+    note(a.nBankSize != b.nBankSize || a.nBankCount != b.nBankCount || a.nBankSpectra != b.nBankSpectra ||
+             a.nLoopCurves != b.nLoopCurves,
+         "banks");
+    return why;
+}
+
+}  // namespace
+
+std::string DocSnapshot::ChangesIn(const CQuorvelDoc& doc) const
+{
+    return Differences(*this, DocSnapshot(doc));
 }
 
 namespace {

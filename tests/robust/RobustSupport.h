@@ -57,7 +57,8 @@ void FillDocument(CQuorvelDoc& doc, int frames, int channels, int rate, int loop
 // Everything a read fills, and the state flags around it.
 struct DocSnapshot {
     explicit DocSnapshot(const CQuorvelDoc& doc);
-    bool operator==(const DocSnapshot&) const = default;
+    // What differs in `doc` from the snapshot ("" when nothing), e.g. "loop, frames".
+    std::string ChangesIn(const CQuorvelDoc& doc) const;
 
     std::string strFileType, strSourcePath, strTitle, strPathName;
     std::int32_t nChannels, nFrameCount, nSampleRate, nLoopStart, nLoopEnd, nUnityNote;
@@ -71,8 +72,9 @@ struct DocSnapshot {
     std::size_t nBankSpectra, nLoopCurves;
 };
 
-// True when the document holds nothing: the state after a failed Open.
-bool IsEmptyDocument(const CQuorvelDoc& doc);
+// What the document still holds ("" when nothing): the state after a failed
+// Open must be empty.
+std::string WhyNotEmpty(const CQuorvelDoc& doc);
 
 // While alive, the document flow opens its files through CFaultyFile with
 // these settings (only files of the given mode are wrapped).

@@ -75,7 +75,7 @@ TEST_P(SaveFaults, AWriteFailingAtAnyByteKeepsTheOldFileAndTellsTheUser)
         EXPECT_EQ(m_ui.m_messages[0], "Failed to save document: the disk is full (No space left on device).") << at;
         EXPECT_EQ(m_doc.GetLastFailure(), m_ui.m_messages[0]);
         ExpectUntouched(at);
-        ASSERT_TRUE(DocSnapshot(m_doc) == before) << at;
+        ASSERT_EQ(before.ChangesIn(m_doc), "") << at;
         if (::testing::Test::HasFailure())
             return;
     }
@@ -107,7 +107,7 @@ TEST_P(SaveFaults, AFailedFlushOrRenameKeepsTheOldFile)
     ExpectUntouched("rename failing");
     ASSERT_EQ(m_ui.m_messages.size(), 2u);
     for (const auto& message : m_ui.m_messages)
-        EXPECT_EQ(message.rfind("Failed to save document: an error occurred while writing take.", 0), 0u) << message;
+        EXPECT_EQ(message.rfind("Failed to save document: an error occurred while writing ", 0), 0u) << message;
 }
 
 TEST_P(SaveFaults, AnAllocationFailingAnywhereKeepsTheOldFileAndTellsTheUser)
@@ -127,7 +127,7 @@ TEST_P(SaveFaults, AnAllocationFailingAnywhereKeepsTheOldFileAndTellsTheUser)
             ASSERT_EQ(m_ui.m_messages.size(), 1u);
             EXPECT_EQ(m_ui.m_messages[0], "Out of memory.");
             ExpectUntouched("allocation failing");
-            EXPECT_TRUE(DocSnapshot(m_doc) == before);
+            EXPECT_EQ(before.ChangesIn(m_doc), "");
         });
     EXPECT_GT(failures, 0);
     EXPECT_TRUE(ok);
