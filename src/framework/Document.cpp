@@ -41,11 +41,13 @@ bool CDocument::OnOpenDocument(const std::string& path)
     } catch (const std::bad_alloc&) {
         file.reset();
         DeleteContents();
+        SetModifiedFlag(true);  // the contents were replaced (Serialize may have cleared the flag)
         ReportSaveLoadException(CMemoryException(), FailureContext::Open);
         return false;
     } catch (const std::exception& e) {
         file.reset();
         DeleteContents();
+        SetModifiedFlag(true);
         ReportSaveLoadException(e, FailureContext::Open);
         return false;
     }
@@ -128,6 +130,22 @@ bool NewDocument(CDocument& doc)
     return true;
 }
 
+namespace {
+
+// The file has been read or written; only the document's name is left to
+// follow it. Should even that fail (out of memory), the user is told and the
+// document keeps its old name: nothing is thrown past the flow.
+void AdoptPath(CDocument& doc, const std::string& path, FailureContext context)
+{
+    try {
+        doc.SetPathName(path);
+    } catch (const std::exception& e) {
+        doc.ReportSaveLoadException(e, context);
+    }
+}
+
+}  // namespace
+
 bool OpenDocument(CDocument& doc, const std::string& path)
 {
     const bool wasModified = doc.IsModified();
@@ -142,7 +160,7 @@ bool OpenDocument(CDocument& doc, const std::string& path)
         }
         return false;
     }
-    doc.SetPathName(path);
+    AdoptPath(doc, path, FailureContext::Open);
     return true;
 }
 
@@ -150,7 +168,7 @@ bool SaveDocument(CDocument& doc, const std::string& path)
 {
     if (!doc.OnSaveDocument(path))
         return false;
-    doc.SetPathName(path);
+    AdoptPath(doc, path, FailureContext::Save);
     return true;
 }
 
