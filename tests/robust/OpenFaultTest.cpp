@@ -36,6 +36,7 @@ protected:
         m_other = m_dir / "other.wav";
         WriteBytes(m_other, SampleBytes::Wav(900, 1, 2, 8000));
         m_path = m_dir / GetParam().name;
+        m_strPath = m_path.string();
         WriteBytes(m_path, GetParam().bytes);
     }
 
@@ -51,7 +52,7 @@ protected:
     bool Open()
     {
         bool ok = false;
-        EXPECT_NO_THROW(ok = DocumentFlow::OpenDocument(m_doc, m_path.string()));
+        EXPECT_NO_THROW(ok = DocumentFlow::OpenDocument(m_doc, m_strPath));
         return ok;
     }
 
@@ -74,6 +75,7 @@ protected:
 
     CTempDir m_dir;
     std::filesystem::path m_path, m_other;
+    std::string m_strPath;  // made once, so that allocation counts see only the flow's
     CQuorvelDoc m_doc;
     CTestUi m_ui;
 };
