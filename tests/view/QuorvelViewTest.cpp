@@ -560,8 +560,7 @@ private slots:
         view->SetWaveOut(std::move(pDevice));
         view->OnPlay();
         CLoopingPlayback& playback = view->GetPlayback();
-        if (!playback.m_bPlaying)
-            QSKIP("looping playback is not built yet");
+        QVERIFY(playback.m_bPlaying);
         QVERIFY(pFake->m_bOpen);
 
         // The 20 ms timer moves the cursor by what the device has played.
@@ -589,8 +588,6 @@ private slots:
         FillDoc(doc, 1, 1000, [](int, int) { return 0.1; });
         auto view = ShowView(doc, 1000, 128);
         view->OnPlay();
-        if (view->m_messages.isEmpty())
-            QSKIP("looping playback is not built yet");
         QCOMPARE(view->m_messages, QStringList{"Unable to open sound output device."});
         QVERIFY(!view->GetPlayback().m_bPlaying);
     }
