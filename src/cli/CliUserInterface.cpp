@@ -51,10 +51,13 @@ bool CCliUserInterface::RunProgress(IProgressSource& source)
     const int total = source.GetTotal();
     const auto begin = steady_clock::now();
     for (;;) {
-        milliseconds wait(50);
+        microseconds wait = milliseconds(50);
         if (m_poll == EPoll::Adaptive) {
-            const auto spent = duration_cast<milliseconds>(steady_clock::now() - begin);
-            wait = std::clamp(spent / 8, milliseconds(1), milliseconds(50));
+            // Short computations end soon after they do; long ones are
+            // polled less and less often, never later than 1/8 of the time
+            // spent plus one poll.
+            const auto spent = duration_cast<microseconds>(steady_clock::now() - begin);
+            wait = std::clamp(spent / 8, microseconds(50), microseconds(milliseconds(50)));
         }
         std::this_thread::sleep_for(wait);
         const int done = source.PollDone();

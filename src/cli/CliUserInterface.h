@@ -19,7 +19,7 @@ class CCliUserInterface : public IUserInterface {
 public:
     enum class EPoll {
         Every50ms,  // the fixed poll of the progress dialog
-        Adaptive,   // 1 ms at first, then about an eighth of the time spent, at most 50 ms
+        Adaptive,   // 50 µs at first, then an eighth of the time spent, at most 50 ms
     };
 
     // pErr: where informational messages and the progress bar go; null
