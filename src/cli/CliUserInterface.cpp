@@ -1,5 +1,6 @@
 #include "cli/CliUserInterface.h"
 
+#include "cli/CliInterrupt.h"
 #include "cli/CliOptions.h"
 #include "document/SampleChoice.h"
 
@@ -60,6 +61,13 @@ bool CCliUserInterface::RunProgress(IProgressSource& source)
             wait = std::clamp(spent / 8, microseconds(50), microseconds(milliseconds(50)));
         }
         std::this_thread::sleep_for(wait);
+        if (IsInterrupted()) {
+            source.Cancel();
+            if (m_bProgressBar)
+                *m_pErr << "\r\x1b[K" << std::flush;
+            m_strChoiceFailure = "interrupted.";
+            return false;
+        }
         const int done = source.PollDone();
         if (done >= 0 && m_bProgressBar)
             DrawBar(done, total);

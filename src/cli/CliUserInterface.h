@@ -34,7 +34,8 @@ public:
     bool RunProgress(IProgressSource& source) override;
 
     // The reason the last load or save failed: the unanswerable sample choice
-    // when that was the cause, else the document's own failure message; ""
+    // or an interrupt when that was the cause, else the document's own
+    // failure message; ""
     // when nothing failed. Clears it.
     std::string TakeFailure();
 
@@ -49,6 +50,6 @@ private:
     bool m_bProgressBar;
     bool m_bQuiet;
     EPoll m_poll;
-    std::string m_strChoiceFailure;
+    std::string m_strChoiceFailure;  // also "interrupted."
     std::string m_strFailure;
 };
