@@ -2,6 +2,7 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliDocument.h"
+#include "cli/CliInterrupt.h"
 #include "cli/CliJson.h"
 #include "cli/CliOptions.h"
 #include "cli/CliUserInterface.h"
@@ -321,7 +322,11 @@ int RunBatch(const CCliOptions& options, CCliStreams& io)
                     std::lock_guard lock(mutex);
                     current = items[i].m_strInput;
                 }
-                CBatchFileResult r = ProcessBatchFile(items[i], options);
+                CBatchFileResult r;
+                if (IsInterrupted())
+                    r.m_strError = "not processed: interrupted.";
+                else
+                    r = ProcessBatchFile(items[i], options);
                 {
                     std::lock_guard lock(mutex);
                     results[i] = std::move(r);

@@ -13,7 +13,7 @@ constexpr const char* kPurpose = "find seamless sustain loops in WAV and XI samp
 constexpr const char* kExitText =
     "0 when everything succeeded; 1 when an input could not be read or was refused, an operation failed or "
     "a result could not be saved (for batch: when any file failed); 2 for a mistake on the command line. "
-    "No output file is created or changed by a command that fails.";
+    "130 when interrupted (Ctrl+C). No output file is created or changed by a command that fails.";
 constexpr const char* kInputText =
     "Inputs are read like the desktop program's File Open: the first four bytes decide between WAV (RIFF) "
     "and XI (Extended Instrument), the spectral banks are computed, and the document's title is the input's "

@@ -1,5 +1,6 @@
 #include "cli/CliUserInterface.h"
 
+#include "cli/CliInterrupt.h"
 #include "cli/CliOptions.h"
 #include "document/SampleChoice.h"
 
@@ -51,12 +52,22 @@ bool CCliUserInterface::RunProgress(IProgressSource& source)
     const int total = source.GetTotal();
     const auto begin = steady_clock::now();
     for (;;) {
-        milliseconds wait(50);
+        microseconds wait = milliseconds(50);
         if (m_poll == EPoll::Adaptive) {
-            const auto spent = duration_cast<milliseconds>(steady_clock::now() - begin);
-            wait = std::clamp(spent / 8, milliseconds(1), milliseconds(50));
+            // Short computations end soon after they do; long ones are
+            // polled less and less often, never later than 1/8 of the time
+            // spent plus one poll.
+            const auto spent = duration_cast<microseconds>(steady_clock::now() - begin);
+            wait = std::clamp(spent / 8, microseconds(50), microseconds(milliseconds(50)));
         }
         std::this_thread::sleep_for(wait);
+        if (IsInterrupted()) {
+            source.Cancel();
+            if (m_bProgressBar)
+                *m_pErr << "\r\x1b[K" << std::flush;
+            m_strChoiceFailure = "interrupted.";
+            return false;
+        }
         const int done = source.PollDone();
         if (done >= 0 && m_bProgressBar)
             DrawBar(done, total);

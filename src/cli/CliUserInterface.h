@@ -19,7 +19,7 @@ class CCliUserInterface : public IUserInterface {
 public:
     enum class EPoll {
         Every50ms,  // the fixed poll of the progress dialog
-        Adaptive,   // 1 ms at first, then about an eighth of the time spent, at most 50 ms
+        Adaptive,   // 50 µs at first, then an eighth of the time spent, at most 50 ms
     };
 
     // pErr: where informational messages and the progress bar go; null
@@ -34,7 +34,8 @@ public:
     bool RunProgress(IProgressSource& source) override;
 
     // The reason the last load or save failed: the unanswerable sample choice
-    // when that was the cause, else the document's own failure message; ""
+    // or an interrupt when that was the cause, else the document's own
+    // failure message; ""
     // when nothing failed. Clears it.
     std::string TakeFailure();
 
@@ -49,6 +50,6 @@ private:
     bool m_bProgressBar;
     bool m_bQuiet;
     EPoll m_poll;
-    std::string m_strChoiceFailure;
+    std::string m_strChoiceFailure;  // also "interrupted."
     std::string m_strFailure;
 };

@@ -237,3 +237,33 @@ TEST(CliBatchInputs, StereoToXiNoteNamesTheFile)
 }
 
 }  // namespace
+
+namespace {
+
+// Find Loop + Crossfade reads the file again, which asks for the sample
+// again; --xi-sample must answer that second question the same way.
+TEST(CliBatchInputs, XiSampleAnswersTheChoiceAgainOnReload)
+{
+    REQUIRE_XI();
+    CTempDir dir;
+    CXiSample a, b;
+    a.m_values = XiTone(30000, 16, 90.5);
+    b.m_nBits = 8;
+    b.m_values = XiTone(26000, 8, 70.25);
+    const std::string in = (dir / "two.xi").string();
+    WriteFile(in, MakeXi({a, b}));
+
+    const CRun single = RunCli({"find-loop", in, "--crossfade", "--xi-sample", "2", "-o", (dir / "one.xi").string()});
+    ASSERT_EQ(single.m_nCode, 0) << single.m_strErr;
+    const CRun batch = RunCli({"batch", in, "--crossfade", "--xi-sample", "2", "--out-dir", (dir / "out").string()});
+    ASSERT_EQ(batch.m_nCode, 0) << batch.m_strErr;
+    EXPECT_EQ(ReadFile(dir / "out/two.xi"), ReadFile(dir / "one.xi"));
+    EXPECT_TRUE(Contains(batch.m_strOut, ": loop " + single.m_strOut.substr(5, single.m_strOut.size() - 6)));
+
+    const CRun missing = RunCli({"batch", in, "--crossfade", "--out-dir", (dir / "out2").string()});
+    EXPECT_EQ(missing.m_nCode, 1);
+    EXPECT_TRUE(Contains(missing.m_strErr, "2 non-empty samples")) << missing.m_strErr;
+    EXPECT_FALSE(fs::exists(dir / "out2/two.xi"));
+}
+
+}  // namespace
