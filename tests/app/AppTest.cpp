@@ -286,6 +286,47 @@ private slots:
                                   ID_EDIT_FIND_LOOP_CROSSFADE, ID_EDIT_RELOAD, ID_FILE_NEW}));
     }
 
+    void anInstrumentAsksWhichSampleToLoad()
+    {
+        const QString xi = QStringLiteral(RINGSEAM_SHARED_SAMPLES "/xmrs_instr.xi");
+        if (!QFileInfo::exists(xi))
+            QSKIP("shared sample xmrs_instr.xi not present");
+        CTestApp app;
+        QVERIFY(app.InitInstance({}));
+
+        // Cancel fails the open and leaves an empty document.
+        QString prompt;
+        AnswerNextModal([&](QWidget* w) {
+            if (auto* dlg = qobject_cast<CSelectSampleDlg*>(w)) {
+                prompt = dlg->GetPromptLabel()->text();
+                dlg->reject();
+            }
+            AnswerNextModal([](QWidget* box) { CloseMessageBox(box); });
+        });
+        QVERIFY(!app.OpenDocumentFile(xi));
+        QCOMPARE(prompt, QStringLiteral("Selected instrument has 2 samples inside. Please select sample number to use."));
+        QVERIFY(!app.GetDocument().m_bLoaded);
+
+        // A wrong number is refused in place; the second sample is then taken.
+        BoxSeen refused;
+        AnswerNextModal([&](QWidget* w) {
+            auto* dlg = qobject_cast<CSelectSampleDlg*>(w);
+            QVERIFY(dlg);
+            dlg->GetNumberEdit()->setText(QStringLiteral("3"));
+            AnswerNextModal([&, dlg](QWidget* box) {
+                refused = CloseMessageBox(box);
+                dlg->GetNumberEdit()->setText(QStringLiteral("2"));
+                QTimer::singleShot(0, dlg, [dlg] { dlg->GetOkButton()->click(); });
+            });
+            QTimer::singleShot(0, dlg, [dlg] { dlg->GetOkButton()->click(); });
+        });
+        QVERIFY(app.OpenDocumentFile(xi));
+        QCOMPARE(refused.strText, QStringLiteral("Entered value is incorrect."));
+        QVERIFY(app.GetDocument().m_bLoaded);
+        QVERIFY(app.GetDocument().m_bFromXI);
+        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("xmrs_instr.xi - Ringseam"));
+    }
+
     void aboutFromTheHelpMenu()
     {
         CTestApp app;
