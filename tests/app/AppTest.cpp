@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QMenuBar>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -30,26 +31,28 @@
 
 namespace {
 
-// A 16-bit mono 44100 Hz WAV of `frames` frames of a 440 Hz tone.
-bool WriteToneWav(const QString& path, int frames)
+// A 16-bit 44100 Hz WAV of `frames` frames of a 440 Hz tone in every channel.
+bool WriteToneWav(const QString& path, int frames, int channels = 1)
 {
     QByteArray data;
     auto le16 = [&](int v) { data.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); };
     auto le32 = [&](std::uint32_t v) { le16(int(v & 0xFFFF)), le16(int(v >> 16)); };
+    const std::uint32_t bytes = std::uint32_t(frames) * 2u * std::uint32_t(channels);
     data.append("RIFF");
-    le32(36 + std::uint32_t(frames) * 2);
+    le32(36 + bytes);
     data.append("WAVEfmt ");
     le32(16);
     le16(1);
-    le16(1);
+    le16(channels);
     le32(44100);
-    le32(88200);
-    le16(2);
+    le32(44100u * 2u * std::uint32_t(channels));
+    le16(2 * channels);
     le16(16);
     data.append("data");
-    le32(std::uint32_t(frames) * 2);
+    le32(bytes);
     for (int i = 0; i < frames; ++i)
-        le16(int(std::lround(12000.0 * std::sin(2 * 3.14159265358979 * 440.0 * i / 44100.0))) & 0xFFFF);
+        for (int c = 0; c < channels; ++c)
+            le16(int(std::lround(12000.0 * std::sin(2 * 3.14159265358979 * 440.0 * i / 44100.0))) & 0xFFFF);
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
 }
@@ -123,6 +126,19 @@ private slots:
         QCOMPARE(app.GetRecentFileList().GetList(), QStringList{QFileInfo(Path("tone.wav")).absoluteFilePath()});
         // The window was fitted to the view's content.
         QTRY_COMPARE(app.GetView()->viewport()->height(), app.GetView()->GetTotalSize().height());
+    }
+
+    void theWindowFitsTheViewWithoutScrollBars()
+    {
+        QVERIFY(WriteToneWav(Path("stereo.wav"), 60000, 2));
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("stereo.wav")}));
+        CQuorvelView* view = app.GetView();
+        QTRY_COMPARE(view->viewport()->size(), view->GetTotalSize());
+        QVERIFY(!view->horizontalScrollBar()->isVisible());
+        QVERIFY(!view->verticalScrollBar()->isVisible());
+        // The width stayed; only the height follows the content.
+        QCOMPARE(view->GetTotalSize().width(), view->viewport()->width());
     }
 
     void aFileThatCannotBeOpenedEndsStartUpAfterItsMessage()
