@@ -19,7 +19,9 @@ CSelectSampleDlg::CSelectSampleDlg(int nSampleCount, QWidget* pParent) : QDialog
     m_pPrompt = new QLabel(QString::fromStdString(FormatSampleChoicePrompt(nSampleCount)), this);
     m_pPrompt->setObjectName(QStringLiteral("prompt"));
     m_pPrompt->setWordWrap(true);
-    m_pPrompt->setMinimumWidth(210);
+    // A fixed width gives the wrapped prompt a known height.
+    m_pPrompt->setFixedWidth(250);
+    m_pPrompt->setMinimumHeight(m_pPrompt->heightForWidth(250));
 
     m_pNumber = new QLineEdit(QString::number(kSampleChoiceDefault), this);
     m_pNumber->setObjectName(QStringLiteral("number"));
@@ -45,7 +47,9 @@ CSelectSampleDlg::CSelectSampleDlg(int nSampleCount, QWidget* pParent) : QDialog
     setTabOrder(m_pOk, m_pCancel);
     setTabOrder(m_pCancel, m_pNumber);
     m_pOk->setFocus();
-    resize(303, 70);
+    // Room for the whole prompt; about the original 202 × 36 dialog units.
+    grid->setSizeConstraint(QLayout::SetMinimumSize);
+    resize(340, 0);
 }
 
 CSelectSampleDlg::~CSelectSampleDlg() = default;
