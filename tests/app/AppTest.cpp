@@ -157,7 +157,8 @@ private slots:
     {
         CTestApp app;
         QVERIFY(app.InitInstance({}));
-        QVERIFY(WriteToneWav(Path("long.wav"), 44100 * 30));
+        // Long enough that the worker is still busy when the dialog is cancelled.
+        QVERIFY(WriteToneWav(Path("long.wav"), 44100 * 120));
         bool sawProgress = false;
         BoxSeen seen;
         AnswerNextModal([&](QWidget* w) {
