@@ -46,13 +46,12 @@ protected:
     {
         WriteBytes(m_path, GetParam().bytes);
         m_ui.m_messages.clear();
-        m_ui.m_nChoice = 2;
+        m_ui.m_nChoice = 2;  // reloads choose the same sample again
         ASSERT_TRUE(DocumentFlow::OpenDocument(m_doc, m_path.string()));
         m_doc.m_bHasLoop = true;
         m_doc.m_nLoopStart = 17;
         m_doc.m_nLoopEnd = 123;
         m_doc.m_nUnityNote = 70;
-        m_ui.m_nChoice = 1;
     }
 
     // Reloads expecting a failure; returns false when it succeeded instead.
