@@ -18,6 +18,8 @@ struct OpenCase {
     Bytes bytes;
 };
 
+void PrintTo(const OpenCase& c, std::ostream* os) { *os << c.name; }
+
 std::vector<OpenCase> OpenCases()
 {
     using namespace SampleBytes;

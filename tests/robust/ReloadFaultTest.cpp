@@ -22,6 +22,8 @@ struct ReloadCase {
     Bytes bytes;
 };
 
+void PrintTo(const ReloadCase& c, std::ostream* os) { *os << c.name; }
+
 std::vector<ReloadCase> ReloadCases()
 {
     using namespace SampleBytes;
