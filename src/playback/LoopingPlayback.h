@@ -40,17 +40,34 @@ public:
     static constexpr int kScale = 16383;
     static constexpr int kTimerId = 1001;
 
-    // Neither is owned; both outlive the playback.
+    // Neither is owned; both outlive the playback. Destroying a playback
+    // that is still playing resets and closes the device first.
     CLoopingPlayback(IWaveOut& waveOut, IPlaybackHost& host);
     ~CLoopingPlayback() override;
 
     // The document played; may be null (nothing is played).
     void SetDocument(const CQuorvelDoc* pDoc) { m_pDoc = pDoc; }
 
+    // Starts from frame 0; while playing, posts Stop instead. A device that
+    // cannot be opened shows "Unable to open sound output device." and
+    // playback stays idle.
     void OnPlay();
+    // Resets and closes the device, puts the cursor at the frame count; does
+    // nothing while idle.
     void OnStop();
+    // Fills the header's buffer with up to 8192 / channels frames from
+    // m_nFillPos on (values beyond 16 bits are clamped) and writes it; a
+    // failure shows "Sound error." and the buffer is not counted. Writes
+    // nothing once the fill has reached the frame count, while the document
+    // is not loaded, or while idle.
     void FillAndQueueBuffer(WaveHeader* pHeader);
+    // A buffer back from the device: refilled at once; Stop is posted when
+    // none is left queued. Headers other than m_waveHdr's, and notifications
+    // arriving while idle, are ignored.
     void OnWaveOutDone(WaveHeader* pHeader) override;
+    // Timer kTimerId while playing: moves the cursor by the frames played
+    // since the last tick, through the queued jumps. Ignored while the
+    // document has no channels.
     void OnTimer(int nIDEvent);
 
     // State, named as in the view that hosts it.

@@ -33,6 +33,8 @@ public:
     // Stops the sound; every queued buffer comes back (notifications follow
     // later on the owning thread). The played position returns to 0.
     virtual int Reset() = 0;
+    // Notifications not yet delivered are dropped: after Close the device
+    // holds no buffer and calls the sink no more.
     virtual int Close() = 0;
     // Bytes played since Open (or since the last Reset).
     virtual std::uint64_t GetPositionBytes() = 0;

@@ -1,0 +1,424 @@
+// End-to-end checks of playback through the real Qt wave output, against a
+// PulseAudio null sink whose format equals the sample's (nothing resampled).
+//
+//   audio_playback_check --loop SECONDS [options]
+//       plays a synthetic sample with a loop for SECONDS while recording the
+//       sink's monitor with parec, then checks that the recording is, sample
+//       for sample, the stream expected: frames × 16383 truncated toward
+//       zero, the loop repeated, and silence once stopped.
+//   audio_playback_check --to-end [options]
+//       the same sample without a loop: playback stops by itself, and the
+//       whole sample, to its last frame, has been heard.
+//   audio_playback_check --device-semantics [options]
+//       the wave output's own contract: done notifications in order, never
+//       inside Write or Reset; Reset returns every buffer; Close drops what
+//       is not yet delivered; refusals of misuse and of unsupported formats.
+//   audio_playback_check --no-device
+//       with no reachable output, Play shows "Unable to open sound output
+//       device." and stays idle.
+//
+// Options: --sink NAME (made the default output first; its monitor is
+// recorded), --channels N, --rate HZ. Exit code 0 on success, 1 on a failed
+// check, 2 on bad usage.
+#include "document/QuorvelDoc.h"
+#include "playback/LoopingPlayback.h"
+#include "playback/QtWaveOut.h"
+
+#include <QAudioDevice>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QMediaDevices>
+#include <QProcess>
+#include <QStringList>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Options {
+    int nChannels = 1;
+    int nRate = 44100;
+    QString strSink;  // empty: the default output as it is
+};
+
+class CDriverHost : public IPlaybackHost {
+public:
+    CLoopingPlayback* m_pPlayback = nullptr;
+    std::vector<std::string> m_messages;
+
+    void PostStop() override
+    {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [this] { m_pPlayback->OnStop(); }, Qt::QueuedConnection);
+    }
+    void RedrawPlayCursor() override {}
+    void ShowPlaybackMessage(const std::string& text) override
+    {
+        std::fprintf(stderr, "message: %s\n", text.c_str());
+        m_messages.push_back(text);
+    }
+};
+
+// 1.2 s of noise-like values that never scale to 0, so the start of the
+// sound and any misplaced sample are unmistakable; the loop covers most of it.
+void FillSample(CQuorvelDoc& doc, const Options& opt)
+{
+    doc.m_nChannels = opt.nChannels;
+    doc.m_nSampleRate = opt.nRate;
+    doc.m_nFrameCount = opt.nRate * 6 / 5;
+    doc.m_bLoaded = true;
+    doc.m_pSamples.resize(std::size_t(doc.m_nFrameCount) * std::size_t(opt.nChannels));
+    std::uint32_t state = 12345;
+    for (double& value : doc.m_pSamples) {
+        state = state * 1664525u + 1013904223u;
+        const double magnitude = 0.05 + 0.9 * double(state >> 8) / double(1u << 24);
+        value = ((state >> 3) & 1) != 0 ? magnitude : -magnitude;
+    }
+}
+
+void SetLoop(CQuorvelDoc& doc)
+{
+    doc.m_bHasLoop = true;
+    doc.m_nLoopStart = doc.m_nSampleRate / 4;
+    doc.m_nLoopEnd = doc.m_nFrameCount - doc.m_nSampleRate / 4 + 17;
+}
+
+std::vector<std::int16_t> ExpectedStream(const CQuorvelDoc& doc, std::size_t nSamples)
+{
+    std::vector<std::int16_t> out;
+    int pos = 0;
+    while (out.size() < nSamples && pos < doc.m_nFrameCount) {
+        for (int c = 0; c < doc.m_nChannels; ++c)
+            out.push_back(std::int16_t(int(doc.GetSample(pos, c) * 16383.0)));
+        ++pos;
+        if (doc.m_bHasLoop && pos >= doc.m_nLoopEnd)
+            pos = doc.m_nLoopStart;
+    }
+    return out;
+}
+
+void Wait(int nMilliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(nMilliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool WaitUntil(const std::function<bool()>& done, int nTimeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > nTimeoutMs)
+            return false;
+        Wait(5);
+    }
+    return true;
+}
+
+int Fail(const char* what)
+{
+    std::fprintf(stderr, "FAILED: %s\n", what);
+    return 1;
+}
+
+// Makes the sink the default output and waits until Qt sees it so.
+bool SelectSink(const QString& strSink)
+{
+    if (strSink.isEmpty())
+        return true;
+    if (QProcess::execute("pactl", {"set-default-sink", strSink}) != 0)
+        return false;
+    return WaitUntil([&] { return QMediaDevices::defaultAudioOutput().id() == strSink.toUtf8(); }, 5000);
+}
+
+int CheckNoDevice(const Options& opt)
+{
+    CQuorvelDoc doc;
+    FillSample(doc, opt);
+    auto pOut = CreateQtWaveOut();
+    CDriverHost host;
+    CLoopingPlayback playback(*pOut, host);
+    host.m_pPlayback = &playback;
+    playback.SetDocument(&doc);
+    playback.m_nPlayPos = 500;
+    playback.OnPlay();
+    Wait(200);
+    if (host.m_messages != std::vector<std::string>{"Unable to open sound output device."})
+        return Fail("expected exactly the message \"Unable to open sound output device.\"");
+    if (playback.m_bPlaying)
+        return Fail("playback is running without a device");
+    if (playback.m_nPlayPos != 0)
+        return Fail("the play position was not reset to frame 0");
+    std::printf("no device: message shown, playback idle\n");
+    return 0;
+}
+
+class CCollectingSink : public IWaveOutSink {
+public:
+    void OnWaveOutDone(WaveHeader* pHeader) override
+    {
+        if (m_bInsideCall)
+            ++m_nInsideCalls;
+        m_done.push_back(pHeader);
+    }
+    bool m_bInsideCall = false;
+    int m_nInsideCalls = 0;
+    std::vector<WaveHeader*> m_done;
+};
+
+int CheckDeviceSemantics(const Options& opt)
+{
+    auto pOut = CreateQtWaveOut();
+    CCollectingSink sink;
+    std::vector<std::uint8_t> data[2];
+    WaveHeader hdr[2];
+    for (int i = 0; i < 2; ++i) {
+        data[i].assign(16384, std::uint8_t(0x10 + i));
+        hdr[i].lpData = data[i].data();
+        hdr[i].dwBufferLength = 16384;
+    }
+    const std::uint64_t nBlock = std::uint64_t(opt.nChannels) * 2;
+
+    if (pOut->Open(opt.nChannels, 400000, &sink) == 0)
+        return Fail("a rate of 400000 Hz was accepted");
+    if (pOut->Write(&hdr[0]) == 0)
+        return Fail("Write on a closed device succeeded");
+    if (pOut->Open(opt.nChannels, opt.nRate, &sink) != 0)
+        return Fail("Open failed");
+
+    sink.m_bInsideCall = true;
+    const bool bWritten = pOut->PrepareHeader(&hdr[0]) == 0 && pOut->Write(&hdr[0]) == 0 &&
+                          pOut->PrepareHeader(&hdr[1]) == 0 && pOut->Write(&hdr[1]) == 0;
+    const bool bRefusedTwice = pOut->Write(&hdr[0]) != 0;
+    const bool bRefusedClose = pOut->Close() != 0;
+    sink.m_bInsideCall = false;
+    if (!bWritten)
+        return Fail("writing two buffers failed");
+    if (!bRefusedTwice)
+        return Fail("a buffer still queued was accepted again");
+    if (!bRefusedClose)
+        return Fail("Close with buffers playing was accepted");
+
+    // The first buffer comes back once played, not when the sink read it.
+    std::uint64_t nLast = 0;
+    bool bMonotonic = true;
+    const bool bFirstBack = WaitUntil(
+        [&] {
+            const std::uint64_t n = pOut->GetPositionBytes();
+            bMonotonic = bMonotonic && n >= nLast && n % nBlock == 0 && n <= 32768;
+            nLast = n;
+            return !sink.m_done.empty();
+        },
+        3000);
+    if (!bFirstBack || sink.m_done.front() != &hdr[0])
+        return Fail("the first buffer did not come back first");
+    if (pOut->GetPositionBytes() < 16384)
+        return Fail("a buffer came back before it was played");
+    // The stream's last buffer must come back too, its end exactly reached.
+    if (!WaitUntil([&] { return sink.m_done.size() == 2; }, 900) || sink.m_done[1] != &hdr[1])
+        return Fail("the second buffer did not come back");
+    if (pOut->GetPositionBytes() != 32768)
+        return Fail("the position did not end at the bytes written");
+    if (!bMonotonic)
+        return Fail("the position went back, split a frame or passed what was written");
+
+    // Reset returns what is queued, later, and the position starts again.
+    sink.m_done.clear();
+    pOut->Write(&hdr[0]);
+    pOut->Write(&hdr[1]);
+    Wait(50);
+    sink.m_bInsideCall = true;
+    const int nReset = pOut->Reset();
+    sink.m_bInsideCall = false;
+    if (nReset != 0 || pOut->GetPositionBytes() != 0)
+        return Fail("Reset failed or left a position");
+    if (!WaitUntil([&] { return sink.m_done.size() == 2; }, 1000) || sink.m_done[0] != &hdr[0] ||
+        sink.m_done[1] != &hdr[1])
+        return Fail("Reset did not return both buffers in order");
+    if (sink.m_nInsideCalls != 0)
+        return Fail("a done notification arrived inside Write, Close or Reset");
+
+    // Close drops notifications not yet delivered.
+    sink.m_done.clear();
+    pOut->Write(&hdr[0]);
+    pOut->Reset();
+    if (pOut->Close() != 0)
+        return Fail("Close after Reset failed");
+    Wait(300);
+    if (!sink.m_done.empty())
+        return Fail("a notification arrived after Close");
+    if (pOut->Close() == 0)
+        return Fail("Close of a closed device succeeded");
+
+    // The device opens again after Close.
+    if (pOut->Open(opt.nChannels, opt.nRate, &sink) != 0 || pOut->Write(&hdr[1]) != 0)
+        return Fail("the device did not open again");
+    if (!WaitUntil([&] { return sink.m_done.size() == 1; }, 3000))
+        return Fail("the buffer written after reopening did not come back");
+    pOut->Close();
+    std::printf("wave output contract holds\n");
+    return 0;
+}
+
+int CheckHeard(bool bLoop, double dSeconds, const Options& opt)
+{
+    CQuorvelDoc doc;
+    FillSample(doc, opt);
+    if (bLoop)
+        SetLoop(doc);
+
+    QProcess recorder;
+    QStringList args{"--raw", "--format=s16le", QString("--rate=%1").arg(opt.nRate),
+                     QString("--channels=%1").arg(opt.nChannels), "--latency-msec=20"};
+    if (!opt.strSink.isEmpty())
+        args << QString("--device=%1.monitor").arg(opt.strSink);
+    QByteArray recorded;
+    QObject::connect(&recorder, &QProcess::readyReadStandardOutput, [&] { recorded += recorder.readAllStandardOutput(); });
+    recorder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    recorder.start("parec", args);
+    if (!recorder.waitForStarted(5000))
+        return Fail("parec did not start");
+    // The null sink renders silence while idle: bytes arriving prove the
+    // recording runs before the sound starts.
+    if (!WaitUntil([&] { return recorded.size() > opt.nRate / 10; }, 5000))
+        return Fail("parec records nothing");
+
+    auto pOut = CreateQtWaveOut();
+    CDriverHost host;
+    CLoopingPlayback playback(*pOut, host);
+    host.m_pPlayback = &playback;
+    playback.SetDocument(&doc);
+
+    // The cursor, ticked as the view's timer does, must stay in the sample
+    // and, with a loop, never pass the loop end.
+    QTimer cursorTimer;
+    std::int32_t nMaxCursor = 0;
+    QObject::connect(&cursorTimer, &QTimer::timeout, [&] {
+        playback.OnTimer(CLoopingPlayback::kTimerId);
+        if (playback.m_bPlaying)
+            nMaxCursor = std::max(nMaxCursor, playback.m_nPlayPos);
+    });
+    cursorTimer.start(20);
+
+    playback.OnPlay();
+    if (!playback.m_bPlaying)
+        return Fail("playback did not start");
+    if (bLoop) {
+        Wait(int(dSeconds * 1000));
+        if (!playback.m_bPlaying)
+            return Fail("looping playback stopped by itself");
+        playback.OnPlay();  // Play while playing posts Stop
+        if (!WaitUntil([&] { return !playback.m_bPlaying; }, 2000))
+            return Fail("the posted Stop was not handled");
+    } else {
+        const int nMaxMs = int(1000.0 * doc.m_nFrameCount / doc.m_nSampleRate) + 3000;
+        if (!WaitUntil([&] { return !playback.m_bPlaying; }, nMaxMs))
+            return Fail("playback without a loop did not stop by itself");
+        if (playback.m_nPlayPos != doc.m_nFrameCount)
+            return Fail("the cursor did not end at the frame count");
+    }
+    cursorTimer.stop();
+    Wait(500);  // the tail of the recording: silence
+    recorder.terminate();
+    recorder.waitForFinished(5000);
+    recorded += recorder.readAllStandardOutput();
+
+    if (!host.m_messages.empty())
+        return Fail("playback showed a message");
+    if (nMaxCursor <= 0 || (bLoop ? nMaxCursor >= doc.m_nLoopEnd : nMaxCursor > doc.m_nFrameCount))
+        return Fail("the play cursor did not move within the sample");
+
+    if (const QByteArray dump = qgetenv("RINGSEAM_AUDIO_DUMP"); !dump.isEmpty()) {
+        QFile file(QString::fromLocal8Bit(dump));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(recorded);
+    }
+    std::vector<std::int16_t> rec(std::size_t(recorded.size()) / 2);
+    for (std::size_t i = 0; i < rec.size(); ++i)
+        rec[i] = std::int16_t(std::uint8_t(recorded[qsizetype(2 * i)]) |
+                              (std::uint8_t(recorded[qsizetype(2 * i + 1)]) << 8));
+
+    // Align on the first sound: the stream's first sample is never 0. The
+    // recording holds whole frames, so the first sound starts a frame.
+    std::size_t nFirst = 0;
+    while (nFirst < rec.size() && rec[nFirst] == 0)
+        ++nFirst;
+    if (nFirst == rec.size())
+        return Fail("only silence was recorded");
+    nFirst -= nFirst % std::size_t(opt.nChannels);
+
+    const std::vector<std::int16_t> expected = ExpectedStream(doc, rec.size() - nFirst);
+    std::size_t nMatched = 0;
+    while (nFirst + nMatched < rec.size() && nMatched < expected.size() && rec[nFirst + nMatched] == expected[nMatched])
+        ++nMatched;
+    std::size_t nNonZeroAfter = 0;
+    for (std::size_t i = nFirst + nMatched; i < rec.size(); ++i)
+        if (rec[i] != 0)
+            ++nNonZeroAfter;
+
+    const std::size_t nFramesMatched = nMatched / std::size_t(opt.nChannels);
+    std::printf("%d ch, %d Hz: recorded %zu samples, sound from %zu, %zu frames (%.3f s) exact, %zu non-zero "
+                "samples after\n",
+                opt.nChannels, opt.nRate, rec.size(), nFirst, nFramesMatched, double(nFramesMatched) / opt.nRate,
+                nNonZeroAfter);
+    if (nNonZeroAfter != 0) {
+        const std::size_t i = nFirst + nMatched;
+        std::fprintf(stderr, "first difference at stream sample %zu: recorded %d, expected %d\n", nMatched,
+                     i < rec.size() ? rec[i] : 0, nMatched < expected.size() ? expected[nMatched] : 0);
+        return Fail("the recording differs from the expected stream (a gap, a glitch or a changed sample)");
+    }
+    if (bLoop && nFramesMatched < std::size_t(2 * opt.nRate))
+        return Fail("less than two seconds of the loop were heard sample-exact");
+    if (!bLoop && nFramesMatched != std::size_t(doc.m_nFrameCount))
+        return Fail("the sample was not heard completely, to its last frame");
+    return 0;
+}
+
+QString ArgAfter(const QStringList& args, const char* name)
+{
+    const qsizetype i = args.indexOf(name);
+    return i > 0 && i + 1 < args.size() ? args[i + 1] : QString();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    Options opt;
+    opt.strSink = ArgAfter(args, "--sink");
+    if (const QString s = ArgAfter(args, "--channels"); !s.isEmpty())
+        opt.nChannels = s.toInt();
+    if (const QString s = ArgAfter(args, "--rate"); !s.isEmpty())
+        opt.nRate = s.toInt();
+    if (opt.nChannels < 1 || opt.nChannels > 2 || opt.nRate < 8000) {
+        std::fprintf(stderr, "bad --channels or --rate\n");
+        return 2;
+    }
+
+    if (args.contains("--no-device"))
+        return CheckNoDevice(opt);
+    if (!SelectSink(opt.strSink))
+        return Fail("the sink could not be made the default output");
+    if (args.contains("--device-semantics"))
+        return CheckDeviceSemantics(opt);
+    if (args.contains("--to-end"))
+        return CheckHeard(false, 0.0, opt);
+    if (const QString s = ArgAfter(args, "--loop"); !s.isEmpty())
+        return CheckHeard(true, s.toDouble(), opt);
+    std::fprintf(stderr,
+                 "usage: %s --loop SECONDS | --to-end | --device-semantics | --no-device [--sink NAME] "
+                 "[--channels N] [--rate HZ]\n",
+                 argv[0]);
+    return 2;
+}
