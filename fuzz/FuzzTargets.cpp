@@ -21,8 +21,8 @@ using Bytes = std::vector<std::uint8_t>;
 // Work caps of the pipeline, so that one input stays in the milliseconds:
 // samples of all channels (banks, crossfade, filter are linear in it) and the
 // bank size (the loop search is quadratic in it).
-constexpr std::int64_t kMaxPipelineSamples = std::int64_t(1) << 17;
-constexpr std::int64_t kMaxPipelineBankSize = 2048;
+constexpr std::int64_t kMaxPipelineSamples = std::int64_t(1) << 16;
+constexpr std::int64_t kMaxPipelineBankSize = 1024;
 // An instrument may offer hundreds of samples; load only the first few and
 // the last one.
 constexpr int kMaxChoices = 4;
