@@ -62,6 +62,33 @@ void BM_AllBanks_Ringseam(benchmark::State& state)
     state.counters["transforms"] = double(doc.m_nBankCount) * doc.m_nChannels;
 }
 
+// A progress that polls every millisecond until the worker is done.
+class CQuickPoll : public IUserInterface {
+public:
+    void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
+    std::optional<int> ChooseSample(int) override { return std::nullopt; }
+    bool RunProgress(IProgressSource& source) override
+    {
+        while (source.PollDone() != source.GetTotal())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return true;
+    }
+};
+
+// The whole bank step of a load: allocation, the worker thread with its
+// locked step counter, the polling progress, then both curves.
+void BM_ComputeBanks_Load(benchmark::State& state)
+{
+    CQuorvelDoc& doc = TenMinuteStereo();
+    CQuickPoll ui;
+    doc.SetUserInterface(&ui);
+    for (auto _ : state) {
+        doc.ComputeBanks();
+        benchmark::DoNotOptimize(doc.m_pLoopCurves.data());
+    }
+    doc.SetUserInterface(nullptr);
+}
+
 // The same transforms with FFTW: copy the block of one channel, a real-to-
 // complex plan of 1024, scale to the same half spectrum.
 void BM_AllBanks_Fftw(benchmark::State& state)
@@ -246,6 +273,7 @@ void BM_CancelLatency(benchmark::State& state)
 
 BENCHMARK(BM_AllBanks_Ringseam)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_AllBanks_Fftw)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ComputeBanks_Load)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_Transform1024_Ringseam);
 BENCHMARK(BM_Transform1024_Fftw);
 BENCHMARK(BM_Curves_Load)->Unit(benchmark::kMillisecond)->Iterations(5);
