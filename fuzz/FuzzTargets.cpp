@@ -21,8 +21,8 @@ using Bytes = std::vector<std::uint8_t>;
 // Work caps of the pipeline, so that one input stays in the milliseconds:
 // samples of all channels (banks, crossfade, filter are linear in it) and the
 // bank size (the loop search is quadratic in it).
-constexpr std::int64_t kMaxPipelineSamples = std::int64_t(1) << 17;
-constexpr std::int64_t kMaxPipelineBankSize = 2048;
+constexpr std::int64_t kMaxPipelineSamples = std::int64_t(1) << 16;
+constexpr std::int64_t kMaxPipelineBankSize = 1024;
 // An instrument may offer hundreds of samples; load only the first few and
 // the last one.
 constexpr int kMaxChoices = 4;
@@ -114,8 +114,10 @@ std::int32_t HeaderLength(const XISampleHeader& h)
 // What a document that loaded must look like.
 void CheckLoaded(const CQuorvelDoc& doc, const std::uint8_t* data, CChecker& check, const char* step)
 {
-    if (doc.m_nChannels != 1 && doc.m_nChannels != 2)
-        check.Fail(step, ": loaded with ", doc.m_nChannels, " channels");
+    // A RIFF file without "fmt " and "data" loads as no frames of no channels.
+    const bool bNoFormat = doc.m_nChannels == 0 && doc.m_nFrameCount == 0;
+    if (doc.m_nChannels != 1 && doc.m_nChannels != 2 && !bNoFormat)
+        check.Fail(step, ": loaded with ", doc.m_nChannels, " channels and ", doc.m_nFrameCount, " frames");
     if (doc.m_nFrameCount < 0)
         check.Fail(step, ": negative frame count ", doc.m_nFrameCount);
     if (doc.m_pSamples.size() != std::size_t(std::int64_t(doc.m_nFrameCount) * doc.m_nChannels))

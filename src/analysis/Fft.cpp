@@ -219,14 +219,25 @@ __attribute__((target("avx"))) void CombineLevelAvx(int n, const double* tw, con
     }
 }
 
+bool s_bAllowWide = true;
+
 bool HasAvx()
 {
     static const bool bAvx = __builtin_cpu_supports("avx");
-    return bAvx;
+    return bAvx && s_bAllowWide;
 }
 #endif
 
 }  // namespace
+
+void FftContext::AllowWideVectors(bool bAllow)
+{
+#if defined(RINGSEAM_FFT_AVX)
+    s_bAllowWide = bAllow;
+#else
+    (void)bAllow;
+#endif
+}
 
 void FftContext::CombineLevel(const double* src, double* dst, int s) const
 {

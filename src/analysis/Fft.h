@@ -62,6 +62,11 @@ public:
     Complex* GetWork() { return m_pWork; }
     void SetSign(int sign) { m_nSign = sign; }
 
+    // Whether the transform may use 256-bit vector instructions where the
+    // processor has them (default true). Both paths give identical results;
+    // tests and benchmarks switch to compare them. Not thread-safe.
+    static void AllowWideVectors(bool bAllow);
+
 private:
     void BuildTable(int n);
     // One combine pass of the whole array at stride s (all offsets below s).

@@ -6,12 +6,15 @@
 #include "app/SampleDocTemplate.h"
 #include "framework/Document.h"
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QScrollBar>
+#include <QTimer>
 #include <QToolBar>
 
 namespace {
@@ -256,12 +259,32 @@ void CMainFrame::ResizeParentToFit(QSize clientSize, bool bShrinkOnly)
     QWidget* view = centralWidget();
     if (!view || !clientSize.isValid())
         return;
-    const QSize current = view->size();
+    // A scrolling view's client area is its viewport.
+    auto* scroll = qobject_cast<QAbstractScrollArea*>(view);
+    QWidget* client = scroll ? scroll->viewport() : view;
+    const QSize current = client->size();
     QSize wanted = clientSize;
     if (bShrinkOnly)
         wanted = wanted.boundedTo(current);
     const QSize delta = wanted - current;
     if (delta.isNull())
         return;
-    resize(size() + delta);
+    if (!scroll) {
+        resize(size() + delta);
+        return;
+    }
+    // Scroll bars shown for the old size would take room from the new one
+    // and so keep themselves needed: fit without them, then let the view
+    // decide again.
+    const QSize bars(scroll->verticalScrollBar()->isVisible() ? scroll->verticalScrollBar()->width() : 0,
+                     scroll->horizontalScrollBar()->isVisible() ? scroll->horizontalScrollBar()->height() : 0);
+    const Qt::ScrollBarPolicy h = scroll->horizontalScrollBarPolicy();
+    const Qt::ScrollBarPolicy v = scroll->verticalScrollBarPolicy();
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    resize(size() + delta - bars);
+    QTimer::singleShot(0, scroll, [scroll, h, v] {
+        scroll->setHorizontalScrollBarPolicy(h);
+        scroll->setVerticalScrollBarPolicy(v);
+    });
 }

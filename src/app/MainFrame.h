@@ -51,7 +51,8 @@ public:
     // first); an empty list shows the greyed "Recent File" item.
     void SetRecentFiles(const QStringList& paths);
 
-    // Resizes the window so that the client area (the view) gets
+    // Resizes the window so that the client area (the view, or the viewport
+    // of a scrolling view) gets
     // `clientSize` pixels; with bShrinkOnly a dimension only ever shrinks.
     void ResizeParentToFit(QSize clientSize, bool bShrinkOnly);
 

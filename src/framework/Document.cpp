@@ -133,13 +133,16 @@ bool NewDocument(CDocument& doc)
 namespace {
 
 // The file has been read or written; only the document's name is left to
-// follow it. Should even that fail (out of memory), the user is told and the
-// document keeps its old name: nothing is thrown past the flow.
+// follow it. Should even that fail (out of memory), the user is told and
+// nothing is thrown past the flow: a saved document keeps its old name, an
+// opened one is untitled rather than named after the file before.
 void AdoptPath(CDocument& doc, const std::string& path, FailureContext context)
 {
     try {
         doc.SetPathName(path);
     } catch (const std::exception& e) {
+        if (context == FailureContext::Open)
+            doc.SetTitle(kUntitledTitle);
         doc.ReportSaveLoadException(e, context);
     }
 }

@@ -195,6 +195,9 @@ void CDiskFile::Close()
         ThrowErrno(m_strFilePath, err);
     }
     m_fd = -1;
+    // Made before the rename: once the target is replaced nothing may throw,
+    // or a save that happened would be reported as failed.
+    const std::string dir = DirectoryOf(m_strFilePath);
     if (s_pfnBeforeCommit)
         s_pfnBeforeCommit(m_strTempPath);
     if (::rename(m_strTempPath.c_str(), m_strFilePath.c_str()) != 0) {
@@ -204,7 +207,7 @@ void CDiskFile::Close()
     }
     m_strTempPath.clear();
     // Make the rename itself durable.
-    const int dirfd = ::open(DirectoryOf(m_strFilePath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirfd >= 0) {
         (void)::fsync(dirfd);
         ::close(dirfd);

@@ -299,6 +299,16 @@ private:
             return;
         }
         const quint64 nSession = m_nSession;
+        if (m_pAudioSink->state() == QAudio::StoppedState) {
+            // The sink died under us (the sound server went away): every
+            // buffer comes back, so the client can end or try again.
+            std::deque<WaveHeader*> returned = m_pFeed->TakeAll();
+            DropSink();
+            for (WaveHeader* pHeader : returned)
+                if (nSession == m_nSession && m_pSinkTarget != nullptr)
+                    m_pSinkTarget->OnWaveOutDone(pHeader);
+            return;
+        }
         while (m_pFeed != nullptr && nSession == m_nSession) {
             WaveHeader* pHeader = m_pFeed->TakeFinished(PlayedBytes());
             if (pHeader == nullptr)

@@ -62,6 +62,8 @@ public:
     // --- lifecycle (called by the shell) ---------------------------------------
     // A new or opened document is shown: stop playback, fit the scale to the
     // width, start the 20 ms cursor timer, fit the frame, repaint everything.
+    // The fit uses the viewport's current width, so call it once the view has
+    // its size (its window shown, or its layout activated).
     void OnInitialUpdate();
     // Any change announced by the document: scroll sizes, shrink-fit, repaint.
     void OnUpdate();

@@ -155,13 +155,20 @@ TEST(Fft, MatchesNaiveTransformAtSeveralSizes)
         fft.FftSynthesize(bins.data(), y.data());
         fft.FftRelease();
 
+        // cos and sin of 2πj/n in extended precision.
+        std::vector<long double> cosT(static_cast<std::size_t>(n)), sinT(static_cast<std::size_t>(n));
+        for (int j = 0; j < n; ++j) {
+            const long double ang = 2.0L * 3.14159265358979323846264338327950288L * j / n;
+            cosT[std::size_t(j)] = std::cos(ang);
+            sinT[std::size_t(j)] = std::sin(ang);
+        }
         std::vector<std::complex<long double>> ref(static_cast<std::size_t>(n / 2));
         long double maxRef = 0;
         for (int k = 0; k < n / 2; ++k) {
             std::complex<long double> sum = 0;
             for (int m = 0; m < n; ++m) {
-                const long double ang = -2.0L * 3.14159265358979323846264338327950288L * ((long long)k * m % n) / n;
-                sum += static_cast<long double>(x[std::size_t(m)]) * std::complex<long double>(std::cos(ang), std::sin(ang));
+                const std::size_t j = std::size_t((long long)k * m % n);
+                sum += static_cast<long double>(x[std::size_t(m)]) * std::complex<long double>(cosT[j], -sinT[j]);
             }
             ref[std::size_t(k)] = sum / static_cast<long double>(k == 0 ? n : n / 2);
             maxRef = std::max(maxRef, std::abs(ref[std::size_t(k)]));
@@ -176,9 +183,9 @@ TEST(Fft, MatchesNaiveTransformAtSeveralSizes)
         for (int m = 0; m < n; ++m) {
             long double sum = 0;
             for (int k = 0; k < n / 2; ++k) {
-                const long double ang = 2.0L * 3.14159265358979323846264338327950288L * ((long long)k * m % n) / n;
-                sum += static_cast<long double>(bins[std::size_t(k)].real()) * std::cos(ang) -
-                       static_cast<long double>(bins[std::size_t(k)].imag()) * std::sin(ang);
+                const std::size_t j = std::size_t((long long)k * m % n);
+                sum += static_cast<long double>(bins[std::size_t(k)].real()) * cosT[j] -
+                       static_cast<long double>(bins[std::size_t(k)].imag()) * sinT[j];
             }
             yRef[std::size_t(m)] = sum;
             maxY = std::max(maxY, std::fabs(sum));
@@ -190,10 +197,16 @@ TEST(Fft, MatchesNaiveTransformAtSeveralSizes)
 
 // The fast formulation performs the defined operations in the defined order:
 // the outputs equal the recursive definition bit for bit, both directions.
-TEST(Fft, EqualsRecursiveDefinitionExactly)
+class FftPathTest : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { FftContext::AllowWideVectors(GetParam()); }
+    void TearDown() override { FftContext::AllowWideVectors(true); }
+};
+
+TEST_P(FftPathTest, EqualsRecursiveDefinitionExactly)
 {
     FftContext fft;
-    for (int n : {4, 8, 16, 64, 1024, 8192}) {
+    for (int n : {4, 8, 16, 64, 1024, 8192, 1 << 17}) {
         for (int sign : {-1, +1}) {
             const auto re = RandomSignal(n, 3u * unsigned(n));
             const auto im = RandomSignal(n, 5u * unsigned(n));
@@ -217,6 +230,8 @@ TEST(Fft, EqualsRecursiveDefinitionExactly)
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(WideAndNarrowVectors, FftPathTest, ::testing::Bool());
 
 TEST(Fft, SubsequenceTransformFollowsTheDefinition)
 {

@@ -13,6 +13,9 @@
 //       the wave output's own contract: done notifications in order, never
 //       inside Write or Reset; Reset returns every buffer; Close drops what
 //       is not yet delivered; refusals of misuse and of unsupported formats.
+//   audio_playback_check --lose-server PIDFILE
+//       the sound server (its process id in PIDFILE) is killed while a loop
+//       plays: "Sound error." is shown and playback ends by itself.
 //   audio_playback_check --no-device
 //       with no reachable output, Play shows "Unable to open sound output
 //       device." and stays idle.
@@ -269,6 +272,38 @@ int CheckDeviceSemantics(const Options& opt)
     return 0;
 }
 
+int CheckServerLost(const QString& strPidFile, const Options& opt)
+{
+    CQuorvelDoc doc;
+    FillSample(doc, opt);
+    SetLoop(doc);
+    auto pOut = CreateQtWaveOut();
+    CDriverHost host;
+    CLoopingPlayback playback(*pOut, host);
+    host.m_pPlayback = &playback;
+    playback.SetDocument(&doc);
+    QTimer cursorTimer;
+    QObject::connect(&cursorTimer, &QTimer::timeout, [&] { playback.OnTimer(CLoopingPlayback::kTimerId); });
+    cursorTimer.start(20);
+
+    playback.OnPlay();
+    if (!playback.m_bPlaying)
+        return Fail("playback did not start");
+    Wait(1000);
+    QFile pidFile(strPidFile);
+    if (!pidFile.open(QIODevice::ReadOnly))
+        return Fail("the server's pid file cannot be read");
+    const QString strPid = QString::fromLatin1(pidFile.readAll()).trimmed();
+    if (strPid.isEmpty() || QProcess::execute("kill", {"-9", strPid}) != 0)
+        return Fail("the server could not be killed");
+    if (!WaitUntil([&] { return !playback.m_bPlaying; }, 5000))
+        return Fail("playback did not end after the server was lost");
+    if (host.m_messages.empty() || host.m_messages.front() != "Sound error.")
+        return Fail("\"Sound error.\" was not shown");
+    std::printf("server lost: %zu message(s), playback idle\n", host.m_messages.size());
+    return 0;
+}
+
 int CheckHeard(bool bLoop, double dSeconds, const Options& opt)
 {
     CQuorvelDoc doc;
@@ -408,6 +443,8 @@ int main(int argc, char** argv)
 
     if (args.contains("--no-device"))
         return CheckNoDevice(opt);
+    if (const QString s = ArgAfter(args, "--lose-server"); !s.isEmpty())
+        return CheckServerLost(s, opt);
     if (!SelectSink(opt.strSink))
         return Fail("the sink could not be made the default output");
     if (args.contains("--device-semantics"))
@@ -417,7 +454,8 @@ int main(int argc, char** argv)
     if (const QString s = ArgAfter(args, "--loop"); !s.isEmpty())
         return CheckHeard(true, s.toDouble(), opt);
     std::fprintf(stderr,
-                 "usage: %s --loop SECONDS | --to-end | --device-semantics | --no-device [--sink NAME] "
+                 "usage: %s --loop SECONDS | --to-end | --device-semantics | --lose-server PIDFILE | --no-device "
+                 "[--sink NAME] "
                  "[--channels N] [--rate HZ]\n",
                  argv[0]);
     return 2;

@@ -22,6 +22,8 @@ struct ReloadCase {
     Bytes bytes;
 };
 
+void PrintTo(const ReloadCase& c, std::ostream* os) { *os << c.name; }
+
 std::vector<ReloadCase> ReloadCases()
 {
     using namespace SampleBytes;
@@ -46,13 +48,12 @@ protected:
     {
         WriteBytes(m_path, GetParam().bytes);
         m_ui.m_messages.clear();
-        m_ui.m_nChoice = 2;
+        m_ui.m_nChoice = 2;  // reloads choose the same sample again
         ASSERT_TRUE(DocumentFlow::OpenDocument(m_doc, m_path.string()));
         m_doc.m_bHasLoop = true;
         m_doc.m_nLoopStart = 17;
         m_doc.m_nLoopEnd = 123;
         m_doc.m_nUnityNote = 70;
-        m_ui.m_nChoice = 1;
     }
 
     // Reloads expecting a failure; returns false when it succeeded instead.
@@ -81,17 +82,21 @@ TEST_P(ReloadFaults, AFileCutAtAnyByteLeavesTheDocumentAsItWas)
 {
     const Bytes& whole = GetParam().bytes;
     int reloaded = 0;
+    bool bIntact = false;
     for (std::size_t k = 0; k < whole.size(); ++k) {
         const std::string at = "file cut to " + std::to_string(k) + " bytes";
-        ASSERT_NO_FATAL_FAILURE(OpenIntact());
+        if (!bIntact)
+            ASSERT_NO_FATAL_FAILURE(OpenIntact());
         const DocSnapshot before(m_doc);
         WriteBytes(m_path, Bytes(whole.begin(), whole.begin() + std::ptrdiff_t(k)));
         if (ReloadFails(at)) {
             ASSERT_EQ(before.ChangesIn(m_doc), "") << at;
+            bIntact = true;
         } else {
             // A cut inside a chunk header ends the chunk walk there: a valid
             // shorter file.
             ++reloaded;
+            bIntact = false;
             EXPECT_EQ(m_doc.m_nLoopStart, 17) << at;
             EXPECT_EQ(m_doc.m_nUnityNote, 70) << at;
             EXPECT_EQ(m_doc.m_pSamples.size(), std::size_t(m_doc.m_nFrameCount) * std::size_t(m_doc.m_nChannels));
