@@ -12,6 +12,7 @@
 // CMemoryException; the framework flow (CDocument) reports them.
 #pragma once
 
+#include "analysis/Fft.h"
 #include "document/XIFormat.h"
 #include "framework/Document.h"
 
@@ -167,4 +168,9 @@ private:
     // Moves what a read fills (frames, format, XI data, and the loop and
     // unity note unless they were kept) from `from` into this document.
     void TakeSampleData(CQuorvelDoc& from);
+
+    // The transform state of this document: used by the bank worker while
+    // the banks are computed and by the comb filter on the UI thread, never
+    // by both at once.
+    FftContext m_fft;
 };

@@ -24,9 +24,9 @@ bool CDocument::OnNewDocument()
 
 bool CDocument::OnOpenDocument(const std::string& path)
 {
-    std::unique_ptr<CDiskFile> file;
+    std::unique_ptr<CFile> file;
     try {
-        file = std::make_unique<CDiskFile>(path, CDiskFile::Mode::Read);
+        file = CDiskFile::Open(path, CDiskFile::Mode::Read);
     } catch (const std::exception& e) {
         ReportSaveLoadException(e, FailureContext::Open);
         return false;
@@ -41,11 +41,13 @@ bool CDocument::OnOpenDocument(const std::string& path)
     } catch (const std::bad_alloc&) {
         file.reset();
         DeleteContents();
+        SetModifiedFlag(true);  // the contents were replaced (Serialize may have cleared the flag)
         ReportSaveLoadException(CMemoryException(), FailureContext::Open);
         return false;
     } catch (const std::exception& e) {
         file.reset();
         DeleteContents();
+        SetModifiedFlag(true);
         ReportSaveLoadException(e, FailureContext::Open);
         return false;
     }
@@ -57,10 +59,12 @@ bool CDocument::OnOpenDocument(const std::string& path)
 bool CDocument::OnSaveDocument(const std::string& path)
 {
     try {
-        CDiskFile file(path, CDiskFile::Mode::Write);
-        CArchive ar(&file, CArchive::store);
+        // Destroying the file unclosed (on an exception) drops the temporary
+        // file and leaves the target as it was.
+        const std::unique_ptr<CFile> file = CDiskFile::Open(path, CDiskFile::Mode::Write);
+        CArchive ar(file.get(), CArchive::store);
         Serialize(ar);
-        file.Close();
+        file->Close();
     } catch (const std::bad_alloc&) {
         ReportSaveLoadException(CMemoryException(), FailureContext::Save);
         return false;
@@ -126,6 +130,25 @@ bool NewDocument(CDocument& doc)
     return true;
 }
 
+namespace {
+
+// The file has been read or written; only the document's name is left to
+// follow it. Should even that fail (out of memory), the user is told and
+// nothing is thrown past the flow: a saved document keeps its old name, an
+// opened one is untitled rather than named after the file before.
+void AdoptPath(CDocument& doc, const std::string& path, FailureContext context)
+{
+    try {
+        doc.SetPathName(path);
+    } catch (const std::exception& e) {
+        if (context == FailureContext::Open)
+            doc.SetTitle(kUntitledTitle);
+        doc.ReportSaveLoadException(e, context);
+    }
+}
+
+}  // namespace
+
 bool OpenDocument(CDocument& doc, const std::string& path)
 {
     const bool wasModified = doc.IsModified();
@@ -140,7 +163,7 @@ bool OpenDocument(CDocument& doc, const std::string& path)
         }
         return false;
     }
-    doc.SetPathName(path);
+    AdoptPath(doc, path, FailureContext::Open);
     return true;
 }
 
@@ -148,7 +171,7 @@ bool SaveDocument(CDocument& doc, const std::string& path)
 {
     if (!doc.OnSaveDocument(path))
         return false;
-    doc.SetPathName(path);
+    AdoptPath(doc, path, FailureContext::Save);
     return true;
 }
 

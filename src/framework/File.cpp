@@ -52,6 +52,14 @@ std::string DirectoryOf(const std::string& path)
 }  // namespace
 
 void (*CDiskFile::s_pfnBeforeCommit)(const std::string&) = nullptr;
+std::unique_ptr<CFile> (*CDiskFile::s_pfnOpen)(const std::string&, Mode) = nullptr;
+
+std::unique_ptr<CFile> CDiskFile::Open(const std::string& path, Mode mode)
+{
+    if (s_pfnOpen)
+        return s_pfnOpen(path, mode);
+    return std::make_unique<CDiskFile>(path, mode);
+}
 
 std::string CFile::GetFileName() const
 {
@@ -94,13 +102,13 @@ CDiskFile::CDiskFile(const std::string& path, Mode mode) : m_mode(mode)
     }
     // Write: a temporary file in the target's folder, so the final rename
     // stays on one file system and is atomic.
+    // mkostemp fills in the name in place: nothing may allocate (and so throw
+    // past the destructor) between creating the file and knowing its name.
     std::string tmpl = DirectoryOf(m_strFilePath) + "/." + GetFileName() + ".tmp-XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    m_fd = ::mkostemp(buf.data(), O_CLOEXEC);
+    m_fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
     if (m_fd < 0)
         ThrowErrno(m_strFilePath, errno);
-    m_strTempPath = buf.data();
+    m_strTempPath.swap(tmpl);
     // Keep the permissions of a file being replaced; a new file gets the
     // usual 0666 & ~umask instead of mkstemp's 0600.
     struct stat st {};
@@ -187,6 +195,9 @@ void CDiskFile::Close()
         ThrowErrno(m_strFilePath, err);
     }
     m_fd = -1;
+    // Made before the rename: once the target is replaced nothing may throw,
+    // or a save that happened would be reported as failed.
+    const std::string dir = DirectoryOf(m_strFilePath);
     if (s_pfnBeforeCommit)
         s_pfnBeforeCommit(m_strTempPath);
     if (::rename(m_strTempPath.c_str(), m_strFilePath.c_str()) != 0) {
@@ -196,7 +207,7 @@ void CDiskFile::Close()
     }
     m_strTempPath.clear();
     // Make the rename itself durable.
-    const int dirfd = ::open(DirectoryOf(m_strFilePath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirfd >= 0) {
         (void)::fsync(dirfd);
         ::close(dirfd);

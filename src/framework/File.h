@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,12 @@ public:
     // Test seam: called after the temporary file has been fully written and
     // synced, just before the rename (lets a crash test stop the process there).
     static void (*s_pfnBeforeCommit)(const std::string& tempPath);
+
+    // How the document flow opens the files it loads from and saves to: a
+    // CDiskFile, unless a test has set s_pfnOpen to wrap one (fault
+    // injection). Throws CFileException like the constructor.
+    static std::unique_ptr<CFile> Open(const std::string& path, Mode mode);
+    static std::unique_ptr<CFile> (*s_pfnOpen)(const std::string& path, Mode mode);
 
 private:
     int m_fd = -1;

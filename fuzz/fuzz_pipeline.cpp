@@ -1,0 +1,16 @@
+// libFuzzer entry point: arbitrary bytes through FuzzTargets::RunPipeline. A
+// violated invariant aborts, so libFuzzer records the input as a crash.
+#include "FuzzTargets.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string problem = FuzzTargets::RunPipeline(data, size);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "invariant violated: %s\n", problem.c_str());
+        std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,78 @@
+// CMainFrame: the main window. It holds the menu, the toolbar, the status
+// bar and the view, and routes every command (menu item, toolbar button,
+// accelerator) by its id: first to the handlers the application registered
+// (the view's commands and the file and help commands), then to the frame's
+// own (the Toolbar and Status Bar toggles). A command nobody handles, such as
+// Ctrl+C's copy, is ignored.
+//
+// User-interface thread only. The frame owns its bars, actions and the view
+// widget set with SetView.
+#pragma once
+
+#include <QMainWindow>
+
+#include <functional>
+#include <map>
+#include <string>
+
+class CAcceleratorTable;
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(QWidget* pParent = nullptr);
+    ~CMainFrame() override;
+
+    // Makes `pView` the client area (the frame takes ownership).
+    void SetView(QWidget* pView);
+    QWidget* GetView() const { return centralWidget(); }
+
+    // Who handles command nID; replaces an earlier handler.
+    void SetCommandHandler(int nID, std::function<void()> handler);
+    // Sends command nID as a menu item, button or accelerator would. Returns
+    // whether a handler took it.
+    bool OnCmdMsg(int nID);
+
+    // The action of a menu item or toolbar button (shared by both), or null.
+    QAction* GetCommandAction(int nID) const;
+    QToolBar* GetToolBar() const { return m_pToolBar; }
+    QLabel* GetIdleLabel() const { return m_pIdleLabel; }
+    QMenu* GetFileMenu() const { return m_pFileMenu; }
+    CAcceleratorTable* GetAccelerators() const { return m_pAccel; }
+
+    // "<title> - Ringseam".
+    void UpdateFrameTitle(const std::string& docTitle);
+
+    // Shows up to six recent files in the File menu (full paths, most recent
+    // first); an empty list shows the greyed "Recent File" item.
+    void SetRecentFiles(const QStringList& paths);
+
+    // Resizes the window so that the client area (the view, or the viewport
+    // of a scrolling view) gets
+    // `clientSize` pixels; with bShrinkOnly a dimension only ever shrinks.
+    void ResizeParentToFit(QSize clientSize, bool bShrinkOnly);
+
+signals:
+    // Every command sent, handled or not (for the status of tests and tools).
+    void commandSent(int nID);
+
+private:
+    QAction* AddCommand(QMenu* pMenu, int nID, const QString& text);
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreateAccelerators();
+
+    std::map<int, std::function<void()>> m_handlers;
+    std::map<int, QAction*> m_actions;
+    QMenu* m_pFileMenu = nullptr;
+    QAction* m_pRecentAnchor = nullptr;  // separator after the recent files
+    QList<QAction*> m_recentActions;
+    QToolBar* m_pToolBar = nullptr;
+    QLabel* m_pIdleLabel = nullptr;
+    CAcceleratorTable* m_pAccel = nullptr;
+};

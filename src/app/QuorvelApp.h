@@ -1,0 +1,93 @@
+// CQuorvelApp: the application. It owns the one document, the main frame
+// with its view, the document template, the settings and the recent-file
+// list; it handles the File and Help commands and starts the program:
+// settings under "Local AppWizard-Generated Applications" / "Quorvel", a
+// recent-file list of six, then either an empty document or the file named
+// on the command line, then the window.
+//
+// A failed open or save has already been reported through the document's
+// user interface when the handlers return.
+//
+// User-interface thread only. Needs a QApplication.
+#pragma once
+
+#include "app/SampleDocTemplate.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class CMainFrame;
+class CQuorvelDoc;
+class CQuorvelView;
+class CRecentFileList;
+class IUserInterface;
+class IWaveOut;
+class QSettings;
+
+class CQuorvelApp : public QObject {
+    Q_OBJECT
+public:
+    // pUi: the interface for messages and questions (not owned; it must
+    // outlive the application); null means the desktop one, owned here.
+    explicit CQuorvelApp(IUserInterface* pUi = nullptr);
+    ~CQuorvelApp() override;
+
+    // Start-up. Shows the main window (when bShow), then opens the one path
+    // in `files` or, with none, creates an empty document. Returns false,
+    // with the window hidden again, when the file could not be opened (its
+    // failure was reported).
+    bool InitInstance(const QStringList& files, bool bShow = true);
+
+    CQuorvelDoc& GetDocument() { return *m_pDoc; }
+    CMainFrame* GetMainFrame() const { return m_pFrame; }
+    CQuorvelView* GetView() const { return m_pView; }
+    CSampleDocTemplate& GetDocTemplate() { return m_template; }
+    CRecentFileList& GetRecentFileList() { return *m_pRecentFiles; }
+    IUserInterface& GetUserInterface() { return *m_pUi; }
+
+    // --- commands -------------------------------------------------------------
+    void OnFileNew();
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFileSaveAs();
+    // Opens entry nIndex (0-based) of the recent-file list; an entry that
+    // fails to open leaves the list.
+    void OnOpenRecentFile(int nIndex);
+    void OnAppExit();
+    void OnAppAbout();
+
+    // Opens `path` (made absolute). The document already open under exactly
+    // that path is only brought forward. Returns whether the document now
+    // shows the file.
+    bool OpenDocumentFile(const QString& path);
+    // Saves to `path`; on success the document takes it as its name.
+    bool DoSave(const QString& path);
+
+protected:
+    // The file name the user picks in the Open (bOpen) or Save As dialog, or
+    // "" when cancelled. Tests override it.
+    virtual QString PromptForFileName(bool bOpen, const QString& proposed);
+    // The output device of the view. Tests override it.
+    virtual std::unique_ptr<IWaveOut> CreateWaveOut();
+
+private:
+    void CreateFrame();
+    void RegisterCommands();
+    // After New or a successful Open: the view's first update and the title.
+    void InitialUpdateFrame();
+    void UpdateTitle();
+    void UpdateRecentMenu();
+    QString FileDialogFilter() const;
+
+    std::unique_ptr<IUserInterface> m_pOwnUi;
+    IUserInterface* m_pUi = nullptr;
+    std::unique_ptr<QSettings> m_pSettings;
+    std::unique_ptr<CRecentFileList> m_pRecentFiles;
+    CSampleDocTemplate m_template;
+    std::unique_ptr<CQuorvelDoc> m_pDoc;
+    CMainFrame* m_pFrame = nullptr;  // owned; deleted before the document
+    CQuorvelView* m_pView = nullptr;  // owned by the frame
+};

@@ -1,0 +1,87 @@
+// Command identifiers and the user-visible strings of the main window: menu
+// texts, status-bar prompts and tooltips. The numbers are the command ids the
+// program's commands have always had, so accelerators, menus and toolbar
+// buttons that send the same command share one id.
+#pragma once
+
+// The program's own commands.
+inline constexpr int ID_PLAY_PLAY = 32771;
+inline constexpr int ID_PLAY_STOP = 32772;
+inline constexpr int ID_VIEW_ZOOM_OUT = 32773;
+inline constexpr int ID_VIEW_ZOOM_IN = 32774;
+inline constexpr int ID_VIEW_ZOOM_1_1 = 32775;
+inline constexpr int ID_EDIT_FIND_LOOP = 32776;
+inline constexpr int ID_EDIT_SPECTRAL_FILTER = 32777;
+inline constexpr int ID_EDIT_FIND_LOOP_CROSSFADE = 32778;
+inline constexpr int ID_EDIT_RELOAD = 32779;
+inline constexpr int ID_EDIT_REMOVE_LOOP = 32781;
+inline constexpr int ID_SAVE_AS_SHORTCUT = 32782;
+inline constexpr int ID_VIEW_ZOOM_ALL = 32789;
+inline constexpr int ID_VIEW_ZOOM_LOOP = 32790;
+
+// Application-framework commands.
+inline constexpr int ID_FILE_NEW = 57600;
+inline constexpr int ID_FILE_OPEN = 57601;
+inline constexpr int ID_FILE_CLOSE = 57602;
+inline constexpr int ID_FILE_SAVE = 57603;
+inline constexpr int ID_FILE_SAVE_AS = 57604;
+inline constexpr int ID_FILE_MRU_FILE1 = 57616;  // … ID_FILE_MRU_FILE1 + 15
+inline constexpr int ID_EDIT_COPY = 57634;
+inline constexpr int ID_APP_ABOUT = 57664;
+inline constexpr int ID_APP_EXIT = 57665;
+inline constexpr int ID_HELP_INDEX = 57666;
+inline constexpr int ID_HELP_FINDER = 57667;
+inline constexpr int ID_HELP_USING = 57668;
+inline constexpr int ID_CONTEXT_HELP = 57669;
+inline constexpr int ID_HELP = 57670;
+inline constexpr int ID_DEFAULT_HELP = 57671;
+inline constexpr int ID_VIEW_TOOLBAR = 59392;
+inline constexpr int ID_VIEW_STATUS_BAR = 59393;
+
+// Entries of the recent-file list.
+inline constexpr int kRecentFileCount = 6;
+
+// The application title: caption of messages that have none, and the name
+// under which settings are kept.
+inline constexpr const char* kRegistryKey = "Local AppWizard-Generated Applications";
+inline constexpr const char* kIdleMessage = "For Help, press F1";
+inline constexpr const char* kRecentFilePrompt = "Open this document";
+
+// Status-bar prompt and tooltip of a command ("" when it has none).
+struct CommandString {
+    int nID;
+    const char* pszPrompt;
+    const char* pszTip;
+};
+
+inline constexpr CommandString kCommandStrings[] = {
+    {ID_PLAY_PLAY, "Play Wave", "Play (Alt+P)"},
+    {ID_PLAY_STOP, "Stop Playing", "Stop (Alt+S)"},
+    {ID_VIEW_ZOOM_OUT, "Zoom Out", "Zoom Out (Shift+Z)"},
+    {ID_VIEW_ZOOM_IN, "Zoom In", "Zoom In (Ctrl+Z)"},
+    {ID_VIEW_ZOOM_1_1, "Zoom 1:1", "Zoom 1:1 (Ctrl+1)"},
+    {ID_EDIT_FIND_LOOP, "Find best loop without crossfade", "Best Loop (Ctrl+K)"},
+    {ID_EDIT_FIND_LOOP_CROSSFADE, "Find best loop and crossfade", "Best Loop + Crossfade (Ctrl+L)"},
+    {ID_EDIT_RELOAD, "Reload Wave", "Reload Wave (Ctrl+R)"},
+    {ID_EDIT_REMOVE_LOOP, "Remove loop", "Remove Loop (Ctrl+DEL)"},
+    {ID_SAVE_AS_SHORTCUT, "Save As ... the active document", "Save As ..."},
+    {ID_VIEW_ZOOM_ALL, "Show All", "Shows whole wave (Ctrl+2)"},
+    {ID_VIEW_ZOOM_LOOP, "Zoom On Loop", "Shows whole loop (Ctrl+3)"},
+    {ID_FILE_NEW, "Create a new document", "New"},
+    {ID_FILE_OPEN, "Open an existing document", "Open"},
+    {ID_FILE_SAVE, "Save the active document", "Save"},
+    {ID_FILE_SAVE_AS, "Save the active document with a new name", "Save As"},
+    {ID_APP_ABOUT, "Display program information, version number and copyright", "About"},
+    {ID_APP_EXIT, "Quit the application; prompts to save documents", "Exit"},
+    {ID_VIEW_TOOLBAR, "Show or hide the toolbar", "Toggle ToolBar"},
+    {ID_VIEW_STATUS_BAR, "Show or hide the status bar", "Toggle StatusBar"},
+};
+
+// The prompt and tip of nID, or null when the command has no string.
+inline const CommandString* FindCommandString(int nID)
+{
+    for (const CommandString& s : kCommandStrings)
+        if (s.nID == nID)
+            return &s;
+    return nullptr;
+}

@@ -1,0 +1,222 @@
+#include "cli/CliCommands.h"
+
+#include "cli/CliDocument.h"
+#include "cli/CliJson.h"
+#include "cli/CliOptions.h"
+#include "cli/CliUserInterface.h"
+#include "framework/Exceptions.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// One loaded input with the interface it reports through.
+struct CLoaded {
+    std::unique_ptr<CCliUserInterface> m_pUi;
+    std::unique_ptr<CQuorvelDoc> m_pDoc;
+};
+
+bool Load(const CCliOptions& options, CCliStreams& io, const std::string& path, CLoaded& loaded)
+{
+    loaded.m_pUi = std::make_unique<CCliUserInterface>(options.m_nXISample, &io.err, io.bErrIsTerminal,
+                                                       options.m_bQuiet);
+    loaded.m_pDoc = std::make_unique<CQuorvelDoc>();
+    std::string why;
+    if (!LoadSampleDocument(*loaded.m_pDoc, *loaded.m_pUi, path, why)) {
+        PrintCliError(io.err, path, why);
+        return false;
+    }
+    ApplyLoopOptions(*loaded.m_pDoc, options);
+    return true;
+}
+
+bool Save(CLoaded& loaded, CCliStreams& io, const std::string& path)
+{
+    std::string why;
+    if (!SaveSampleDocument(*loaded.m_pDoc, *loaded.m_pUi, path, why)) {
+        PrintCliError(io.err, path, why);
+        return false;
+    }
+    return true;
+}
+
+std::string LoopText(const CQuorvelDoc& doc)
+{
+    return doc.m_bHasLoop ? std::to_string(doc.m_nLoopStart) + "-" + std::to_string(doc.m_nLoopEnd) : "none";
+}
+
+void AddLoop(CJsonObject& json, const CQuorvelDoc& doc)
+{
+    json.AddBool("has_loop", doc.m_bHasLoop);
+    if (doc.m_bHasLoop) {
+        json.AddInt("loop_start", doc.m_nLoopStart);
+        json.AddInt("loop_end", doc.m_nLoopEnd);
+    } else {
+        json.AddNull("loop_start");
+        json.AddNull("loop_end");
+    }
+}
+
+}  // namespace
+
+void PrintCliError(std::ostream& err, const std::string& path, const std::string& message)
+{
+    err << kCliName << ": ";
+    if (!path.empty())
+        err << path << ": ";
+    err << message << '\n' << std::flush;
+}
+
+int RunInfo(const CCliOptions& options, CCliStreams& io)
+{
+    int code = kExitOk;
+    for (const std::string& path : options.m_inputs) {
+        CLoaded loaded;
+        if (!Load(options, io, path, loaded)) {
+            code = kExitFailure;
+            continue;
+        }
+        const CQuorvelDoc& doc = *loaded.m_pDoc;
+        if (options.m_bJson) {
+            CJsonObject json;
+            json.AddString("path", path)
+                .AddString("format", doc.m_strFileType)
+                .AddInt("channels", doc.m_nChannels)
+                .AddInt("sample_rate", doc.m_nSampleRate)
+                .AddInt("frames", doc.m_nFrameCount)
+                .AddInt("unity_note", doc.m_nUnityNote);
+            AddLoop(json, doc);
+            json.AddInt("bank_size", doc.m_nBankSize).AddInt("bank_count", doc.m_nBankCount);
+            io.out << json.Str() << '\n';
+        } else {
+            io.out << path << ": " << doc.m_strFileType << ' ' << doc.m_nChannels << "ch " << doc.m_nSampleRate
+                   << " Hz " << doc.m_nFrameCount << " frames unity " << doc.m_nUnityNote << " loop "
+                   << LoopText(doc) << " bank " << doc.m_nBankSize << 'x' << doc.m_nBankCount << '\n';
+        }
+        io.out << std::flush;
+    }
+    return code;
+}
+
+int RunConvert(const CCliOptions& options, CCliStreams& io)
+{
+    CLoaded loaded;
+    if (!Load(options, io, options.m_inputs[0], loaded) || !Save(loaded, io, options.m_strOutput))
+        return kExitFailure;
+    return kExitOk;
+}
+
+int RunFindLoop(const CCliOptions& options, CCliStreams& io)
+{
+    const std::string& path = options.m_inputs[0];
+    CLoaded loaded;
+    if (!Load(options, io, path, loaded))
+        return kExitFailure;
+    CQuorvelDoc& doc = *loaded.m_pDoc;
+    int crossfade = 0;
+    if (options.m_bCrossfade) {
+        try {
+            doc.FindLoopCrossfade();
+        } catch (const std::exception& e) {
+            // Reading the frames again failed (file gone or changed, no sample choice).
+            std::string why = loaded.m_pUi->TakeFailure();
+            PrintCliError(io.err, path, why.empty() ? FailureMessage(e, FailureContext::Reload) : why);
+            return kExitFailure;
+        }
+        crossfade = doc.m_bHasLoop ? doc.CrossfadeLengthForLoop() : 0;
+    } else {
+        doc.FindLoop();
+    }
+    if (!options.m_strOutput.empty() && !Save(loaded, io, options.m_strOutput))
+        return kExitFailure;
+    if (options.m_bJson) {
+        CJsonObject json;
+        json.AddString("path", path);
+        AddLoop(json, doc);
+        json.AddInt("crossfade_length", crossfade);
+        io.out << json.Str() << '\n';
+    } else if (doc.m_bHasLoop) {
+        io.out << "loop " << doc.m_nLoopStart << ' ' << doc.m_nLoopEnd << '\n';
+    } else {
+        io.out << "loop none\n";
+    }
+    io.out << std::flush;
+    return kExitOk;
+}
+
+int RunCurves(const CCliOptions& options, CCliStreams& io)
+{
+    const std::string& path = options.m_inputs[0];
+    CLoaded loaded;
+    if (!Load(options, io, path, loaded))
+        return kExitFailure;
+    CQuorvelDoc& doc = *loaded.m_pDoc;
+    if (options.m_bSetLoop || options.m_bNoLoop)
+        doc.ComputeEndLoopCurve();
+    int banks = doc.m_nBankCount;
+    if (doc.m_nCurveColumns < 2 ||
+        doc.m_pLoopCurves.size() < std::size_t(std::max(banks, 0)) * std::size_t(doc.m_nCurveColumns))
+        banks = 0;
+    if (options.m_bJson) {
+        std::string begin = "[", end = "[";
+        for (int b = 0; b < banks; ++b) {
+            const char* sep = b ? "," : "";
+            begin += sep;
+            begin += JsonNumber(doc.GetCurve(b, 0));
+            end += sep;
+            end += JsonNumber(doc.GetCurve(b, 1));
+        }
+        CJsonObject json;
+        json.AddString("path", path)
+            .AddInt("bank_size", doc.m_nBankSize)
+            .AddInt("bank_count", banks)
+            .AddRaw("begin_loop", begin + "]")
+            .AddRaw("end_loop", end + "]");
+        io.out << json.Str() << '\n';
+    } else {
+        io.out << "bank,begin_loop,end_loop\n";
+        for (int b = 0; b < banks; ++b)
+            io.out << b << ',' << FormatDouble(doc.GetCurve(b, 0)) << ',' << FormatDouble(doc.GetCurve(b, 1))
+                   << '\n';
+    }
+    io.out << std::flush;
+    return kExitOk;
+}
+
+int RunCombFilter(const CCliOptions& options, CCliStreams& io)
+{
+    CLoaded loaded;
+    if (!Load(options, io, options.m_inputs[0], loaded))
+        return kExitFailure;
+    loaded.m_pDoc->SpectralCombFilter();
+    return Save(loaded, io, options.m_strOutput) ? kExitOk : kExitFailure;
+}
+
+int RunScore(const CCliOptions& options, CCliStreams& io)
+{
+    const std::string& path = options.m_inputs[0];
+    CLoaded loaded;
+    if (!Load(options, io, path, loaded))
+        return kExitFailure;
+    CQuorvelDoc& doc = *loaded.m_pDoc;
+    const double given = SeamScore(doc, options.m_nLoopStart, options.m_nLoopEnd);
+    doc.FindLoop();
+    const double found = doc.m_bHasLoop ? SeamScore(doc, doc.m_nLoopStart, doc.m_nLoopEnd) : given;
+    if (options.m_bJson) {
+        CJsonObject json;
+        json.AddString("path", path)
+            .AddInt("loop_start", options.m_nLoopStart)
+            .AddInt("loop_end", options.m_nLoopEnd)
+            .AddDouble("score", given)
+            .AddInt("found_start", doc.m_nLoopStart)
+            .AddInt("found_end", doc.m_nLoopEnd)
+            .AddDouble("found_score", found);
+        io.out << json.Str() << '\n';
+    } else {
+        io.out << "score " << FormatDouble(given) << '\n'
+               << "found " << doc.m_nLoopStart << ' ' << doc.m_nLoopEnd << " score " << FormatDouble(found) << '\n';
+    }
+    io.out << std::flush;
+    return kExitOk;
+}

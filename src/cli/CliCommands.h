@@ -1,0 +1,28 @@
+// The single-file commands of ringseam-cli (info, convert, find-loop,
+// curves, comb-filter, score). Each loads its input like File Open, applies
+// --loop / --no-loop, runs the document operation, saves when asked and
+// prints its result to `out`. Failures are one line on `err` starting with
+// "ringseam-cli: "; the return value is the process exit code.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+struct CCliOptions;
+
+// Where a command writes. bErrIsTerminal enables the progress bar on err.
+struct CCliStreams {
+    std::ostream& out;
+    std::ostream& err;
+    bool bErrIsTerminal = false;
+};
+
+// "ringseam-cli: <path>: <message>" (or without the path when it is empty).
+void PrintCliError(std::ostream& err, const std::string& path, const std::string& message);
+
+int RunInfo(const CCliOptions& options, CCliStreams& io);
+int RunConvert(const CCliOptions& options, CCliStreams& io);
+int RunFindLoop(const CCliOptions& options, CCliStreams& io);
+int RunCurves(const CCliOptions& options, CCliStreams& io);
+int RunCombFilter(const CCliOptions& options, CCliStreams& io);
+int RunScore(const CCliOptions& options, CCliStreams& io);

@@ -1,0 +1,81 @@
+#include "cli/CliDocument.h"
+
+#include "cli/CliOptions.h"
+#include "cli/CliUserInterface.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// What the document's writer decides from a file name: the lower-case
+// extension, or "" when there is none.
+std::string SaveExtension(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const auto dot = name.find_last_of('.');
+    if (dot == std::string::npos)
+        return {};
+    std::string ext = name.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char ch) { return char(std::tolower(ch)); });
+    return ext;
+}
+
+std::string Failure(CCliUserInterface& ui, const CQuorvelDoc& doc, const char* fallback)
+{
+    std::string why = ui.TakeFailure();
+    if (why.empty())
+        why = doc.GetLastFailure();
+    return why.empty() ? fallback : why;
+}
+
+}  // namespace
+
+bool LoadSampleDocument(CQuorvelDoc& doc, CCliUserInterface& ui, const std::string& path, std::string& strError)
+{
+    doc.SetUserInterface(&ui);
+    if (!DocumentFlow::OpenDocument(doc, path)) {
+        strError = Failure(ui, doc, "Failed to open document.");
+        return false;
+    }
+    if (!doc.m_bLoaded) {
+        strError = "the file is empty.";
+        return false;
+    }
+    return true;
+}
+
+void ApplyLoopOptions(CQuorvelDoc& doc, const CCliOptions& options)
+{
+    if (options.m_bSetLoop) {
+        doc.m_bHasLoop = true;
+        doc.m_nLoopStart = options.m_nLoopStart;
+        doc.m_nLoopEnd = options.m_nLoopEnd;
+    } else if (options.m_bNoLoop) {
+        doc.m_bHasLoop = false;
+    }
+}
+
+bool SaveSampleDocument(CQuorvelDoc& doc, CCliUserInterface& ui, const std::string& path, std::string& strError)
+{
+    if (DocumentFlow::SaveDocument(doc, path))
+        return true;
+    strError = Failure(ui, doc, "Failed to save document.");
+    const std::string ext = SaveExtension(path);
+    if (!ext.empty() && ext != "wav" && ext != "xi")
+        strError += " The output file name must end in .wav or .xi.";
+    return false;
+}
+
+double SeamScore(const CQuorvelDoc& doc, int start, int end)
+{
+    if (doc.m_nBankSize <= 0)
+        return std::numeric_limits<double>::quiet_NaN();
+    // Far above any real score, so the early exit never fires; small enough
+    // that bank size × limit stays finite.
+    constexpr double kNoLimit = 1e300;
+    return doc.LoopScore(start, end, kNoLimit);
+}

@@ -1,0 +1,30 @@
+// Loading and saving a sample document the way the desktop program's File
+// Open and Save do, for the commands of ringseam-cli, and the command-line
+// loop overrides. Failures come back as one sentence for the user; nothing
+// is thrown and no output file is created or changed by a failed save.
+#pragma once
+
+#include "document/QuorvelDoc.h"
+
+#include <string>
+
+class CCliUserInterface;
+struct CCliOptions;
+
+// Opens `path` into `doc` (read, banks and curves computed) through the
+// document flow with `ui` as the document's interface. A file of zero bytes
+// counts as a failure here: there is no sample to work on. Returns false
+// with the reason in strError.
+bool LoadSampleDocument(CQuorvelDoc& doc, CCliUserInterface& ui, const std::string& path, std::string& strError);
+
+// --loop sets the loop exactly as given (no normalisation); --no-loop
+// removes it, keeping the loop points.
+void ApplyLoopOptions(CQuorvelDoc& doc, const CCliOptions& options);
+
+// Saves to `path` through the document flow (temporary file, then rename);
+// the format follows the document's rule for the file name.
+bool SaveSampleDocument(CQuorvelDoc& doc, CCliUserInterface& ui, const std::string& path, std::string& strError);
+
+// The seam score of the loop start..end (lower is better), without the
+// early exit of the search; NaN when the document has no banks.
+double SeamScore(const CQuorvelDoc& doc, int start, int end);

@@ -1,0 +1,290 @@
+#include "cli/CliOptions.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace {
+
+using C = ECliCommand;
+
+const std::vector<CCliCommandInfo> kCommands = {
+    {C::Info, "info", "FILE... [--json]", "print the format, length, loop and bank layout of samples",
+     "Opens each FILE and prints one line: the format (wav or xi), channels, sample rate, frames, MIDI unity "
+     "note, the loop (start-end, end exclusive, or none) and the spectral bank layout (bank size x bank "
+     "count). With --json, one JSON object per file and line."},
+    {C::Convert, "convert", "FILE -o OUT", "save a sample as WAV or XI",
+     "Opens FILE and saves it to OUT. The format follows OUT's extension: .wav writes 16-bit PCM with the "
+     "loop in a smpl chunk, .xi writes an XI instrument (the whole instrument again when FILE was one). "
+     "Without an extension OUT gets FILE's format; any other extension fails."},
+    {C::FindLoop, "find-loop", "FILE [-o OUT] [--crossfade]", "find the most seamless loop",
+     "Runs Find Loop on FILE: starting from its loop (or --loop, or the whole sample), settles the loop "
+     "start on a zero crossing and picks the loop end whose following frames best continue the frames "
+     "after the loop start. With --crossfade runs Find Loop + Crossfade instead: the frames are read "
+     "again from FILE, the loop is found, and the frames before the loop end are crossfaded into those "
+     "before the loop start. Prints 'loop START END'. With -o saves the result like convert."},
+    {C::Curves, "curves", "FILE", "print the begin-loop and end-loop curves as CSV",
+     "Prints the per-bank suitability curves as CSV with the header bank,begin_loop,end_loop, one row per "
+     "bank; 1 is best, -1 marks a bank without a value. The end-loop curve follows the loop start, so "
+     "--loop and --no-loop change it."},
+    {C::CombFilter, "comb-filter", "FILE -o OUT", "apply the spectral comb filter",
+     "Replaces every channel of FILE by its resynthesis from seven spectral bins per 1024-frame block "
+     "(bins 1, 17, 33, 49, 65, 81 and 97) and saves the result to OUT like convert."},
+    {C::Batch, "batch", "FILE_OR_DIR... --out-dir DIR", "find loops in many files in parallel",
+     "Runs Find Loop (or, with --crossfade, Find Loop + Crossfade) on every FILE and on the .wav and .xi "
+     "files of every DIR (sorted; --recursive descends into subfolders) and saves each result into the "
+     "output folder under the input's name, with the extension of --format or of the input's own format. "
+     "Files are processed in parallel; the results are printed in input order, one line per file: the "
+     "loop, the crossfade length and the seam score of the loop found (lower is better). A file that "
+     "fails is reported and skipped. Input files are never overwritten, and an output folder that holds "
+     "inputs is refused unless --overwrite is given."},
+    {C::Score, "score", "FILE --loop S:E", "rate a loop and show the loop the search would pick",
+     "Prints the seam score of the loop S:E (lower is better: the weighted mismatch between the frames "
+     "after the loop start and those after the loop end) and then the loop that Find Loop picks when it "
+     "starts from S:E, with its score."},
+};
+
+const std::vector<CCliOptionInfo> kOptions = {
+    {"--output", "-o", "OUT", {C::Convert, C::FindLoop, C::CombFilter},
+     "Save the result to OUT (.wav or .xi; no extension keeps the input's format)."},
+    {"--out-dir", nullptr, "DIR", {C::Batch}, "Folder for the results (created when missing)."},
+    {"--crossfade", nullptr, nullptr, {C::FindLoop, C::Batch},
+     "Run Find Loop + Crossfade instead of Find Loop."},
+    {"--format", nullptr, "wav|xi", {C::Batch}, "Format of the results (default: each input's own)."},
+    {"--jobs", "-j", "N", {C::Batch}, "Process N files at a time (default: one per processor core)."},
+    {"--recursive", "-r", nullptr, {C::Batch}, "Also take the samples in subfolders of each DIR."},
+    {"--overwrite", nullptr, nullptr, {C::Batch},
+     "Allow an output folder that holds inputs (inputs themselves are never replaced)."},
+    {"--loop", nullptr, "S:E", {},
+     "After loading, set the loop to frames S (first) to E (exclusive) exactly as given."},
+    {"--no-loop", nullptr, nullptr, {}, "After loading, remove the loop."},
+    {"--xi-sample", nullptr, "K", {},
+     "For an XI instrument with several non-empty samples, load the K-th of them (from 1)."},
+    {"--json", nullptr, nullptr, {}, "Print JSON, one object per file and line."},
+    {"--quiet", "-q", nullptr, {}, "No progress and no informational messages; errors are still printed."},
+    {"--help", "-h", nullptr, {}, "Show this help and exit."},
+};
+
+const CCliOptionInfo* FindOption(const std::string& name)
+{
+    for (const auto& o : kOptions)
+        if (name == o.m_pszLong || (o.m_pszShort && name == o.m_pszShort))
+            return &o;
+    return nullptr;
+}
+
+std::string CommandName(C command)
+{
+    const CCliCommandInfo* info = FindCliCommand(command);
+    return info ? info->m_pszName : "";
+}
+
+[[noreturn]] void Fail(const std::string& message, C command)
+{
+    throw CUsageError(message, command);
+}
+
+void Store(CCliOptions& opt, const CCliOptionInfo& o, const std::string& name, const std::string& value)
+{
+    const std::string key = o.m_pszLong;
+    const C cmd = opt.m_command;
+    if (key == "--output") {
+        if (value.empty())
+            Fail("option '" + name + "' needs a file name", cmd);
+        opt.m_strOutput = value;
+    } else if (key == "--out-dir") {
+        if (value.empty())
+            Fail("option '--out-dir' needs a folder name", cmd);
+        opt.m_strOutDir = value;
+    } else if (key == "--crossfade") {
+        opt.m_bCrossfade = true;
+    } else if (key == "--format") {
+        std::string f = value;
+        std::transform(f.begin(), f.end(), f.begin(), [](unsigned char ch) { return char(std::tolower(ch)); });
+        if (f != "wav" && f != "xi")
+            Fail("option '--format' expects wav or xi, not '" + value + "'", cmd);
+        opt.m_strFormat = f;
+    } else if (key == "--jobs") {
+        const auto n = ParseIntArgument(value);
+        if (!n || *n < 1)
+            Fail("option '" + name + "' expects a whole number of at least 1, not '" + value + "'", cmd);
+        opt.m_nJobs = *n;
+    } else if (key == "--recursive") {
+        opt.m_bRecursive = true;
+    } else if (key == "--overwrite") {
+        opt.m_bOverwrite = true;
+    } else if (key == "--loop") {
+        const auto loop = ParseLoopArgument(value);
+        if (!loop)
+            Fail("option '--loop' expects S:E with whole frame numbers 0 <= S < E, not '" + value + "'", cmd);
+        opt.m_bSetLoop = true;
+        opt.m_nLoopStart = loop->first;
+        opt.m_nLoopEnd = loop->second;
+    } else if (key == "--no-loop") {
+        opt.m_bNoLoop = true;
+    } else if (key == "--xi-sample") {
+        const auto k = ParseIntArgument(value);
+        if (!k)
+            Fail("option '--xi-sample' expects a whole number, not '" + value + "'", cmd);
+        opt.m_nXISample = *k;
+    } else if (key == "--json") {
+        opt.m_bJson = true;
+    } else if (key == "--quiet") {
+        opt.m_bQuiet = true;
+    } else if (key == "--help") {
+        opt.m_bHelp = true;
+    }
+}
+
+}  // namespace
+
+const std::vector<CCliCommandInfo>& CliCommands() { return kCommands; }
+const std::vector<CCliOptionInfo>& CliOptionTable() { return kOptions; }
+
+const CCliCommandInfo* FindCliCommand(ECliCommand command)
+{
+    for (const auto& c : kCommands)
+        if (c.m_command == command)
+            return &c;
+    return nullptr;
+}
+
+bool CliOptionAppliesTo(const CCliOptionInfo& option, ECliCommand command)
+{
+    return option.m_commands.empty() ||
+           std::find(option.m_commands.begin(), option.m_commands.end(), command) != option.m_commands.end();
+}
+
+std::optional<int> ParseIntArgument(const std::string& text)
+{
+    int value = 0;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+')
+        ++first;
+    const auto [ptr, ec] = std::from_chars(first, last, value);
+    if (ec != std::errc() || ptr != last || first == last)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::pair<int, int>> ParseLoopArgument(const std::string& text)
+{
+    const auto colon = text.find(':');
+    if (colon == std::string::npos)
+        return std::nullopt;
+    const auto s = ParseIntArgument(text.substr(0, colon));
+    const auto e = ParseIntArgument(text.substr(colon + 1));
+    if (!s || !e || *s < 0 || *e <= *s)
+        return std::nullopt;
+    return std::make_pair(*s, *e);
+}
+
+CCliOptions ParseCommandLine(const std::vector<std::string>& args)
+{
+    CCliOptions opt;
+    if (args.empty())
+        Fail("no command given", C::None);
+
+    const std::string& first = args[0];
+    if (first == "--help" || first == "-h" || first == "help") {
+        opt.m_bHelp = true;
+        if (args.size() > 1) {
+            // "help COMMAND" shows that command's help.
+            for (const auto& c : kCommands)
+                if (args[1] == c.m_pszName)
+                    opt.m_command = c.m_command;
+            if (opt.m_command == C::None)
+                Fail("unknown command '" + args[1] + "'", C::None);
+        }
+        return opt;
+    }
+    if (first == "--version") {
+        opt.m_bVersion = true;
+        return opt;
+    }
+    if (first == "--help-man") {
+        opt.m_bHelpMan = true;
+        return opt;
+    }
+    for (const auto& c : kCommands)
+        if (first == c.m_pszName)
+            opt.m_command = c.m_command;
+    if (opt.m_command == C::None) {
+        if (!first.empty() && first[0] == '-')
+            Fail("unknown option '" + first + "' (a command must come first)", C::None);
+        Fail("unknown command '" + first + "'", C::None);
+    }
+    const C cmd = opt.m_command;
+    const std::string cmdName = CommandName(cmd);
+
+    // --help wins over any other mistake on the line.
+    for (std::size_t i = 1; i < args.size() && args[i] != "--"; ++i)
+        if (args[i] == "--help" || args[i] == "-h") {
+            opt.m_bHelp = true;
+            return opt;
+        }
+
+    std::vector<std::string> seen;
+    bool onlyInputs = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (onlyInputs || arg.empty() || arg[0] != '-') {
+            opt.m_inputs.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            onlyInputs = true;
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> inlineValue;
+        if (arg.rfind("--", 0) == 0) {
+            const auto eq = arg.find('=');
+            if (eq != std::string::npos) {
+                name = arg.substr(0, eq);
+                inlineValue = arg.substr(eq + 1);
+            }
+        } else if (arg.size() > 2) {
+            // -oOUT, -j4
+            name = arg.substr(0, 2);
+            inlineValue = arg.substr(2);
+        }
+        const CCliOptionInfo* o = FindOption(name);
+        if (!o)
+            Fail("unknown option '" + name + "'", cmd);
+        if (!CliOptionAppliesTo(*o, cmd))
+            Fail("option '" + name + "' does not apply to '" + cmdName + "'", cmd);
+        if (std::find(seen.begin(), seen.end(), std::string(o->m_pszLong)) != seen.end())
+            Fail("option '" + name + "' given more than once", cmd);
+        seen.emplace_back(o->m_pszLong);
+        std::string value;
+        if (o->m_pszValue) {
+            if (inlineValue) {
+                value = *inlineValue;
+            } else {
+                if (i + 1 >= args.size())
+                    Fail("option '" + name + "' needs a value (" + o->m_pszValue + ")", cmd);
+                value = args[++i];
+            }
+        } else if (inlineValue) {
+            Fail("option '" + name + "' takes no value", cmd);
+        }
+        Store(opt, *o, name, value);
+    }
+
+    if (opt.m_bSetLoop && opt.m_bNoLoop)
+        Fail("options '--loop' and '--no-loop' exclude each other", cmd);
+    const bool many = cmd == C::Info || cmd == C::Batch;
+    if (opt.m_inputs.empty())
+        Fail(std::string("missing input ") + (cmd == C::Batch ? "file or folder" : "file"), cmd);
+    if (!many && opt.m_inputs.size() > 1)
+        Fail("'" + cmdName + "' takes one input file, not " + std::to_string(opt.m_inputs.size()), cmd);
+    if ((cmd == C::Convert || cmd == C::CombFilter) && opt.m_strOutput.empty())
+        Fail("missing output file (-o OUT)", cmd);
+    if (cmd == C::Batch && opt.m_strOutDir.empty())
+        Fail("missing output folder (--out-dir DIR)", cmd);
+    if (cmd == C::Score && !opt.m_bSetLoop)
+        Fail("missing loop to rate (--loop S:E)", cmd);
+    return opt;
+}

@@ -1,0 +1,475 @@
+#include "view/QuorvelView.h"
+
+#include "framework/Exceptions.h"
+#include "framework/UserInterface.h"
+#include "view/NullWaveOut.h"
+#include "view/ViewImagePainter.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimerEvent>
+
+#include <algorithm>
+#include <new>
+
+CQuorvelView::CQuorvelView(CQuorvelDoc& doc, std::unique_ptr<IWaveOut> pWaveOut, QWidget* pParent)
+    : QAbstractScrollArea(pParent), m_doc(doc), m_geometry(&doc)
+{
+    setObjectName(QStringLiteral("CQuorvelView"));
+    setFrameShape(QFrame::NoFrame);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAutoFillBackground(false);
+    SetWaveOut(std::move(pWaveOut));
+    m_doc.AddView(this);
+}
+
+CQuorvelView::~CQuorvelView()
+{
+    OnDestroy();
+    m_doc.RemoveView(this);
+}
+
+void CQuorvelView::SetWaveOut(std::unique_ptr<IWaveOut> pWaveOut)
+{
+    if (m_pPlayback)
+        m_pPlayback->OnStop();
+    m_pPlayback.reset();
+    m_pWaveOut = pWaveOut ? std::move(pWaveOut) : std::make_unique<CNullWaveOut>();
+    m_pPlayback = std::make_unique<CLoopingPlayback>(*m_pWaveOut, *this);
+    m_pPlayback->SetDocument(&m_doc);
+}
+
+QPoint CQuorvelView::GetScrollPosition() const
+{
+    const ViewPoint pt = m_geometry.GetScrollPosition();
+    return {pt.x, pt.y};
+}
+
+QSize CQuorvelView::GetContentSize() const
+{
+    const ViewSize size = m_geometry.GetContentSize();
+    return {size.cx, size.cy};
+}
+
+QSize CQuorvelView::GetTotalSize() const
+{
+    const ViewSize size = m_geometry.GetTotalSize();
+    return {size.cx, size.cy};
+}
+
+void CQuorvelView::SetUseWaveSummary(bool bUse)
+{
+    m_drawing.SetUseSummary(bUse);
+}
+
+// --- lifecycle ------------------------------------------------------------------
+
+void CQuorvelView::OnInitialUpdate()
+{
+    OnUpdate();
+    m_geometry.SetClientSize(viewport()->width(), viewport()->height());
+    m_geometry.FitZoomToClient();
+    OnStop();
+    m_timer.stop();
+    m_timer.start(kPlayTimerPeriod, this);
+    UpdateScrollSizes();
+    ResizeParentToFit(false);
+    RepaintAll();
+}
+
+void CQuorvelView::OnUpdate()
+{
+    // Whatever changed, the frames may be new.
+    FramesChanged();
+    UpdateScrollSizes();
+    ResizeParentToFit(true);
+    RepaintAll();
+}
+
+void CQuorvelView::OnDocumentUpdate(IDocumentView*, long)
+{
+    OnUpdate();
+}
+
+void CQuorvelView::OnDestroy()
+{
+    if (m_bDestroyed)
+        return;
+    m_bDestroyed = true;
+    m_timer.stop();
+    OnStop();
+}
+
+void CQuorvelView::ResizeParentToFit(bool bShrinkOnly)
+{
+    emit contentSizeChanged(GetTotalSize(), bShrinkOnly);
+}
+
+// --- geometry ---------------------------------------------------------------------
+
+void CQuorvelView::UpdateScrollSizes()
+{
+    m_geometry.SetClientSize(viewport()->width(), viewport()->height());
+    m_geometry.UpdateScrollSizes();
+    SyncScrollBars();
+}
+
+void CQuorvelView::SyncScrollBars()
+{
+    // Showing or hiding a scroll bar is laid out later; the viewport's
+    // resize then comes back through resizeEvent, which syncs again.
+    if (m_bSyncingScroll)
+        return;
+    m_bSyncingScroll = true;
+    const ViewPoint limit = m_geometry.GetScrollLimit();
+    const ViewPoint pos = m_geometry.GetScrollPosition();
+    const ViewSize total = m_geometry.GetTotalSize();
+    QScrollBar* h = horizontalScrollBar();
+    h->setRange(0, limit.x);
+    h->setPageStep(std::max(1, m_geometry.GetClientWidth()));
+    h->setSingleStep(std::max(1, total.cx / 100));
+    h->setValue(pos.x);
+    QScrollBar* v = verticalScrollBar();
+    v->setRange(0, limit.y);
+    v->setPageStep(std::max(1, m_geometry.GetClientHeight()));
+    v->setSingleStep(std::max(1, total.cy / 100));
+    v->setValue(pos.y);
+    m_bSyncingScroll = false;
+}
+
+void CQuorvelView::SetZoom(double zoom)
+{
+    m_geometry.SetClientSize(viewport()->width(), viewport()->height());
+    m_geometry.SetZoom(zoom);
+    SyncScrollBars();
+    RepaintAll();
+}
+
+void CQuorvelView::OnZoomIn()
+{
+    SetZoom(m_geometry.m_dZoom * CViewGeometry::kZoomInFactor);
+}
+
+void CQuorvelView::OnZoomOut()
+{
+    SetZoom(m_geometry.m_dZoom * CViewGeometry::kZoomOutFactor);
+}
+
+void CQuorvelView::OnZoomOneToOne()
+{
+    SetZoom(1.0);
+}
+
+void CQuorvelView::OnZoomAll()
+{
+    m_geometry.SetClientSize(viewport()->width(), viewport()->height());
+    m_geometry.ZoomAll();
+    SyncScrollBars();
+    RepaintAll();
+}
+
+void CQuorvelView::OnZoomLoop()
+{
+    m_geometry.SetClientSize(viewport()->width(), viewport()->height());
+    if (!m_geometry.ZoomLoop())
+        return;
+    SyncScrollBars();
+    RepaintAll();
+}
+
+// --- repaints -------------------------------------------------------------------------
+
+void CQuorvelView::RepaintClientRect(const QRect& rc)
+{
+    if (m_bDestroyed || rc.isEmpty())
+        return;
+    viewport()->repaint(rc);
+}
+
+void CQuorvelView::RepaintAll()
+{
+    if (m_bDestroyed)
+        return;
+    viewport()->repaint();
+}
+
+void CQuorvelView::RepaintColumn(int contentX)
+{
+    const int s = m_geometry.GetScrollPosition().x;
+    RepaintClientRect(QRect(contentX - s, 0, 1, m_geometry.GetContentSize().cy));
+}
+
+void CQuorvelView::SaveMarkers()
+{
+    m_bSavedLoop = m_doc.m_bHasLoop;
+    m_nSavedLoopEnd = m_doc.m_nLoopEnd;
+    m_nSavedLoopStart = m_doc.m_nLoopStart;
+}
+
+void CQuorvelView::RedrawMarkers()
+{
+    if (m_bSavedLoop) {
+        RepaintColumn(m_geometry.FrameToX(m_nSavedLoopStart));
+        RepaintColumn(m_geometry.FrameToX(m_nSavedLoopEnd));
+    }
+    if (m_doc.m_bHasLoop) {
+        RepaintColumn(m_geometry.FrameToX(m_doc.m_nLoopStart));
+        RepaintColumn(m_geometry.FrameToX(m_doc.m_nLoopEnd));
+    }
+}
+
+void CQuorvelView::RedrawPlayCursor()
+{
+    const int a = m_geometry.FrameToX(m_pPlayback->m_nDrawnPlayPos);
+    const int b = m_geometry.FrameToX(m_pPlayback->m_nPlayPos);
+    if (a == b)
+        return;
+    RepaintColumn(a);
+    RepaintColumn(b);
+}
+
+void CQuorvelView::RedrawStrip(int strip)
+{
+    if (strip < 0 || strip >= m_geometry.GetStripCount())
+        return;
+    const int s = m_geometry.m_nStripHeight;
+    RepaintClientRect(QRect(0, m_geometry.GetWaveBandHeight() + strip * s, viewport()->width(), s));
+}
+
+void CQuorvelView::RedrawWaveBand()
+{
+    RepaintClientRect(QRect(0, 0, viewport()->width(), m_geometry.GetWaveBandHeight()));
+}
+
+PlayCursorState CQuorvelView::GetCursorState() const
+{
+    return {m_pPlayback->m_bPlaying, m_pPlayback->m_nPlayPos};
+}
+
+void CQuorvelView::paintEvent(QPaintEvent* pEvent)
+{
+    const QSize size = viewport()->size();
+    if (m_image.size() != size) {
+        m_image = QImage(size, QImage::Format_RGB32);
+        m_image.fill(m_brushBackground);
+    }
+    m_geometry.SetClientSize(size.width(), size.height());
+    const PlayCursorState cursor = GetCursorState();
+    for (const QRect& rc : pEvent->region())
+        PaintViewImage(m_image, rc, m_drawing, m_doc, m_geometry, cursor);
+    QPainter painter(viewport());
+    for (const QRect& rc : pEvent->region())
+        painter.drawImage(rc.topLeft(), m_image, rc);
+}
+
+void CQuorvelView::resizeEvent(QResizeEvent*)
+{
+    m_geometry.SetClientSize(viewport()->width(), viewport()->height());
+    if (m_doc.m_bLoaded)
+        m_geometry.UpdateScrollSizes();
+    SyncScrollBars();
+}
+
+void CQuorvelView::wheelEvent(QWheelEvent* pEvent)
+{
+    // Without a vertical range the wheel scrolls the waveform sideways.
+    if (verticalScrollBar()->maximum() == 0 && horizontalScrollBar()->maximum() > 0) {
+        QCoreApplication::sendEvent(horizontalScrollBar(), pEvent);
+        return;
+    }
+    QAbstractScrollArea::wheelEvent(pEvent);
+}
+
+void CQuorvelView::scrollContentsBy(int, int)
+{
+    if (m_bSyncingScroll)
+        return;  // the caller repaints
+    m_geometry.ScrollToPosition({horizontalScrollBar()->value(), verticalScrollBar()->value()});
+    viewport()->update();
+}
+
+// --- mouse --------------------------------------------------------------------------------
+
+void CQuorvelView::mousePressEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() == Qt::LeftButton) {
+        m_bDragStart = true;
+        TrackMouse(pEvent->position().toPoint());
+    } else if (pEvent->button() == Qt::RightButton) {
+        m_bDragEnd = true;
+        TrackMouse(pEvent->position().toPoint());
+    }
+    // Accepted, so that the release comes back here wherever it happens.
+    pEvent->accept();
+}
+
+void CQuorvelView::mouseReleaseEvent(QMouseEvent* pEvent)
+{
+    // The button went down here, so its release comes here even when the
+    // pointer is outside the window: the drag always ends.
+    if (pEvent->button() == Qt::LeftButton)
+        m_bDragStart = false;
+    else if (pEvent->button() == Qt::RightButton)
+        m_bDragEnd = false;
+    pEvent->accept();
+}
+
+void CQuorvelView::mouseMoveEvent(QMouseEvent* pEvent)
+{
+    TrackMouse(pEvent->position().toPoint());
+    pEvent->accept();
+}
+
+void CQuorvelView::TrackMouse(const QPoint& ptClient)
+{
+    const int s = m_geometry.GetScrollPosition().x;
+    if (m_bDragStart) {
+        const int x = ptClient.x() + s;
+        SaveMarkers();
+        m_doc.EnsureLoop();
+        m_doc.m_nLoopStart = m_geometry.XToFrame(x);
+        m_doc.NormalizeLoop();
+        ComputeEndLoopCurve();
+        RedrawMarkers();
+        RedrawStrip(1);
+    }
+    if (m_bDragEnd) {
+        const int x = ptClient.x() + s;
+        SaveMarkers();
+        m_doc.EnsureLoop();
+        m_doc.m_nLoopEnd = m_geometry.XToFrame(x);
+        m_doc.NormalizeLoop();
+        RedrawMarkers();
+    }
+}
+
+void CQuorvelView::ComputeEndLoopCurve()
+{
+    m_doc.ComputeEndLoopCurve();
+}
+
+// --- commands ------------------------------------------------------------------------------
+
+void CQuorvelView::ShowMessage(const QString& text, bool bWarning)
+{
+    QMessageBox box(bWarning ? QMessageBox::Warning : QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text,
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+bool CQuorvelView::ReloadReporting()
+{
+    try {
+        m_doc.Reload();
+    } catch (const CException& e) {
+        FramesChanged();
+        ShowMessage(QString::fromStdString(FailureMessage(e, FailureContext::Reload)), true);
+        return false;
+    } catch (const std::exception& e) {
+        FramesChanged();
+        ShowMessage(QString::fromStdString(FailureMessage(e, FailureContext::Reload)), true);
+        return false;
+    }
+    FramesChanged();
+    return true;
+}
+
+bool CQuorvelView::RunReporting(const std::function<void()>& operation)
+{
+    try {
+        operation();
+        return true;
+    } catch (const std::bad_alloc& e) {
+        FramesChanged();
+        ShowMessage(QString::fromStdString(FailureMessage(e, FailureContext::Reload)), true);
+    } catch (const CMemoryException& e) {
+        FramesChanged();
+        ShowMessage(QString::fromStdString(FailureMessage(e, FailureContext::Reload)), true);
+    }
+    return false;
+}
+
+void CQuorvelView::OnFindLoop()
+{
+    SaveMarkers();
+    if (!RunReporting([this] { m_doc.FindLoop(); }))
+        return;
+    RedrawMarkers();
+}
+
+void CQuorvelView::OnFindLoopCrossfade()
+{
+    SaveMarkers();
+    if (!ReloadReporting())
+        return;
+    const bool bDone = RunReporting([this] {
+        m_doc.FindLoop();
+        if (m_doc.m_bHasLoop)
+            m_doc.Crossfade(m_doc.CrossfadeLengthForLoop());
+    });
+    FramesChanged();
+    if (!bDone)
+        return;
+    RedrawMarkers();
+    RedrawWaveBand();
+}
+
+void CQuorvelView::OnReload()
+{
+    if (!ReloadReporting())
+        return;
+    RedrawWaveBand();
+}
+
+void CQuorvelView::OnRemoveLoop()
+{
+    SaveMarkers();
+    m_doc.m_bHasLoop = false;
+    RedrawMarkers();
+}
+
+void CQuorvelView::OnSaveAsShortcut()
+{
+}
+
+void CQuorvelView::OnSpectralCombFilter()
+{
+    RunReporting([this] { m_doc.SpectralCombFilter(); });
+    FramesChanged();
+    RepaintAll();
+}
+
+// --- playback -------------------------------------------------------------------------------
+
+void CQuorvelView::OnPlay()
+{
+    m_pPlayback->OnPlay();
+}
+
+void CQuorvelView::OnStop()
+{
+    m_pPlayback->OnStop();
+}
+
+void CQuorvelView::PostStop()
+{
+    QMetaObject::invokeMethod(this, &CQuorvelView::OnStop, Qt::QueuedConnection);
+}
+
+void CQuorvelView::ShowPlaybackMessage(const std::string& text)
+{
+    ShowMessage(QString::fromStdString(text), false);
+}
+
+void CQuorvelView::timerEvent(QTimerEvent* pEvent)
+{
+    if (pEvent->timerId() == m_timer.timerId()) {
+        m_pPlayback->OnTimer(kPlayTimerId);
+        return;
+    }
+    QAbstractScrollArea::timerEvent(pEvent);
+}

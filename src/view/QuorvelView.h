@@ -1,0 +1,164 @@
+// CQuorvelView: the scrolling, zoomable waveform view of a CQuorvelDoc —
+// one lane per channel, the two curve strips, the loop markers and the play
+// cursor — with mouse editing of the loop points (left button: start, right
+// button: end), the zoom and edit commands, and looping playback.
+//
+// The document is not owned and must outlive the view; the view registers
+// itself with it (AddView) so that every UpdateAllViews reaches OnUpdate.
+// The wave output is owned; without one, Play reports that the device cannot
+// be opened. Pixels are painted into a backing image of the viewport's size
+// (so that marker columns can be inverted exactly) and copied to the screen;
+// the narrow repaints are synchronous.
+//
+// The view assumes no parent window: when its content size changes it emits
+// contentSizeChanged, and the main frame resizes itself so that the viewport
+// gets that size (only ever smaller when shrinkOnly is set).
+//
+// Threading: user-interface thread only.
+#pragma once
+
+#include "document/QuorvelDoc.h"
+#include "framework/Document.h"
+#include "playback/LoopingPlayback.h"
+#include "view/ViewGeometry.h"
+#include "view/WaveformDrawing.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QColor>
+#include <QImage>
+
+#include <functional>
+#include <memory>
+
+class CQuorvelView : public QAbstractScrollArea, public IDocumentView, public IPlaybackHost {
+    Q_OBJECT
+
+public:
+    static constexpr int kPlayTimerId = 1001;
+    static constexpr int kPlayTimerPeriod = 20;  // ms
+
+    // pWaveOut may be null (no device).
+    explicit CQuorvelView(CQuorvelDoc& doc, std::unique_ptr<IWaveOut> pWaveOut = nullptr, QWidget* pParent = nullptr);
+    ~CQuorvelView() override;
+
+    CQuorvelDoc& GetDocument() { return m_doc; }
+    // Stops playback and replaces the output device (null: none).
+    void SetWaveOut(std::unique_ptr<IWaveOut> pWaveOut);
+    CLoopingPlayback& GetPlayback() { return *m_pPlayback; }
+    const CViewGeometry& GetGeometry() const { return m_geometry; }
+    double GetZoom() const { return m_geometry.m_dZoom; }
+    // The horizontal and vertical scroll position, pixels.
+    QPoint GetScrollPosition() const;
+    // Content width in frames (loaded) or pixels, and height in pixels.
+    QSize GetContentSize() const;
+    // The size the scroll range covers, pixels.
+    QSize GetTotalSize() const;
+    // What is on screen (viewport size); for tests and diagnostics.
+    const QImage& GetBackingImage() const { return m_image; }
+    // Off: every repaint reads the frames of its columns (reference drawing).
+    void SetUseWaveSummary(bool bUse);
+
+    // --- lifecycle (called by the shell) ---------------------------------------
+    // A new or opened document is shown: stop playback, fit the scale to the
+    // width, start the 20 ms cursor timer, fit the frame, repaint everything.
+    // The fit uses the viewport's current width, so call it once the view has
+    // its size (its window shown, or its layout activated).
+    void OnInitialUpdate();
+    // Any change announced by the document: scroll sizes, shrink-fit, repaint.
+    void OnUpdate();
+    // The window goes away: playback stops. Also run by the destructor.
+    void OnDestroy();
+
+    // --- geometry and repaints ---------------------------------------------------
+    void UpdateScrollSizes();
+    void SetZoom(double zoom);
+    void SaveMarkers();
+    void RedrawMarkers();
+    void RedrawPlayCursor() override;
+    void RedrawStrip(int strip);
+    void RedrawWaveBand();
+    // Moves the dragged loop point(s) to the frame under the client point.
+    void TrackMouse(const QPoint& ptClient);
+
+    // --- IDocumentView -------------------------------------------------------------
+    void OnDocumentUpdate(IDocumentView* pSender, long lHint) override;
+
+    // --- IPlaybackHost ---------------------------------------------------------------
+    void PostStop() override;
+    void ShowPlaybackMessage(const std::string& text) override;
+
+    // Members of the view (initial values as constructed).
+    bool m_bDragEnd = false;
+    bool m_bDragStart = false;
+    const QColor m_brushBackground{0, 0, 0};
+    const QColor m_penWave{0, 0xAA, 0};
+    const QColor m_penPlayCursor{0xFF, 0, 0};
+    const QColor m_penGrid{0, 0, 0xAA};
+    bool m_bSavedLoop = false;
+    std::int32_t m_nSavedLoopEnd = 0;
+    std::int32_t m_nSavedLoopStart = 0;
+    const QColor m_crTextBk{0, 0, 0};
+    const QColor m_crText{0xAA, 0, 0};
+
+public slots:
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnZoomOneToOne();
+    void OnZoomAll();
+    void OnZoomLoop();
+    void OnFindLoop();
+    void OnFindLoopCrossfade();
+    void OnReload();
+    void OnRemoveLoop();
+    void OnSaveAsShortcut();
+    void OnSpectralCombFilter();
+    void OnPlay();
+    void OnStop();
+
+signals:
+    // The viewport should become `size` pixels; with shrinkOnly it may only
+    // get smaller in each direction.
+    void contentSizeChanged(QSize size, bool shrinkOnly);
+
+protected:
+    // Overridable so tests can see and answer what the user would.
+    virtual void ShowMessage(const QString& text, bool bWarning);
+    // Erase and paint rc (client pixels) before returning.
+    virtual void RepaintClientRect(const QRect& rc);
+    virtual void RepaintAll();
+    // Refills the end-loop curve after the loop start moved.
+    virtual void ComputeEndLoopCurve();
+
+    void paintEvent(QPaintEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* pEvent) override;
+    void mouseReleaseEvent(QMouseEvent* pEvent) override;
+    void mouseMoveEvent(QMouseEvent* pEvent) override;
+    void timerEvent(QTimerEvent* pEvent) override;
+    void wheelEvent(QWheelEvent* pEvent) override;
+
+private:
+    void ResizeParentToFit(bool bShrinkOnly);
+    void SyncScrollBars();
+    // Frames changed in place: the drawing's min/max summary is stale.
+    void FramesChanged() { m_drawing.InvalidateSummary(); }
+    // Runs Reload; on failure shows the message and returns false.
+    bool ReloadReporting();
+    // Runs an edit of the frames or loop; an allocation failure is shown
+    // and false returned.
+    bool RunReporting(const std::function<void()>& operation);
+    void RepaintColumn(int contentX);
+    PlayCursorState GetCursorState() const;
+
+    CQuorvelDoc& m_doc;
+    CViewGeometry m_geometry;
+    CWaveformDrawing m_drawing;
+    QImage m_image;
+    QBasicTimer m_timer;
+    std::unique_ptr<IWaveOut> m_pWaveOut;
+    std::unique_ptr<CLoopingPlayback> m_pPlayback;
+    bool m_bSyncingScroll = false;
+    bool m_bDestroyed = false;
+};

@@ -1,0 +1,125 @@
+#include "view/ViewGeometry.h"
+
+#include "document/QuorvelDoc.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+int TruncToInt(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value <= double(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    if (value >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(value);
+}
+
+int CViewGeometry::GetChannelCount() const { return m_pDoc ? m_pDoc->m_nChannels : 0; }
+int CViewGeometry::GetFrameCount() const { return m_pDoc ? m_pDoc->m_nFrameCount : 0; }
+int CViewGeometry::GetStripCount() const { return m_pDoc ? m_pDoc->m_nCurveColumns : 0; }
+int CViewGeometry::GetWaveBandHeight() const { return 2 * m_nLaneHalfHeight * GetChannelCount(); }
+
+ViewSize CViewGeometry::GetContentSize() const
+{
+    if (m_pDoc && m_pDoc->m_bLoaded)
+        return {GetFrameCount(), GetStripCount() * m_nStripHeight + GetWaveBandHeight()};
+    return {kEmptyContentWidth, 2 * (m_nStripHeight + m_nLaneHalfHeight)};
+}
+
+void CViewGeometry::SetClientSize(int width, int height)
+{
+    m_nClientWidth = std::max(0, width);
+    m_nClientHeight = std::max(0, height);
+    ScrollToPosition(m_ptScroll);
+}
+
+ViewPoint CViewGeometry::GetScrollLimit() const
+{
+    return {std::max(0, m_sizeTotal.cx - m_nClientWidth), std::max(0, m_sizeTotal.cy - m_nClientHeight)};
+}
+
+void CViewGeometry::ScrollToPosition(ViewPoint pt)
+{
+    const ViewPoint limit = GetScrollLimit();
+    m_ptScroll.x = std::clamp(pt.x, 0, limit.x);
+    m_ptScroll.y = std::clamp(pt.y, 0, limit.y);
+}
+
+void CViewGeometry::SetScrollSizes(ViewSize total)
+{
+    m_sizeTotal = total;
+    ScrollToPosition(m_ptScroll);
+}
+
+void CViewGeometry::UpdateScrollSizes()
+{
+    const int width = m_nClientWidth;
+    const int frames = GetFrameCount();
+    if (frames < 1) {
+        m_dZoom = 1.0;
+    } else {
+        if (width > TruncToInt(frames * m_dZoom))
+            m_dZoom = double(width) / double(frames);
+        // Unconditional: a loop narrower than the window zooms to 1.0 at most.
+        if (m_dZoom > 1.0)
+            m_dZoom = 1.0;
+    }
+    const ViewSize content = GetContentSize();
+    SetScrollSizes({TruncToInt(content.cx * m_dZoom), content.cy});
+}
+
+void CViewGeometry::SetZoom(double zoom)
+{
+    const double oldZoom = m_dZoom;
+    const int width = m_nClientWidth;
+    const ViewPoint pos = m_ptScroll;
+
+    m_dZoom = zoom;
+    UpdateScrollSizes();
+
+    const int half = width / 2;
+    int x = TruncToInt((pos.x + half) / oldZoom * m_dZoom - half);
+    if (x < 0)
+        x = 0;
+    const double contentWidth = GetFrameCount() * m_dZoom;
+    if (width + x > contentWidth)
+        x = TruncToInt(contentWidth - width);
+    ScrollToPosition({x, pos.y});
+}
+
+void CViewGeometry::ZoomAll()
+{
+    const int frames = GetFrameCount();
+    double zoom = 1.0;
+    if (frames >= 1) {
+        zoom = double(m_nClientWidth) / double(frames);
+        if (zoom > 1.0)
+            zoom = 1.0;
+    }
+    SetZoom(zoom);
+}
+
+bool CViewGeometry::ZoomLoop()
+{
+    if (!m_pDoc || !m_pDoc->m_bHasLoop)
+        return false;
+    const std::int64_t length = std::int64_t(m_pDoc->m_nLoopEnd) - m_pDoc->m_nLoopStart;
+    if (length <= 0)
+        return false;
+    m_dZoom = double(m_nClientWidth) / double(length);
+    UpdateScrollSizes();
+    ScrollToPosition({FrameToX(m_pDoc->m_nLoopStart), m_ptScroll.y});
+    return true;
+}
+
+void CViewGeometry::FitZoomToClient()
+{
+    const ViewSize content = GetContentSize();
+    if (content.cx > m_nClientWidth)
+        m_dZoom = double(m_nClientWidth) / double(content.cx);
+    else
+        m_dZoom = 1.0;
+}

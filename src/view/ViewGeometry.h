@@ -1,0 +1,106 @@
+// CViewGeometry: the widget-free geometry of the waveform view — the scale
+// between frames and pixels, the content and scroll sizes, the client size,
+// the scroll position and the zoom commands. The Qt view keeps one and mirrors
+// its scroll state into the scroll bars; tests drive it without a window.
+//
+// Units: frames for sample positions, pixels for everything else. Every
+// conversion of a double to an integer truncates toward zero (saturating at
+// the int32 limits instead of overflowing).
+//
+// Threading: user-interface thread only. The document is not owned and may be
+// null (then nothing is loaded).
+#pragma once
+
+#include <cstdint>
+
+class CQuorvelDoc;
+
+struct ViewSize {
+    int cx = 0;
+    int cy = 0;
+    friend bool operator==(const ViewSize&, const ViewSize&) = default;
+};
+
+struct ViewPoint {
+    int x = 0;
+    int y = 0;
+    friend bool operator==(const ViewPoint&, const ViewPoint&) = default;
+};
+
+// double → int, toward zero, clamped to the int32 range (NaN gives 0).
+int TruncToInt(double value);
+
+class CViewGeometry {
+public:
+    static constexpr double kZoomInFactor = 1.3;
+    static constexpr double kZoomOutFactor = 0.7692307692307692;  // nearest double to 1 / 1.3
+    // Content of a view without a sample, in pixels.
+    static constexpr int kEmptyContentWidth = 800;
+
+    explicit CViewGeometry(const CQuorvelDoc* pDoc = nullptr) : m_pDoc(pDoc) {}
+
+    void SetDocument(const CQuorvelDoc* pDoc) { m_pDoc = pDoc; }
+    const CQuorvelDoc* GetDocument() const { return m_pDoc; }
+
+    // --- quantities derived from the document --------------------------------
+    int GetChannelCount() const;     // Ch
+    int GetFrameCount() const;       // F
+    int GetStripCount() const;       // R, the number of curve strips
+    int GetWaveBandHeight() const;   // Hw = 2 × h × Ch, pixels
+    // Centre line of channel lane c, content y.
+    int GetLaneCentre(int channel) const { return (2 * channel + 1) * m_nLaneHalfHeight; }
+    // Loaded: (F frames, R × S + Hw pixels); otherwise (800, 2 × (S + h)).
+    ViewSize GetContentSize() const;
+
+    // --- frame ↔ pixel ---------------------------------------------------------
+    int FrameToX(int frame) const { return TruncToInt(frame * m_dZoom); }
+    int XToFrame(int x) const { return TruncToInt(x / m_dZoom); }
+    // trunc(content width in frames × zoom): the width the scroll range covers.
+    int GetScrollWidth() const { return TruncToInt(GetContentSize().cx * m_dZoom); }
+
+    // --- client area and scrolling --------------------------------------------
+    // Size of the client area in pixels. Keeps the scroll position inside the
+    // (unchanged) scroll sizes.
+    void SetClientSize(int width, int height);
+    int GetClientWidth() const { return m_nClientWidth; }
+    int GetClientHeight() const { return m_nClientHeight; }
+    // The total size the scroll range was last set to (pixels).
+    ViewSize GetTotalSize() const { return m_sizeTotal; }
+    ViewPoint GetScrollPosition() const { return m_ptScroll; }
+    // Largest scroll position on each axis (0 when the content fits).
+    ViewPoint GetScrollLimit() const;
+    // Scrolls to `pt`, limited to 0 … GetScrollLimit().
+    void ScrollToPosition(ViewPoint pt);
+    // Sets the scroll sizes directly (pixels) and re-limits the position.
+    void SetScrollSizes(ViewSize total);
+
+    // --- scale -------------------------------------------------------------------
+    // Clamps the zoom between the fit-to-width scale and 1.0 (1.0 without
+    // frames) and sets the scroll sizes to (scroll width, content height).
+    void UpdateScrollSizes();
+    // Sets the scale keeping the frame under the middle of the client area in
+    // the middle, as far as the scroll range allows.
+    void SetZoom(double zoom);
+    void ZoomIn() { SetZoom(m_dZoom * kZoomInFactor); }
+    void ZoomOut() { SetZoom(m_dZoom * kZoomOutFactor); }
+    void ZoomOneToOne() { SetZoom(1.0); }
+    void ZoomAll();
+    // Scales the loop to the client width with its start at the left edge.
+    // Returns false (and changes nothing) without a loop or with an empty one.
+    bool ZoomLoop();
+    // The first-show scale: content width over client width when the content
+    // is wider, else 1.0. Does not update the scroll sizes.
+    void FitZoomToClient();
+
+    // --- members of the view ---------------------------------------------------
+    double m_dZoom = 1.0;              // pixels per frame
+    std::int32_t m_nLaneHalfHeight = 64;  // pixels
+    std::int32_t m_nStripHeight = 128;    // pixels
+
+private:
+    const CQuorvelDoc* m_pDoc;
+    int m_nClientWidth = 0;
+    int m_nClientHeight = 0;
+    ViewSize m_sizeTotal;
+    ViewPoint m_ptScroll;
+};

@@ -1,0 +1,424 @@
+// The whole shell on the offscreen platform: start-up, command line, title,
+// recent files, File commands, accelerators reaching the real view, and the
+// three dialogs as the user meets them.
+#include "analysis/ComputeFFTDlg.h"
+#include "app/AboutDlg.h"
+#include "app/MainFrame.h"
+#include "app/QuorvelApp.h"
+#include "app/RecentFileList.h"
+#include "app/Resource.h"
+#include "document/QuorvelDoc.h"
+#include "document/SelectSampleDlg.h"
+#include "playback/VirtualWaveOut.h"
+#include "view/QuorvelView.h"
+
+#include "ModalHelper.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+// A 16-bit 44100 Hz WAV of `frames` frames of a 440 Hz tone in every channel.
+bool WriteToneWav(const QString& path, int frames, int channels = 1)
+{
+    QByteArray data;
+    auto le16 = [&](int v) { data.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); };
+    auto le32 = [&](std::uint32_t v) { le16(int(v & 0xFFFF)), le16(int(v >> 16)); };
+    const std::uint32_t bytes = std::uint32_t(frames) * 2u * std::uint32_t(channels);
+    data.append("RIFF");
+    le32(36 + bytes);
+    data.append("WAVEfmt ");
+    le32(16);
+    le16(1);
+    le16(channels);
+    le32(44100);
+    le32(44100u * 2u * std::uint32_t(channels));
+    le16(2 * channels);
+    le16(16);
+    data.append("data");
+    le32(bytes);
+    for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            le16(int(std::lround(12000.0 * std::sin(2 * 3.14159265358979 * 440.0 * i / 44100.0))) & 0xFFFF);
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+// The application with a silent device and scripted file dialogs.
+class CTestApp : public CQuorvelApp {
+public:
+    QString m_strNextFileName;  // what the next file dialog answers ("" = Cancel)
+    int m_nOpenPrompts = 0;
+    int m_nSavePrompts = 0;
+    QString m_strProposed;
+    CVirtualWaveOut* m_pWaveOut = nullptr;  // owned by the view
+
+protected:
+    QString PromptForFileName(bool bOpen, const QString& proposed) override
+    {
+        ++(bOpen ? m_nOpenPrompts : m_nSavePrompts);
+        m_strProposed = proposed;
+        return m_strNextFileName;
+    }
+    std::unique_ptr<IWaveOut> CreateWaveOut() override
+    {
+        auto device = std::make_unique<CVirtualWaveOut>();
+        m_pWaveOut = device.get();
+        return device;
+    }
+};
+
+}  // namespace
+
+class AppTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    QString Path(const QString& name) const { return m_dir.filePath(name); }
+
+    static void ClearSettings()
+    {
+        QSettings(QString::fromLatin1(kRegistryKey), QString::fromLatin1(kAppTitle)).clear();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        // Settings go to a folder of the test's own, never the user's.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("config"));
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, Path("config"));
+        QVERIFY(WriteToneWav(Path("tone.wav"), 30000));
+    }
+
+    void init() { ClearSettings(); }
+
+    void startsWithAnEmptyUntitledDocument()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({}));
+        QVERIFY(app.GetMainFrame()->isVisible());
+        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("Untitled - Ringseam"));
+        QVERIFY(!app.GetDocument().m_bLoaded);
+        QCOMPARE(app.GetMainFrame()->GetView(), static_cast<QWidget*>(app.GetView()));
+    }
+
+    void opensTheFileGivenOnTheCommandLine()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("tone.wav - Ringseam"));
+        QVERIFY(app.GetDocument().m_bLoaded);
+        QCOMPARE(app.GetDocument().m_nFrameCount, 30000);
+        QCOMPARE(app.GetRecentFileList().GetList(), QStringList{QFileInfo(Path("tone.wav")).absoluteFilePath()});
+        // The window was fitted to the view's content.
+        QTRY_COMPARE(app.GetView()->viewport()->height(), app.GetView()->GetTotalSize().height());
+    }
+
+    void theWindowFitsTheViewWithoutScrollBars()
+    {
+        QVERIFY(WriteToneWav(Path("stereo.wav"), 60000, 2));
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("stereo.wav")}));
+        CQuorvelView* view = app.GetView();
+        QTRY_COMPARE(view->viewport()->size(), view->GetTotalSize());
+        QVERIFY(!view->horizontalScrollBar()->isVisible());
+        QVERIFY(!view->verticalScrollBar()->isVisible());
+        // The width stayed; only the height follows the content.
+        QCOMPARE(view->GetTotalSize().width(), view->viewport()->width());
+    }
+
+    void aFileThatCannotBeOpenedEndsStartUpAfterItsMessage()
+    {
+        CTestApp app;
+        BoxSeen seen;
+        AnswerNextModal([&](QWidget* w) { seen = CloseMessageBox(w); });
+        QVERIFY(!app.InitInstance({Path("missing.wav")}));
+        QCOMPARE(seen.strCaption, QStringLiteral("Quorvel"));
+        QCOMPARE(seen.icon, QMessageBox::Critical);
+        QVERIFY(!seen.strText.isEmpty());
+        QVERIFY(!app.GetMainFrame()->isVisible());
+    }
+
+    void cancelledComputingFftFailsTheOpenAndLeavesAnEmptyDocument()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({}));
+        // Long enough that the worker is still busy when the dialog is cancelled.
+        QVERIFY(WriteToneWav(Path("long.wav"), 44100 * 120));
+        bool sawProgress = false;
+        BoxSeen seen;
+        AnswerNextModal([&](QWidget* w) {
+            auto* dlg = qobject_cast<CComputeFFTDlg*>(w);
+            sawProgress = dlg != nullptr;
+            if (dlg)
+                QTest::mouseClick(dlg->GetCancelButton(), Qt::LeftButton);
+            AnswerNextModal([&](QWidget* box) { seen = CloseMessageBox(box); });
+        });
+        QVERIFY(!app.OpenDocumentFile(Path("long.wav")));
+        QVERIFY(sawProgress);
+        QCOMPARE(seen.strCaption, QStringLiteral("Quorvel"));
+        QVERIFY(!app.GetDocument().m_bLoaded);
+        QCOMPARE(app.GetDocument().m_nFrameCount, 0);
+        QCOMPARE(app.GetDocument().GetPathName(), std::string());
+        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("Untitled - Ringseam"));
+        QVERIFY(app.GetRecentFileList().GetList().isEmpty());
+    }
+
+    void theOpenDocumentIsNotReadAgain()
+    {
+        CTestApp app;
+        QVERIFY(WriteToneWav(Path("again.wav"), 20000));
+        QVERIFY(app.InitInstance({Path("again.wav")}));
+        QVERIFY(WriteToneWav(Path("again.wav"), 25000));
+        QVERIFY(app.OpenDocumentFile(Path("again.wav")));
+        QCOMPARE(app.GetDocument().m_nFrameCount, 20000);
+        // Reload reads the file as it is now.
+        app.GetMainFrame()->OnCmdMsg(ID_EDIT_RELOAD);
+        QCOMPARE(app.GetDocument().m_nFrameCount, 25000);
+    }
+
+    void recentFilesKeepSixAndPersist()
+    {
+        QStringList paths;
+        {
+            CTestApp app;
+            QVERIFY(app.InitInstance({}));
+            for (int i = 0; i < 8; ++i) {
+                const QString p = Path(QStringLiteral("r%1.wav").arg(i));
+                QVERIFY(WriteToneWav(p, 3000));
+                QVERIFY(app.OpenDocumentFile(p));
+                paths.prepend(QFileInfo(p).absoluteFilePath());
+            }
+            QCOMPARE(app.GetRecentFileList().GetList(), paths.mid(0, 6));
+            // Opening one again moves it to the top instead of doubling it.
+            QVERIFY(app.OpenDocumentFile(paths[3]));
+            paths.move(3, 0);
+            QCOMPARE(app.GetRecentFileList().GetList(), paths.mid(0, 6));
+            QCOMPARE(app.GetMainFrame()->GetFileMenu()->actions().at(5)->text(),
+                     QStringLiteral("&1 ") + paths[0]);
+        }
+        CTestApp next;
+        QVERIFY(next.InitInstance({}));
+        QCOMPARE(next.GetRecentFileList().GetList(), paths.mid(0, 6));
+
+        // An entry that no longer opens leaves the list.
+        QVERIFY(QFile::remove(paths[1]));
+        AnswerNextModal([](QWidget* w) { CloseMessageBox(w); });
+        next.GetMainFrame()->OnCmdMsg(ID_FILE_MRU_FILE1 + 1);
+        QCOMPARE(next.GetRecentFileList().GetList().size(), 5);
+        QVERIFY(!next.GetRecentFileList().GetList().contains(paths[1]));
+    }
+
+    void saveAsAppendsTheDefaultExtension()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        app.m_strNextFileName = Path("saved");
+        app.GetMainFrame()->GetCommandAction(ID_FILE_SAVE_AS)->trigger();
+        QCOMPARE(app.m_nSavePrompts, 1);
+        QCOMPARE(app.m_strProposed, QFileInfo(Path("tone.wav")).absoluteFilePath());
+        QVERIFY(QFileInfo::exists(Path("saved.wav")));
+        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("saved.wav - Ringseam"));
+
+        // An untitled document proposes its title with the first extension.
+        app.OnFileNew();
+        app.m_strNextFileName.clear();
+        app.OnFileSaveAs();
+        QCOMPARE(app.m_strProposed, QStringLiteral("Untitled.wav"));
+    }
+
+    void acceleratorsReachTheRealView()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        CMainFrame* frame = app.GetMainFrame();
+        CQuorvelView* view = app.GetView();
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        QSignalSpy sent(frame, &CMainFrame::commandSent);
+        auto press = [&](Qt::Key key, Qt::KeyboardModifiers mods) { QTest::keyClick(view, key, mods); };
+
+        const double fit = view->GetZoom();
+        QVERIFY(fit < 1.0);
+        press(Qt::Key_1, Qt::ControlModifier);
+        QCOMPARE(view->GetZoom(), 1.0);
+        press(Qt::Key_Z, Qt::ShiftModifier);
+        QVERIFY(view->GetZoom() < 1.0);
+        press(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(view->GetZoom(), 1.0);
+        press(Qt::Key_2, Qt::ControlModifier);
+        QCOMPARE(view->GetZoom(), fit);
+
+        // Ctrl+A and Ctrl+C do nothing: no Save As dialog, no change.
+        press(Qt::Key_A, Qt::ControlModifier);
+        press(Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(app.m_nSavePrompts, 0);
+
+        press(Qt::Key_K, Qt::ControlModifier);  // Find Loop
+        QVERIFY(app.GetDocument().m_bHasLoop);
+        press(Qt::Key_3, Qt::ControlModifier);  // Zoom Loop
+        press(Qt::Key_Delete, Qt::ControlModifier);  // Remove Loop
+        QVERIFY(!app.GetDocument().m_bHasLoop);
+
+        // Alt+P plays through the device (not the Play menu's access key).
+        press(Qt::Key_P, Qt::AltModifier);
+        QVERIFY(!QApplication::activePopupWidget());
+        QCOMPARE(app.m_pWaveOut->m_nOpenCount, 1);
+        QVERIFY(view->GetPlayback().m_bPlaying);
+        press(Qt::Key_S, Qt::AltModifier);
+        QVERIFY(!view->GetPlayback().m_bPlaying);
+
+        press(Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(app.m_nOpenPrompts, 1);
+        press(Qt::Key_S, Qt::ControlModifier);  // Save to its own name: no dialog
+        QCOMPARE(app.m_nSavePrompts, 0);
+        press(Qt::Key_L, Qt::ControlModifier);  // Find Loop + Crossfade
+        QVERIFY(app.GetDocument().m_bHasLoop);
+        press(Qt::Key_R, Qt::ControlModifier);  // Reload keeps the loop
+        QVERIFY(app.GetDocument().m_bHasLoop);
+        press(Qt::Key_N, Qt::ControlModifier);
+        QVERIFY(!app.GetDocument().m_bLoaded);
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Ringseam"));
+
+        QList<int> ids;
+        for (const QList<QVariant>& args : sent)
+            ids << args.at(0).toInt();
+        QCOMPARE(ids, (QList<int>{ID_VIEW_ZOOM_1_1, ID_VIEW_ZOOM_OUT, ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_ALL,
+                                  ID_SAVE_AS_SHORTCUT, ID_EDIT_COPY, ID_EDIT_FIND_LOOP, ID_VIEW_ZOOM_LOOP,
+                                  ID_EDIT_REMOVE_LOOP, ID_PLAY_PLAY, ID_PLAY_STOP, ID_FILE_OPEN, ID_FILE_SAVE,
+                                  ID_EDIT_FIND_LOOP_CROSSFADE, ID_EDIT_RELOAD, ID_FILE_NEW}));
+    }
+
+    void anInstrumentAsksWhichSampleToLoad()
+    {
+        const QString xi = QStringLiteral(RINGSEAM_SHARED_SAMPLES "/xmrs_instr.xi");
+        if (!QFileInfo::exists(xi))
+            QSKIP("shared sample xmrs_instr.xi not present");
+        CTestApp app;
+        QVERIFY(app.InitInstance({}));
+
+        // Cancel fails the open and leaves an empty document.
+        QString prompt;
+        AnswerNextModal([&](QWidget* w) {
+            if (auto* dlg = qobject_cast<CSelectSampleDlg*>(w)) {
+                prompt = dlg->GetPromptLabel()->text();
+                dlg->reject();
+            }
+            AnswerNextModal([](QWidget* box) { CloseMessageBox(box); });
+        });
+        QVERIFY(!app.OpenDocumentFile(xi));
+        QCOMPARE(prompt, QStringLiteral("Selected instrument has 2 samples inside. Please select sample number to use."));
+        QVERIFY(!app.GetDocument().m_bLoaded);
+
+        // A wrong number is refused in place; the second sample is then taken.
+        BoxSeen refused;
+        AnswerNextModal([&](QWidget* w) {
+            auto* dlg = qobject_cast<CSelectSampleDlg*>(w);
+            QVERIFY(dlg);
+            dlg->GetNumberEdit()->setText(QStringLiteral("3"));
+            AnswerNextModal([&, dlg](QWidget* box) {
+                refused = CloseMessageBox(box);
+                dlg->GetNumberEdit()->setText(QStringLiteral("2"));
+                QTimer::singleShot(0, dlg, [dlg] { dlg->GetOkButton()->click(); });
+            });
+            QTimer::singleShot(0, dlg, [dlg] { dlg->GetOkButton()->click(); });
+        });
+        QVERIFY(app.OpenDocumentFile(xi));
+        QCOMPARE(refused.strText, QStringLiteral("Entered value is incorrect."));
+        QVERIFY(app.GetDocument().m_bLoaded);
+        QVERIFY(app.GetDocument().m_bFromXI);
+        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("xmrs_instr.xi - Ringseam"));
+    }
+
+    void aboutFromTheHelpMenu()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({}));
+        QString caption;
+        AnswerNextModal([&](QWidget* w) {
+            caption = w->windowTitle();
+            if (auto* about = qobject_cast<CAboutDlg*>(w))
+                about->accept();
+        });
+        app.GetMainFrame()->GetCommandAction(ID_APP_ABOUT)->trigger();
+        QCOMPARE(caption, QStringLiteral("About Ringseam"));
+    }
+
+    void selectSampleAcceptsOnlyNumbersOfOfferedSamples_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("accepted");
+        QTest::newRow("first") << "1" << 1;
+        QTest::newRow("last") << "3" << 3;
+        QTest::newRow("blanks") << " 2 " << 2;
+        QTest::newRow("zero") << "0" << 0;
+        QTest::newRow("past the end") << "4" << 0;
+        QTest::newRow("negative") << "-1" << 0;
+        QTest::newRow("letters") << "two" << 0;
+        QTest::newRow("trailing letters") << "2x" << 0;
+        QTest::newRow("empty") << "" << 0;
+    }
+
+    void selectSampleAcceptsOnlyNumbersOfOfferedSamples()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, accepted);
+        CSelectSampleDlg dlg(3);
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Select Sample"));
+        QCOMPARE(dlg.GetPromptLabel()->text(),
+                 QStringLiteral("Selected instrument has 3 samples inside. Please select sample number to use."));
+        QCOMPARE(dlg.GetNumberEdit()->text(), QStringLiteral("1"));
+        dlg.show();
+        dlg.GetNumberEdit()->setText(text);
+        BoxSeen seen;
+        if (!accepted)
+            AnswerNextModal([&](QWidget* w) { seen = CloseMessageBox(w); });
+        QTest::mouseClick(dlg.GetOkButton(), Qt::LeftButton);
+        if (accepted) {
+            QCOMPARE(dlg.result(), int(QDialog::Accepted));
+            QCOMPARE(dlg.m_nSample, accepted);
+        } else {
+            QCOMPARE(seen.strText, QStringLiteral("Entered value is incorrect."));
+            QCOMPARE(seen.strCaption, QStringLiteral("Error"));
+            QCOMPARE(seen.icon, QMessageBox::Critical);
+            QVERIFY(dlg.isVisible());  // still open for another try
+        }
+    }
+
+    void selectSampleEnterTakesTheFirstAndCancelRefuses()
+    {
+        {
+            CSelectSampleDlg dlg(2);
+            QWidget* focused = nullptr;
+            QTimer::singleShot(0, &dlg, [&] {
+                focused = dlg.focusWidget();
+                QTest::keyClick(focused ? focused : &dlg, Qt::Key_Return);
+            });
+            QCOMPARE(dlg.exec(), int(QDialog::Accepted));
+            QCOMPARE(focused, static_cast<QWidget*>(dlg.GetOkButton()));
+            QCOMPARE(dlg.m_nSample, 1);
+        }
+        {
+            CSelectSampleDlg dlg(2);
+            QTimer::singleShot(0, &dlg, [&] { QTest::keyClick(&dlg, Qt::Key_Escape); });
+            QCOMPARE(dlg.exec(), int(QDialog::Rejected));
+        }
+    }
+};
+
+QTEST_MAIN(AppTest)
+#include "AppTest.moc"

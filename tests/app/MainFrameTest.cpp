@@ -1,0 +1,287 @@
+// The main window's menus, toolbar, status bar, accelerators and routing,
+// with a plain widget standing in for the view.
+#include "app/MainFrame.h"
+
+#include "app/AcceleratorTable.h"
+#include "app/Resource.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QtTest>
+
+#include <map>
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+private:
+    // Menu items of one top-level menu: text, or "-" for a separator.
+    static QStringList MenuTexts(QMenu* menu)
+    {
+        QStringList texts;
+        for (QAction* a : menu->actions())
+            texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        return texts;
+    }
+    static QMenu* TopMenu(CMainFrame& frame, int index)
+    {
+        return frame.menuBar()->actions().at(index)->menu();
+    }
+
+private slots:
+    void menusItemForItem()
+    {
+        CMainFrame frame;
+        QStringList tops;
+        for (QAction* a : frame.menuBar()->actions())
+            tops << a->text();
+        QCOMPARE(tops, (QStringList{"&File", "&Play", "&Edit", "&View", "&Help"}));
+
+        QCOMPARE(MenuTexts(TopMenu(frame, 0)),
+                 (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &As...\tCtrl+A", "-",
+                              "Recent File", "-", "E&xit"}));
+        QVERIFY(!TopMenu(frame, 0)->actions().at(5)->isEnabled());
+        QCOMPARE(MenuTexts(TopMenu(frame, 1)), (QStringList{"&Play\tAlt+P", "&Stop\tAlt+S"}));
+        QCOMPARE(MenuTexts(TopMenu(frame, 2)),
+                 (QStringList{"Find Loop + &Crossfade\tCtrl+L", "Find &Loop\tCtrl+K", "&Remove Loop\tCtrl+DEL",
+                              "Re&load\tCtrl+R"}));
+        QCOMPARE(MenuTexts(TopMenu(frame, 3)),
+                 (QStringList{"Zoom &In\tCtrl+Z", "Zoom &Out\tShift+Z", "Zoom &1:1\tCtrl+1", "Zoom &All\tCtrl+2",
+                              "Zoom &Loop\tCtrl+3", "-", "&Toolbar", "&Status Bar"}));
+        QCOMPARE(MenuTexts(TopMenu(frame, 4)), (QStringList{"&About Ringseam..."}));
+
+        // Every item carries its prompt; none has a shortcut of its own.
+        const std::map<int, QString> prompts = {
+            {ID_FILE_NEW, "Create a new document"},
+            {ID_FILE_SAVE_AS, "Save the active document with a new name"},
+            {ID_APP_EXIT, "Quit the application; prompts to save documents"},
+            {ID_PLAY_PLAY, "Play Wave"},
+            {ID_EDIT_FIND_LOOP, "Find best loop without crossfade"},
+            {ID_VIEW_ZOOM_ALL, "Show All"},
+            {ID_VIEW_TOOLBAR, "Show or hide the toolbar"},
+            {ID_VIEW_STATUS_BAR, "Show or hide the status bar"},
+        };
+        for (const auto& [id, prompt] : prompts)
+            QCOMPARE(frame.GetCommandAction(id)->statusTip(), prompt);
+        for (QAction* top : frame.menuBar()->actions())
+            for (QAction* a : top->menu()->actions())
+                QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->text()));
+    }
+
+    void toolbarButtonsInOrderWithTips()
+    {
+        CMainFrame frame;
+        struct Button {
+            int nID;
+            const char* tip;
+            const char* prompt;
+        };
+        const Button expected[] = {
+            {ID_FILE_NEW, "New", "Create a new document"},
+            {ID_FILE_OPEN, "Open", "Open an existing document"},
+            {ID_FILE_SAVE, "Save", "Save the active document"},
+            {ID_FILE_SAVE_AS, "Save As", "Save the active document with a new name"},
+            {0, nullptr, nullptr},
+            {ID_PLAY_PLAY, "Play (Alt+P)", "Play Wave"},
+            {ID_PLAY_STOP, "Stop (Alt+S)", "Stop Playing"},
+            {0, nullptr, nullptr},
+            {ID_EDIT_FIND_LOOP_CROSSFADE, "Best Loop + Crossfade (Ctrl+L)", "Find best loop and crossfade"},
+            {ID_EDIT_FIND_LOOP, "Best Loop (Ctrl+K)", "Find best loop without crossfade"},
+            {ID_EDIT_REMOVE_LOOP, "Remove Loop (Ctrl+DEL)", "Remove loop"},
+            {ID_EDIT_RELOAD, "Reload Wave (Ctrl+R)", "Reload Wave"},
+            {0, nullptr, nullptr},
+            {ID_VIEW_ZOOM_IN, "Zoom In (Ctrl+Z)", "Zoom In"},
+            {ID_VIEW_ZOOM_OUT, "Zoom Out (Shift+Z)", "Zoom Out"},
+            {ID_VIEW_ZOOM_1_1, "Zoom 1:1 (Ctrl+1)", "Zoom 1:1"},
+            {ID_VIEW_ZOOM_ALL, "Shows whole wave (Ctrl+2)", "Show All"},
+            {ID_VIEW_ZOOM_LOOP, "Shows whole loop (Ctrl+3)", "Zoom On Loop"},
+        };
+        const QList<QAction*> actions = frame.GetToolBar()->actions();
+        QCOMPARE(actions.size(), int(std::size(expected)));
+        for (int i = 0; i < actions.size(); ++i) {
+            const Button& b = expected[i];
+            if (b.nID == 0) {
+                QVERIFY(actions[i]->isSeparator());
+                continue;
+            }
+            QCOMPARE(actions[i]->data().toInt(), b.nID);
+            QCOMPARE(actions[i]->toolTip(), QString::fromUtf8(b.tip));
+            QCOMPARE(actions[i]->statusTip(), QString::fromUtf8(b.prompt));
+            QVERIFY(!actions[i]->icon().isNull());
+        }
+    }
+
+    void statusBarIdleTextAndIndicators()
+    {
+        CMainFrame frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QCOMPARE(frame.GetIdleLabel()->text(), QStringLiteral("For Help, press F1"));
+        QVERIFY(frame.GetIdleLabel()->isVisible());
+        for (const char* name : {"indicatorCAP", "indicatorNUM", "indicatorSCRL"})
+            QVERIFY(frame.statusBar()->findChild<QLabel*>(QString::fromLatin1(name)));
+        // A prompt replaces the idle text while shown, and the idle text comes back.
+        frame.statusBar()->showMessage(QStringLiteral("Play Wave"));
+        QVERIFY(!frame.GetIdleLabel()->isVisible());
+        frame.statusBar()->clearMessage();
+        QVERIFY(frame.GetIdleLabel()->isVisible());
+    }
+
+    void titleShowsDocumentAndProgram()
+    {
+        CMainFrame frame;
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Untitled - Ringseam"));
+        frame.UpdateFrameTitle("cello.wav");
+        QCOMPARE(frame.windowTitle(), QStringLiteral("cello.wav - Ringseam"));
+    }
+
+    void everyAcceleratorSendsItsCommand_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("command");
+        const int ctrl = Qt::ControlModifier;
+        QTest::newRow("Ctrl+1") << int(Qt::Key_1) << ctrl << ID_VIEW_ZOOM_1_1;
+        QTest::newRow("Ctrl+2") << int(Qt::Key_2) << ctrl << ID_VIEW_ZOOM_ALL;
+        QTest::newRow("Ctrl+3") << int(Qt::Key_3) << ctrl << ID_VIEW_ZOOM_LOOP;
+        QTest::newRow("Ctrl+A") << int(Qt::Key_A) << ctrl << ID_SAVE_AS_SHORTCUT;
+        QTest::newRow("Ctrl+C") << int(Qt::Key_C) << ctrl << ID_EDIT_COPY;
+        QTest::newRow("Ctrl+K") << int(Qt::Key_K) << ctrl << ID_EDIT_FIND_LOOP;
+        QTest::newRow("Ctrl+L") << int(Qt::Key_L) << ctrl << ID_EDIT_FIND_LOOP_CROSSFADE;
+        QTest::newRow("Ctrl+N") << int(Qt::Key_N) << ctrl << ID_FILE_NEW;
+        QTest::newRow("Ctrl+O") << int(Qt::Key_O) << ctrl << ID_FILE_OPEN;
+        QTest::newRow("Alt+P") << int(Qt::Key_P) << int(Qt::AltModifier) << ID_PLAY_PLAY;
+        QTest::newRow("Ctrl+R") << int(Qt::Key_R) << ctrl << ID_EDIT_RELOAD;
+        QTest::newRow("Ctrl+S") << int(Qt::Key_S) << ctrl << ID_FILE_SAVE;
+        QTest::newRow("Alt+S") << int(Qt::Key_S) << int(Qt::AltModifier) << ID_PLAY_STOP;
+        QTest::newRow("Ctrl+Delete") << int(Qt::Key_Delete) << ctrl << ID_EDIT_REMOVE_LOOP;
+        QTest::newRow("Ctrl+Z") << int(Qt::Key_Z) << ctrl << ID_VIEW_ZOOM_IN;
+        QTest::newRow("Shift+Z") << int(Qt::Key_Z) << int(Qt::ShiftModifier) << ID_VIEW_ZOOM_OUT;
+    }
+
+    void everyAcceleratorSendsItsCommand()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, command);
+        CMainFrame frame;
+        auto* view = new QWidget;
+        view->setFocusPolicy(Qt::StrongFocus);
+        frame.SetView(view);
+        std::map<int, int> handled;
+        for (int id : {ID_VIEW_ZOOM_1_1, ID_VIEW_ZOOM_ALL, ID_VIEW_ZOOM_LOOP, ID_SAVE_AS_SHORTCUT, ID_EDIT_FIND_LOOP,
+                       ID_EDIT_FIND_LOOP_CROSSFADE, ID_FILE_NEW, ID_FILE_OPEN, ID_PLAY_PLAY, ID_EDIT_RELOAD,
+                       ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_PLAY_STOP, ID_EDIT_REMOVE_LOOP, ID_VIEW_ZOOM_IN,
+                       ID_VIEW_ZOOM_OUT, ID_APP_ABOUT})
+            frame.SetCommandHandler(id, [&handled, id] { ++handled[id]; });
+        QSignalSpy sent(&frame, &CMainFrame::commandSent);
+        frame.show();
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        view->setFocus();
+
+        QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(sent.size(), 1);
+        QCOMPARE(sent.at(0).at(0).toInt(), command);
+        // Copy has no handler: the key does nothing at all.
+        const int expectedHandled = command == ID_EDIT_COPY ? 0 : 1;
+        int total = 0;
+        for (const auto& [id, n] : handled)
+            total += n;
+        QCOMPARE(total, expectedHandled);
+        if (expectedHandled)
+            QCOMPARE(handled[command], 1);
+        // Ctrl+A never reaches Save As, whatever the menu shows.
+        QCOMPARE(handled[ID_FILE_SAVE_AS], 0);
+        // No menu opened for Alt+P (the Play menu's access key).
+        QVERIFY(!QApplication::activePopupWidget());
+    }
+
+    void otherKeysSendNothing()
+    {
+        CMainFrame frame;
+        auto* view = new QWidget;
+        view->setFocusPolicy(Qt::StrongFocus);
+        frame.SetView(view);
+        QSignalSpy sent(&frame, &CMainFrame::commandSent);
+        frame.show();
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(view, Qt::Key_Z);
+        QTest::keyClick(view, Qt::Key_P, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_1, Qt::ControlModifier | Qt::KeypadModifier);
+        QTest::keyClick(view, Qt::Key_F1);
+        QCOMPARE(sent.size(), 0);
+    }
+
+    void menuItemsAndButtonsRouteToHandlers()
+    {
+        CMainFrame frame;
+        int saveAs = 0;
+        frame.SetCommandHandler(ID_FILE_SAVE_AS, [&] { ++saveAs; });
+        frame.GetCommandAction(ID_FILE_SAVE_AS)->trigger();
+        QCOMPARE(saveAs, 1);
+        // The Copy command and the help commands are routed but nothing takes them.
+        QVERIFY(!frame.OnCmdMsg(ID_EDIT_COPY));
+        QVERIFY(!frame.OnCmdMsg(ID_HELP_FINDER));
+    }
+
+    void toolbarAndStatusBarToggles()
+    {
+        CMainFrame frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QAction* toolbar = frame.GetCommandAction(ID_VIEW_TOOLBAR);
+        QAction* status = frame.GetCommandAction(ID_VIEW_STATUS_BAR);
+        QVERIFY(toolbar->isChecked() && status->isChecked());
+        toolbar->trigger();
+        QVERIFY(!frame.GetToolBar()->isVisible());
+        QVERIFY(!toolbar->isChecked());
+        status->trigger();
+        QVERIFY(!frame.statusBar()->isVisible());
+        QVERIFY(!status->isChecked());
+        toolbar->trigger();
+        status->trigger();
+        QVERIFY(frame.GetToolBar()->isVisible() && frame.statusBar()->isVisible());
+        QVERIFY(toolbar->isChecked() && status->isChecked());
+    }
+
+    void recentFilesInFileMenu()
+    {
+        CMainFrame frame;
+        int opened = -1;
+        for (int i = 0; i < kRecentFileCount; ++i)
+            frame.SetCommandHandler(ID_FILE_MRU_FILE1 + i, [&opened, i] { opened = i; });
+        frame.SetRecentFiles({"/s/a.wav", "/s/b&c.xi"});
+        const QStringList texts = MenuTexts(frame.GetFileMenu());
+        QCOMPARE(texts.mid(5, 2), (QStringList{"&1 /s/a.wav", "&2 /s/b&&c.xi"}));
+        QCOMPARE(texts.at(7), QStringLiteral("-"));
+        frame.GetFileMenu()->actions().at(6)->trigger();
+        QCOMPARE(opened, 1);
+        QCOMPARE(frame.GetFileMenu()->actions().at(6)->statusTip(), QStringLiteral("Open this document"));
+        frame.SetRecentFiles({});
+        QCOMPARE(MenuTexts(frame.GetFileMenu()).at(5), QStringLiteral("Recent File"));
+    }
+
+    void resizesToFitTheView()
+    {
+        CMainFrame frame;
+        auto* view = new QWidget;
+        frame.SetView(view);
+        frame.resize(900, 600);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        frame.ResizeParentToFit(QSize(500, 300), false);
+        QTRY_COMPARE(view->size(), QSize(500, 300));
+        frame.ResizeParentToFit(QSize(800, 200), true);  // may only shrink: width stays
+        QTRY_COMPARE(view->size(), QSize(500, 200));
+    }
+};
+
+QTEST_MAIN(MainFrameTest)
+#include "MainFrameTest.moc"

@@ -1,0 +1,269 @@
+// The batch command, run through the real program.
+#include "CliTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+using namespace clitest;
+
+namespace {
+
+bool Contains(const std::string& s, const std::string& needle) { return s.find(needle) != std::string::npos; }
+
+// The "path" values of JSON result lines, in order.
+std::vector<std::string> JsonPaths(const CRun& run)
+{
+    std::vector<std::string> paths;
+    const std::regex re("\"path\":\"([^\"]*)\"");
+    for (const auto& line : run.OutLines()) {
+        std::smatch m;
+        if (std::regex_search(line, m, re))
+            paths.push_back(m[1]);
+    }
+    return paths;
+}
+
+std::size_t FileCount(const fs::path& dir)
+{
+    return std::size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
+// A folder of mixed samples and one file that is not a sample.
+struct CMixedInputs {
+    CTempDir dir;
+    std::vector<std::string> order;  // deliberately not sorted
+    CMixedInputs()
+    {
+        fs::create_directories(dir / "in");
+        CWavSpec mono;
+        mono.m_nFrames = 30000;
+        CWavSpec stereo8;
+        stereo8.m_nChannels = 2;
+        stereo8.m_nBits = 8;
+        stereo8.m_nFrames = 25000;
+        stereo8.m_bLoop = true;
+        stereo8.m_nLoopStart = 3000;
+        stereo8.m_nLoopEnd = 20000;
+        CXiSample xi16;
+        xi16.m_values = XiTone(28000, 16, 80.25);
+        xi16.m_nLoopType = 1;
+        xi16.m_nLoopStartBytes = 2 * 4000;
+        xi16.m_nLoopLengthBytes = 2 * 15000;
+        CXiSample xi8;
+        xi8.m_nBits = 8;
+        xi8.m_values = XiTone(22000, 8, 64.5);
+        WriteFile(dir / "in/c.xi", MakeXi({xi16}));
+        WriteFile(dir / "in/d.wav", "RIFX definitely not a sample");
+        WriteFile(dir / "in/a.wav", MakeWav(mono));
+        WriteFile(dir / "in/e.xi", MakeXi({xi8}));
+        WriteFile(dir / "in/b.wav", MakeWav(stereo8));
+        for (const char* n : {"c.xi", "d.wav", "a.wav", "e.xi", "b.wav"})
+            order.push_back((dir / "in" / n).string());
+    }
+};
+
+class CliBatch : public testing::TestWithParam<bool> {};
+
+TEST_P(CliBatch, ResultsComeInInputOrderAndEqualSingleFileRuns)
+{
+    REQUIRE_WAV();
+    REQUIRE_XI();
+    const bool crossfade = GetParam();
+    CMixedInputs inputs;
+    const fs::path out = inputs.dir / "out";
+    std::vector<std::string> args = {"batch"};
+    args.insert(args.end(), inputs.order.begin(), inputs.order.end());
+    args.insert(args.end(), {"--out-dir", out.string(), "--jobs", "2"});
+    if (crossfade)
+        args.push_back("--crossfade");
+    const CRun batch = RunCli(args);
+    EXPECT_EQ(batch.m_nCode, 1) << batch.m_strErr;  // d.wav fails
+    ASSERT_EQ(batch.ErrLines().size(), 1u) << batch.m_strErr;
+    EXPECT_TRUE(Contains(batch.m_strErr, "ringseam-cli: " + inputs.order[1] + ": Unexpected file format."));
+
+    const auto lines = batch.OutLines();
+    ASSERT_EQ(lines.size(), 4u) << batch.m_strOut;
+    std::size_t line = 0;
+    for (std::size_t i = 0; i < inputs.order.size(); ++i) {
+        if (i == 1)
+            continue;
+        const std::string& in = inputs.order[i];
+        SCOPED_TRACE(in);
+        const std::string& result = lines[line++];
+        ASSERT_TRUE(result.rfind(in + ": loop ", 0) == 0) << result;
+
+        const fs::path single = inputs.dir / ("single_" + fs::path(in).filename().string());
+        std::vector<std::string> one = {"find-loop", in, "-o", single.string()};
+        if (crossfade)
+            one.push_back("--crossfade");
+        const CRun run = RunCli(one);
+        ASSERT_EQ(run.m_nCode, 0) << run.m_strErr;
+        // "loop S E" from find-loop is what the batch line reports.
+        const std::string loop = run.m_strOut.substr(5, run.m_strOut.size() - 6);
+        EXPECT_TRUE(Contains(result, ": loop " + loop + " crossfade ")) << result << " vs " << run.m_strOut;
+        EXPECT_EQ(ReadFile(out / fs::path(in).filename()), ReadFile(single));
+        if (HasAnalysis()) {
+            EXPECT_FALSE(Contains(result, "score none")) << result;
+            EXPECT_EQ(Contains(result, " crossfade 0 "), !crossfade) << result;
+        }
+    }
+    EXPECT_EQ(FileCount(out), 4u);  // no result for d.wav, no temporary files
+}
+
+INSTANTIATE_TEST_SUITE_P(FindLoopAndCrossfade, CliBatch, testing::Values(false, true));
+
+TEST(CliBatchJson, OneValidObjectPerFileInInputOrder)
+{
+    CMixedInputs inputs;
+    std::vector<std::string> args = {"batch"};
+    args.insert(args.end(), inputs.order.begin(), inputs.order.end());
+    args.insert(args.end(), {"--out-dir", (inputs.dir / "out").string(), "--json", "-j", "3"});
+    const CRun run = RunCli(args);
+    EXPECT_EQ(run.m_nCode, 1);
+    ASSERT_EQ(run.OutLines().size(), inputs.order.size()) << run.m_strOut;
+    for (const auto& line : run.OutLines())
+        EXPECT_TRUE(IsValidJson(line)) << line;
+    EXPECT_EQ(JsonPaths(run), inputs.order);
+    EXPECT_TRUE(Contains(run.OutLines()[1], "\"ok\":false"));
+    EXPECT_TRUE(Contains(run.OutLines()[1], "\"error\":\"Unexpected file format.\""));
+    if (CanReadWriteWav() && CanReadWriteXi())
+        for (std::size_t i : {0u, 2u, 3u, 4u}) {
+            const std::string l = run.OutLines()[i];
+            EXPECT_TRUE(Contains(l, "\"ok\":true")) << l;
+            for (const char* key : {"\"output\":", "\"loop_start\":", "\"loop_end\":", "\"crossfade_length\":",
+                                    "\"score\":"})
+                EXPECT_TRUE(Contains(l, key)) << key << " in " << l;
+        }
+}
+
+TEST(CliBatchInputs, FoldersExpandToTheirSamplesSorted)
+{
+    CTempDir dir;
+    fs::create_directories(dir / "in/sub");
+    for (const char* n : {"z.wav", "a.WAV", "m.xi", "notes.txt", "sub/b.wav"})
+        WriteFile(dir / "in" / n, "x");
+    const std::string in = (dir / "in").string();
+    const auto paths = [&](bool recursive) {
+        std::vector<std::string> args = {"batch", in, "--out-dir", (dir / "out").string(), "--json"};
+        if (recursive)
+            args.push_back("-r");
+        return JsonPaths(RunCli(args));
+    };
+    EXPECT_EQ(paths(false), (std::vector<std::string>{in + "/a.WAV", in + "/m.xi", in + "/z.wav"}));
+    EXPECT_EQ(paths(true),
+              (std::vector<std::string>{in + "/a.WAV", in + "/m.xi", in + "/sub/b.wav", in + "/z.wav"}));
+}
+
+TEST(CliBatchInputs, AFolderWithoutSamplesIsAFailure)
+{
+    CTempDir dir;
+    fs::create_directories(dir / "nothing");
+    WriteFile(dir / "nothing/readme.txt", "no samples here");
+    const CRun run = RunCli({"batch", (dir / "nothing").string(), "--out-dir", (dir / "out").string()});
+    EXPECT_EQ(run.m_nCode, 1);
+    ASSERT_EQ(run.ErrLines().size(), 1u);
+    EXPECT_TRUE(Contains(run.m_strErr, "no .wav or .xi files in this folder"));
+    EXPECT_EQ(run.m_strOut, "");
+}
+
+TEST(CliBatchInputs, AnOutputFolderHoldingInputsIsRefused)
+{
+    CTempDir dir;
+    fs::create_directories(dir / "in");
+    WriteFile(dir / "in/a.wav", MakeWav(CWavSpec{}));
+    const std::string original = ReadFile(dir / "in/a.wav");
+    for (const std::string& outDir : {(dir / "in").string(), (dir / "in/.").string(), (dir / "in/../in").string()}) {
+        const CRun run = RunCli({"batch", (dir / "in/a.wav").string(), "--out-dir", outDir});
+        EXPECT_EQ(run.m_nCode, 2) << outDir;
+        ASSERT_EQ(run.ErrLines().size(), 1u);
+        EXPECT_TRUE(Contains(run.m_strErr, "--overwrite")) << run.m_strErr;
+    }
+    const CRun folder = RunCli({"batch", (dir / "in").string(), "--out-dir", (dir / "in").string()});
+    EXPECT_EQ(folder.m_nCode, 2);
+
+    // With --overwrite the folder is allowed, but an input is never replaced.
+    const CRun same = RunCli({"batch", (dir / "in").string(), "--out-dir", (dir / "in").string(), "--overwrite"});
+    EXPECT_EQ(same.m_nCode, 1);
+    EXPECT_TRUE(Contains(same.m_strErr, "would replace an input file")) << same.m_strErr;
+    EXPECT_EQ(ReadFile(dir / "in/a.wav"), original);
+    EXPECT_EQ(FileCount(dir / "in"), 1u);
+
+    if (!CanReadWriteWav() || !CanReadWriteXi())
+        return;
+    const CRun other = RunCli({"batch", (dir / "in/a.wav").string(), "--out-dir", (dir / "in").string(),
+                               "--overwrite", "--format", "xi"});
+    EXPECT_EQ(other.m_nCode, 0) << other.m_strErr;
+    EXPECT_EQ(ReadFile(dir / "in/a.xi").substr(0, 21), "Extended Instrument: ");
+    EXPECT_EQ(ReadFile(dir / "in/a.wav"), original);
+}
+
+TEST(CliBatchInputs, TwoInputsWithOneOutputNameDoNotOverwriteEachOther)
+{
+    REQUIRE_WAV();
+    CTempDir dir;
+    fs::create_directories(dir / "x");
+    fs::create_directories(dir / "y");
+    CWavSpec a, b;
+    b.m_nFrames = 12345;
+    WriteFile(dir / "x/take.wav", MakeWav(a));
+    WriteFile(dir / "y/take.wav", MakeWav(b));
+    const CRun run = RunCli({"batch", (dir / "x/take.wav").string(), (dir / "y/take.wav").string(), "--out-dir",
+                             (dir / "out").string()});
+    EXPECT_EQ(run.m_nCode, 1);
+    EXPECT_TRUE(Contains(run.m_strErr, (dir / "y/take.wav").string() + ": the result")) << run.m_strErr;
+    EXPECT_TRUE(Contains(run.m_strErr, "would also be written for " + (dir / "x/take.wav").string()));
+    EXPECT_TRUE(Contains(RunCli({"info", (dir / "out/take.wav").string()}).m_strOut, " 20000 frames "));
+}
+
+TEST(CliBatchInputs, StereoToXiNoteNamesTheFile)
+{
+    REQUIRE_WAV();
+    REQUIRE_XI();
+    CTempDir dir;
+    CWavSpec stereo;
+    stereo.m_nChannels = 2;
+    stereo.m_nFrames = 5000;
+    WriteFile(dir / "st.wav", MakeWav(stereo));
+    const CRun run = RunCli({"batch", (dir / "st.wav").string(), "--out-dir", (dir / "out").string(), "--format",
+                             "xi"});
+    EXPECT_EQ(run.m_nCode, 0) << run.m_strErr;
+    EXPECT_EQ(run.m_strErr, "ringseam-cli: " + (dir / "st.wav").string() +
+                                ": XI supports only mono samples. Only first channel will be written.\n");
+    EXPECT_TRUE(fs::exists(dir / "out/st.xi"));
+    const CRun quiet = RunCli({"batch", (dir / "st.wav").string(), "--out-dir", (dir / "out").string(), "--format",
+                               "xi", "--quiet"});
+    EXPECT_EQ(quiet.m_strErr, "");
+}
+
+}  // namespace
+
+namespace {
+
+// Find Loop + Crossfade reads the file again, which asks for the sample
+// again; --xi-sample must answer that second question the same way.
+TEST(CliBatchInputs, XiSampleAnswersTheChoiceAgainOnReload)
+{
+    REQUIRE_XI();
+    CTempDir dir;
+    CXiSample a, b;
+    a.m_values = XiTone(30000, 16, 90.5);
+    b.m_nBits = 8;
+    b.m_values = XiTone(26000, 8, 70.25);
+    const std::string in = (dir / "two.xi").string();
+    WriteFile(in, MakeXi({a, b}));
+
+    const CRun single = RunCli({"find-loop", in, "--crossfade", "--xi-sample", "2", "-o", (dir / "one.xi").string()});
+    ASSERT_EQ(single.m_nCode, 0) << single.m_strErr;
+    const CRun batch = RunCli({"batch", in, "--crossfade", "--xi-sample", "2", "--out-dir", (dir / "out").string()});
+    ASSERT_EQ(batch.m_nCode, 0) << batch.m_strErr;
+    EXPECT_EQ(ReadFile(dir / "out/two.xi"), ReadFile(dir / "one.xi"));
+    EXPECT_TRUE(Contains(batch.m_strOut, ": loop " + single.m_strOut.substr(5, single.m_strOut.size() - 6)));
+
+    const CRun missing = RunCli({"batch", in, "--crossfade", "--out-dir", (dir / "out2").string()});
+    EXPECT_EQ(missing.m_nCode, 1);
+    EXPECT_TRUE(Contains(missing.m_strErr, "2 non-empty samples")) << missing.m_strErr;
+    EXPECT_FALSE(fs::exists(dir / "out2/two.xi"));
+}
+
+}  // namespace

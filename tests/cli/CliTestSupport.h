@@ -1,0 +1,98 @@
+// Helpers for the ringseam-cli tests: running the real program, building
+// WAV and XI files byte by byte, checking JSON, and finding out which
+// document features are available in this build.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace clitest {
+
+namespace fs = std::filesystem;
+
+struct CRun {
+    int m_nCode = -1;
+    std::string m_strOut;
+    std::string m_strErr;
+    std::vector<std::string> OutLines() const;
+    std::vector<std::string> ErrLines() const;
+};
+
+// Runs ringseam-cli with `args`; stdin is /dev/null, stdout and stderr are
+// captured (so stderr is not a terminal).
+CRun RunCli(const std::vector<std::string>& args);
+
+// A fresh folder under the system's temp folder, removed at the end.
+class CTempDir {
+public:
+    CTempDir();
+    ~CTempDir();
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
+    fs::path operator/(const std::string& name) const { return m_path / name; }
+    const fs::path& Path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+void WriteFile(const fs::path& path, const std::string& bytes);
+std::string ReadFile(const fs::path& path);
+
+// A periodic test tone (several partials, period `period` frames) with a
+// slow decay; channel 1 is a phase-shifted copy. Values stay within ±0.9.
+double TestTone(int frame, int channel, double period = 100.5);
+
+struct CWavSpec {
+    int m_nChannels = 1;
+    int m_nBits = 16;  // 8 or 16
+    int m_nRate = 44100;
+    int m_nFrames = 20000;
+    bool m_bLoop = false;  // writes a smpl chunk
+    int m_nLoopStart = 0;
+    int m_nLoopEnd = 0;
+    int m_nUnityNote = 60;
+    std::function<double(int, int)> m_signal = [](int f, int c) { return TestTone(f, c); };
+};
+std::string MakeWav(const CWavSpec& spec);
+
+struct CXiSample {
+    int m_nBits = 16;             // 8 or 16
+    std::vector<int> m_values;    // sample values in the sample's width
+    int m_nLoopType = 0;          // 0 none, 1 forward
+    int m_nLoopStartBytes = 0;
+    int m_nLoopLengthBytes = 0;
+    int m_nRelativeNote = 0;
+};
+std::string MakeXi(const std::vector<CXiSample>& samples);
+// Values of a tone for an XI sample of the given width.
+std::vector<int> XiTone(int frames, int bits, double period = 100.5);
+
+// Whether the text is one valid JSON value (objects, arrays, strings,
+// numbers, true/false/null).
+bool IsValidJson(const std::string& text);
+
+// Features this build's document has; tests that need a missing one skip.
+bool CanReadWriteWav();
+bool CanReadWriteXi();
+bool HasAnalysis();  // banks computed on load, loop search, crossfade, comb filter
+
+}  // namespace clitest
+
+#define REQUIRE_WAV()                                                                          \
+    do {                                                                                       \
+        if (!clitest::CanReadWriteWav())                                                       \
+            GTEST_SKIP() << "WAV reading and writing are not part of this build yet";          \
+    } while (0)
+#define REQUIRE_XI()                                                                           \
+    do {                                                                                       \
+        if (!clitest::CanReadWriteXi())                                                        \
+            GTEST_SKIP() << "XI reading and writing are not part of this build yet";           \
+    } while (0)
+#define REQUIRE_ANALYSIS()                                                                     \
+    do {                                                                                       \
+        if (!clitest::HasAnalysis())                                                           \
+            GTEST_SKIP() << "the loop search engine is not part of this build yet";            \
+    } while (0)

@@ -1,0 +1,373 @@
+// The WAV reader and writer on hand-built files whose right reading is known.
+
+#include "WavTestSupport.h"
+
+#include "document/QuorvelDoc.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+namespace {
+
+std::vector<int> SavedCodes(const Bytes& file, std::size_t dataOffset)
+{
+    std::vector<int> codes;
+    const std::uint32_t size = GetLE32(file, dataOffset + 4);
+    for (std::size_t i = 0; i < size; i += 2)
+        codes.push_back(std::int16_t(GetLE16(file, dataOffset + 8 + i)));
+    return codes;
+}
+
+std::unique_ptr<CQuorvelDoc> Read(const Bytes& bytes)
+{
+    auto doc = std::make_unique<CQuorvelDoc>();
+    doc->OnNewDocument();
+    ReadBytes(*doc, bytes);
+    return doc;
+}
+
+}  // namespace
+
+// --- sample values -----------------------------------------------------------------
+
+TEST(WavSamples, EightBitValuesAndWhatTheyBecomeWhenSaved)
+{
+    auto pDoc = Read(Riff({PcmFmt(1, 11025, 1), Chunk("data", Pcm8({0, 128, 255, 1, 127}))}));
+    CQuorvelDoc& doc = *pDoc;
+    EXPECT_EQ(doc.m_pSamples, (std::vector<double>{-1.0, 0.0, 0.9921875, -0.9921875, -0.0078125}));
+    const Bytes saved = WriteBytes(doc);
+    EXPECT_EQ(SavedCodes(saved, 36), (std::vector<int>{-32767, 0, 32511, -32511, -255}));
+}
+
+TEST(WavSamples, SixteenBitValuesMoveOneStepTowardZeroWhenSaved)
+{
+    auto pDoc = Read(Riff({PcmFmt(1, 44100, 2), Chunk("data", Pcm16({32767, 1, -1, -32768, 0, 1000, -1000}))}));
+    CQuorvelDoc& doc = *pDoc;
+    EXPECT_EQ(doc.GetSample(0, 0), 0.999969482421875);
+    EXPECT_EQ(doc.GetSample(3, 0), -1.0);
+    EXPECT_EQ(SavedCodes(WriteBytes(doc), 36), (std::vector<int>{32766, 0, 0, -32767, 0, 999, -999}));
+}
+
+TEST(WavSamples, StereoFramesInterleaveLeftThenRight)
+{
+    // Block align 4: frame i at 4 × i, left first.
+    auto pDoc = Read(Riff({PcmFmt(2, 44100, 2), Chunk("data", Pcm16({8192, -8192, 16384, -16384, 0, 32767}))}));
+    CQuorvelDoc& doc = *pDoc;
+    ASSERT_EQ(doc.m_nFrameCount, 3);
+    EXPECT_EQ(doc.GetSample(0, 0), 0.25);
+    EXPECT_EQ(doc.GetSample(0, 1), -0.25);
+    EXPECT_EQ(doc.GetSample(1, 0), 0.5);
+    EXPECT_EQ(doc.GetSample(1, 1), -0.5);
+    EXPECT_EQ(doc.GetSample(2, 1), 0.999969482421875);
+    const Bytes saved = WriteBytes(doc);
+    EXPECT_EQ(GetLE16(saved, 22), 2);
+    EXPECT_EQ(GetLE16(saved, 32), 4);
+    EXPECT_EQ(SavedCodes(saved, 36), (std::vector<int>{8191, -8191, 16383, -16383, 0, 32766}));
+}
+
+TEST(WavSamples, APartialFrameAtTheEndIsDropped)
+{
+    auto pDoc = Read(Riff({PcmFmt(2, 44100, 2), Chunk("data", Pcm16({1, 2, 3}))}));
+    CQuorvelDoc& doc = *pDoc;
+    EXPECT_EQ(doc.m_nFrameCount, 1);
+    EXPECT_EQ(doc.m_pSamples.size(), 2u);
+}
+
+TEST(WavSamples, PaddedFramesReadOnlyWhatLiesInsideTheData)
+{
+    // Stereo 8-bit with block align 3: one unused byte per frame. Frames are
+    // taken from 3 × i; none may reach past the chunk.
+    Bytes fmt = Chunk("fmt ", FmtBody(1, 2, 8000, 3, 8));
+    auto pDoc = Read(Riff({fmt, Chunk("data", Pcm8({0, 255, 9, 64, 192, 9, 128, 128, 9, 1, 2}))}));
+    CQuorvelDoc& doc = *pDoc;
+    ASSERT_EQ(doc.m_nFrameCount, 4);
+    EXPECT_EQ(doc.GetSample(1, 0), -0.5);
+    EXPECT_EQ(doc.GetSample(1, 1), 0.5);
+    EXPECT_EQ(doc.GetSample(2, 0), 0.0);
+    EXPECT_EQ(doc.GetSample(3, 0), (1 - 128) / 128.0);
+    EXPECT_EQ(doc.GetSample(3, 1), (2 - 128) / 128.0);
+
+    // Stereo 16-bit with block align 5.
+    Bytes fmt16 = Chunk("fmt ", FmtBody(1, 2, 8000, 5, 16));
+    Bytes data = Pcm16({16384, -16384});
+    data.push_back(7);
+    Bytes more = Pcm16({8192, 0});
+    data.insert(data.end(), more.begin(), more.end());
+    auto pDoc16 = Read(Riff({fmt16, Chunk("data", data)}));
+    CQuorvelDoc& doc16 = *pDoc16;
+    ASSERT_EQ(doc16.m_nFrameCount, 2);
+    EXPECT_EQ(doc16.m_pSamples, (std::vector<double>{0.5, -0.5, 0.25, 0.0}));
+}
+
+TEST(WavSamples, TheWriterClipsValuesOutsideTheRangeInsteadOfWrapping)
+{
+    CQuorvelDoc doc;
+    const double inf = std::numeric_limits<double>::infinity();
+    FillDocument(doc, 1, 44100,
+                 {1.5, -1.5, 1.0000001, -3e9, inf, -inf, std::nan(""), 0.99999, -0.5, 1.0, -1.0});
+    EXPECT_EQ(SavedCodes(WriteBytes(doc), 36),
+              (std::vector<int>{32767, -32767, 32767, -32767, 32767, -32767, 0, 32766, -16383, 32767, -32767}));
+}
+
+// --- file layout ---------------------------------------------------------------------
+
+TEST(WavLayout, AMonoFileWithALoopIs2112Bytes)
+{
+    CQuorvelDoc doc;
+    std::vector<double> ramp(1000);
+    for (int i = 0; i < 1000; ++i)
+        ramp[i] = (i - 500) / 1000.0;
+    FillDocument(doc, 1, 44100, ramp);
+    doc.m_bHasLoop = true;
+    doc.m_nLoopStart = 100;
+    doc.m_nLoopEnd = 900;
+    const Bytes f = WriteBytes(doc);
+    ASSERT_EQ(f.size(), 2112u);
+    EXPECT_EQ(GetId(f, 0), "RIFF");
+    EXPECT_EQ(GetLE32(f, 4), 2104u);
+    EXPECT_EQ(GetId(f, 8), "WAVE");
+    EXPECT_EQ(GetId(f, 12), "fmt ");
+    EXPECT_EQ(GetLE32(f, 16), 16u);
+    EXPECT_EQ(GetLE16(f, 20), 1);
+    EXPECT_EQ(GetLE16(f, 22), 1);
+    EXPECT_EQ(GetLE32(f, 24), 44100u);
+    EXPECT_EQ(GetLE32(f, 28), 88200u);
+    EXPECT_EQ(GetLE16(f, 32), 2);
+    EXPECT_EQ(GetLE16(f, 34), 16);
+    EXPECT_EQ(GetId(f, 36), "smpl");
+    EXPECT_EQ(GetLE32(f, 40), 60u);
+    const Bytes smpl(f.begin() + 44, f.begin() + 104);
+    Bytes want(60, 0);
+    auto put = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            want[at + i] = std::uint8_t(v >> (8 * i));
+    };
+    put(8, 22675);
+    put(12, 60);
+    put(28, 1);
+    want[36] = 'l', want[37] = 'o', want[38] = 'o', want[39] = 'p';
+    put(44, 100);
+    put(48, 900);
+    EXPECT_EQ(smpl, want);
+    EXPECT_EQ(GetId(f, 104), "data");
+    EXPECT_EQ(GetLE32(f, 108), 2000u);
+    EXPECT_EQ(std::int16_t(GetLE16(f, 112)), std::int16_t(-0.5 * 32767));
+
+    // Read back and saved again: the same bytes.
+    auto pAgain = Read(f);
+    CQuorvelDoc& again = *pAgain;
+    EXPECT_TRUE(again.m_bHasLoop);
+    EXPECT_EQ(again.m_nLoopStart, 100);
+    EXPECT_EQ(again.m_nLoopEnd, 900);
+    EXPECT_EQ(again.m_nUnityNote, 60);
+    // Values lose one step toward zero per round, so compare the layout only.
+    const Bytes f2 = WriteBytes(again);
+    EXPECT_EQ(Bytes(f2.begin(), f2.begin() + 112), Bytes(f.begin(), f.begin() + 112));
+}
+
+TEST(WavLayout, WithoutALoopTheFileIs2044Bytes)
+{
+    CQuorvelDoc doc;
+    FillDocument(doc, 1, 44100, std::vector<double>(1000, 0.25));
+    doc.m_nLoopStart = 100;  // ignored while no loop is set
+    doc.m_nLoopEnd = 900;
+    const Bytes f = WriteBytes(doc);
+    ASSERT_EQ(f.size(), 2044u);
+    EXPECT_EQ(GetLE32(f, 4), 2036u);
+    EXPECT_EQ(GetId(f, 36), "data");
+    EXPECT_EQ(GetLE32(f, 40), 2000u);
+    EXPECT_EQ(SavedCodes(f, 36), std::vector<int>(1000, 8191));
+}
+
+TEST(WavLayout, TheSamplePeriodFollowsTheRateAndTheLoopIsWrittenAsItIs)
+{
+    for (auto [rate, period] : {std::pair{44100, 22675u}, {48000, 20832u}, {22050, 45350u}, {8000, 124995u}}) {
+        CQuorvelDoc doc;
+        FillDocument(doc, 2, rate, std::vector<double>(20, 0.0));
+        doc.m_bHasLoop = true;
+        doc.m_nLoopStart = -4;  // not normalised on the way out
+        doc.m_nLoopEnd = 5000;
+        doc.m_nUnityNote = 127;
+        const Bytes f = WriteBytes(doc);
+        EXPECT_EQ(GetLE32(f, 52), period) << rate;
+        EXPECT_EQ(GetLE32(f, 56), 127u);
+        EXPECT_EQ(std::int32_t(GetLE32(f, 88)), -4);
+        EXPECT_EQ(GetLE32(f, 92), 5000u);
+        EXPECT_EQ(GetLE32(f, 28), std::uint32_t(rate) * 4);
+    }
+}
+
+TEST(WavLayout, WritingChangesNothingInTheDocument)
+{
+    CQuorvelDoc doc;
+    FillDocument(doc, 2, 32000, {0.1, 2.0, -0.3, 0.4});
+    doc.m_bHasLoop = true;
+    doc.m_nLoopStart = 1;
+    doc.m_nLoopEnd = 2;
+    WriteBytes(doc);
+    EXPECT_EQ(doc.m_pSamples, (std::vector<double>{0.1, 2.0, -0.3, 0.4}));
+    EXPECT_EQ(doc.m_nFrameCount, 2);
+    EXPECT_EQ(doc.m_nLoopStart, 1);
+    EXPECT_EQ(doc.m_nLoopEnd, 2);
+}
+
+TEST(WavLayout, ADocumentTooLargeForRiffIsRefusedBeforeAnythingIsWritten)
+{
+    // 36 + D fits in 32 bits, the 68 bytes of the loop chunk do not.
+    CQuorvelDoc doc;
+    doc.OnNewDocument();
+    doc.m_nChannels = 1;
+    doc.m_nFrameCount = 2147483629;  // D = 4294967258, 36 + D = 4294967294
+    doc.m_bHasLoop = true;
+    CMemFile file("/tmp/big.wav");
+    CArchive ar(&file, CArchive::store);
+    try {
+        doc.WriteSampleFile(ar);
+        ADD_FAILURE() << "not refused";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_cause, CFileException::fileTooLarge);
+    }
+    EXPECT_TRUE(file.GetData().empty());
+
+    doc.m_nChannels = 2;
+    doc.m_nFrameCount = 1 << 30;
+    doc.m_bHasLoop = false;
+    EXPECT_THROW(doc.WriteSampleFile(ar), CFileException);
+    EXPECT_TRUE(file.GetData().empty());
+}
+
+// --- chunk walk ----------------------------------------------------------------------
+
+TEST(WavChunks, ASmplChunkWithoutLoopsSetsOnlyTheUnityNote)
+{
+    auto pDoc = Read(Riff({PcmFmt(1, 44100, 2), Chunk("smpl", SmplBody(38, 0, 10, 20)), Chunk("data", Pcm16({1, 2}))}));
+    CQuorvelDoc& doc = *pDoc;
+    EXPECT_EQ(doc.m_nUnityNote, 38);
+    EXPECT_FALSE(doc.m_bHasLoop);
+    // A short body that stops before the loop count declares no loop either.
+    auto pShortBody = Read(Riff({PcmFmt(1, 44100, 2), Chunk("smpl", SmplBody(41, 1, 10, 20, 20)), Chunk("data", Pcm16({1}))}));
+    CQuorvelDoc& shortBody = *pShortBody;
+    EXPECT_EQ(shortBody.m_nUnityNote, 41);
+    EXPECT_FALSE(shortBody.m_bHasLoop);
+}
+
+TEST(WavChunks, LoopsAreTakenAsTheFileGivesThem)
+{
+    auto pDoc = Read(Riff({PcmFmt(1, 44100, 2), Chunk("data", Pcm16({1, 2, 3})), Chunk("smpl", SmplBody(60, 3, 2, 9999))}));
+    CQuorvelDoc& doc = *pDoc;
+    EXPECT_TRUE(doc.m_bHasLoop);
+    EXPECT_EQ(doc.m_nLoopStart, 2);
+    EXPECT_EQ(doc.m_nLoopEnd, 9999);
+    auto pViaLoop = Read(Riff({Chunk("loop", LoopBody(-7, 1)), PcmFmt(1, 44100, 2), Chunk("data", Pcm16({1, 2, 3}))}));
+    CQuorvelDoc& viaLoop = *pViaLoop;
+    EXPECT_TRUE(viaLoop.m_bHasLoop);
+    EXPECT_EQ(viaLoop.m_nLoopStart, -7);
+    EXPECT_EQ(viaLoop.m_nLoopEnd, 1);
+    EXPECT_EQ(viaLoop.m_nUnityNote, 60);
+}
+
+TEST(WavChunks, TheLaterLoopChunkWins)
+{
+    const Bytes fmt = PcmFmt(1, 44100, 2), data = Chunk("data", Pcm16({1, 2, 3, 4}));
+    auto pSmplLast = Read(Riff({fmt, Chunk("loop", LoopBody(0, 1)), data, Chunk("smpl", SmplBody(50, 1, 2, 3))}));
+    CQuorvelDoc& smplLast = *pSmplLast;
+    EXPECT_EQ(smplLast.m_nLoopStart, 2);
+    EXPECT_EQ(smplLast.m_nLoopEnd, 3);
+    EXPECT_EQ(smplLast.m_nUnityNote, 50);
+    auto pLoopLast = Read(Riff({fmt, Chunk("smpl", SmplBody(50, 1, 2, 3)), data, Chunk("loop", LoopBody(0, 1))}));
+    CQuorvelDoc& loopLast = *pLoopLast;
+    EXPECT_EQ(loopLast.m_nLoopStart, 0);
+    EXPECT_EQ(loopLast.m_nLoopEnd, 1);
+    EXPECT_EQ(loopLast.m_nUnityNote, 50);
+    // A later smpl chunk without loops leaves the earlier loop in place.
+    auto pNoLoops = Read(Riff({fmt, Chunk("loop", LoopBody(1, 2)), data, Chunk("smpl", SmplBody(44, 0, 0, 0))}));
+    CQuorvelDoc& noLoops = *pNoLoops;
+    EXPECT_TRUE(noLoops.m_bHasLoop);
+    EXPECT_EQ(noLoops.m_nLoopStart, 1);
+    EXPECT_EQ(noLoops.m_nUnityNote, 44);
+}
+
+TEST(WavChunks, ASecondDataChunkReplacesTheFirstAndALaterFmtAppliesToIt)
+{
+    auto pDoc = Read(Riff({PcmFmt(1, 44100, 2), Chunk("data", Pcm16({1, 2, 3})), Chunk("data", Pcm16({16384, -16384}))}));
+    CQuorvelDoc& doc = *pDoc;
+    EXPECT_EQ(doc.m_nFrameCount, 2);
+    EXPECT_EQ(doc.m_pSamples, (std::vector<double>{0.5, -0.5}));
+    auto pRefmt = Read(Riff({PcmFmt(1, 44100, 2), Chunk("data", Pcm16({1, 2, 3})), PcmFmt(2, 8000, 1),
+                                   Chunk("data", Pcm8({0, 255}))}));
+    CQuorvelDoc& refmt = *pRefmt;
+    EXPECT_EQ(refmt.m_nChannels, 2);
+    EXPECT_EQ(refmt.m_nSampleRate, 8000);
+    EXPECT_EQ(refmt.m_pSamples, (std::vector<double>{-1.0, 0.9921875}));
+}
+
+TEST(WavChunks, AnOddSizedChunkIsFollowedDirectlyByTheNext)
+{
+    auto pDoc = Read(Riff({PcmFmt(1, 44100, 2), Chunk("junk", Bytes{1, 2, 3}), Chunk("data", Pcm16({16384}))}));
+    CQuorvelDoc& doc = *pDoc;
+    EXPECT_EQ(doc.m_pSamples, (std::vector<double>{0.5}));
+}
+
+TEST(WavChunks, ARiffSizeOfFourOrLessReadsNothing)
+{
+    for (std::uint32_t size : {0u, 1u, 4u}) {
+        auto pDoc = Read(Riff({PcmFmt(1, 48000, 2), Chunk("data", Pcm16({1, 2}))}, size));
+    CQuorvelDoc& doc = *pDoc;
+        EXPECT_EQ(doc.m_nFrameCount, 0) << size;
+        EXPECT_TRUE(doc.m_pSamples.empty());
+        EXPECT_EQ(doc.m_nSampleRate, 44100);
+    }
+}
+
+TEST(WavChunks, TheWalkStopsWhereTheRiffSizeEnds)
+{
+    // The RIFF size covers "WAVE" and the fmt chunk only.
+    auto pDoc = Read(Riff({PcmFmt(1, 48000, 2), Chunk("data", Pcm16({1, 2}))}, 4 + 24));
+    CQuorvelDoc& doc = *pDoc;
+    EXPECT_EQ(doc.m_nSampleRate, 48000);
+    EXPECT_EQ(doc.m_nFrameCount, 0);
+}
+
+TEST(WavChunks, AFileEndingAfterACompleteChunkReadsWithoutError)
+{
+    const Bytes pieces = Riff({PcmFmt(1, 44100, 2), Chunk("data", Pcm16({16384, 8192}))}, 5000);
+    EXPECT_EQ(Read(pieces)->m_pSamples, (std::vector<double>{0.5, 0.25}));
+    // Up to seven stray bytes after the last chunk end the walk the same way.
+    for (std::size_t extra = 1; extra < 8; ++extra) {
+        Bytes b = pieces;
+        b.insert(b.end(), extra, 0x55);
+        EXPECT_EQ(Read(b)->m_nFrameCount, 2) << extra;
+    }
+}
+
+TEST(WavChunks, ARiffSizeAbove2GiBStillReadsTheChunks)
+{
+    auto pDoc = Read(Riff({PcmFmt(1, 44100, 2), Chunk("data", Pcm16({16384}))}, 0x90000000u));
+    CQuorvelDoc& doc = *pDoc;
+    EXPECT_EQ(doc.m_pSamples, (std::vector<double>{0.5}));
+}
+
+TEST(WavChunks, KeepingTheLoopIgnoresSmplAndLoopChunks)
+{
+    CQuorvelDoc doc;
+    doc.OnNewDocument();
+    doc.m_bHasLoop = true;
+    doc.m_nLoopStart = 5;
+    doc.m_nLoopEnd = 9;
+    doc.m_nUnityNote = 70;
+    ReadBytes(doc, Riff({PcmFmt(1, 44100, 2), Chunk("smpl", SmplBody(38, 1, 1, 2)), Chunk("loop", LoopBody(3, 4)),
+                         Chunk("data", Pcm16({1, 2, 3}))}),
+              true);
+    EXPECT_TRUE(doc.m_bHasLoop);
+    EXPECT_EQ(doc.m_nLoopStart, 5);
+    EXPECT_EQ(doc.m_nLoopEnd, 9);
+    EXPECT_EQ(doc.m_nUnityNote, 70);
+    EXPECT_EQ(doc.m_nFrameCount, 3);
+    // Kept even when there is no loop: none comes from the file.
+    doc.m_bHasLoop = false;
+    ReadBytes(doc, Riff({PcmFmt(1, 44100, 2), Chunk("smpl", SmplBody(38, 1, 1, 2)), Chunk("data", Pcm16({1}))}), true);
+    EXPECT_FALSE(doc.m_bHasLoop);
+}
