@@ -58,15 +58,20 @@ int CComputeFFTBanksThread::Run()
             {
                 std::lock_guard<std::mutex> lock(*m_pMutex);
                 bCancel = m_bCancel;
-            }
-            if (!bCancel) {
-                try {
-                    m_pDoc->ComputeBank(b, c);
-                } catch (...) {
-                    m_pFailure = std::current_exception();
-                    std::lock_guard<std::mutex> lock(*m_pMutex);
-                    m_bCancel = true;
+                if (bCancel) {
+                    // Nothing is computed any more: count this step and all
+                    // that remain at once, so that a Cancel ends the worker in
+                    // the same short time however many steps are left.
+                    m_nDone += (channels - c) * banks - b;
+                    return 0;
                 }
+            }
+            try {
+                m_pDoc->ComputeBank(b, c);
+            } catch (...) {
+                m_pFailure = std::current_exception();
+                std::lock_guard<std::mutex> lock(*m_pMutex);
+                m_bCancel = true;
             }
             std::lock_guard<std::mutex> lock(*m_pMutex);
             ++m_nDone;

@@ -5,10 +5,11 @@
 // Run and ExitInstance on its own std::thread.
 //
 // Run walks every (channel, bank) step, channel by channel: it reads the
-// cancel flag under the mutex, computes the bank with the mutex NOT held
-// unless cancelled, then counts the step under the mutex. A cancelled run
-// races through the remaining steps counting them, so m_nDone always reaches
-// m_nTotal. The mutex guards m_bCancel and m_nDone only.
+// cancel flag under the mutex, computes the bank with the mutex NOT held,
+// then counts the step under the mutex. Once it finds the flag set it counts
+// the step and every remaining one in a single update and ends, so m_nDone
+// always reaches m_nTotal and a Cancel costs at most the step in progress.
+// The mutex guards m_bCancel and m_nDone only.
 //
 // Threads: while it runs, the worker alone writes the document's bank
 // spectra and uses its FFT context; the owner touches neither until

@@ -27,7 +27,8 @@ int ClampToInt(std::int64_t v)
 
 void CQuorvelDoc::FindLoop()
 {
-    if (m_nFrameCount <= 0)
+    // Without channels there is no channel 0 to find a zero crossing on.
+    if (m_nFrameCount <= 0 || m_nChannels <= 0)
         return;
     const int n = SearchBankSize(m_nBankSize, m_nSampleRate);
     EnsureLoop();
