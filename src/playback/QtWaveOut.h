@@ -3,12 +3,15 @@
 // and channel count, nothing resampled by us.
 //
 // Open fails with a non-zero code when there is no output device or it
-// refuses the format. Written buffers are queued in a pull device the sink
-// reads from; a buffer is returned once the sink reports it played (so the
-// end of a sample is not cut off by the sink's own buffering). Done
+// refuses the format. Written buffers are queued and handed to the sink
+// whenever it has room (at once in Write, then every few milliseconds). A
+// buffer is returned once the sink reports it played (the last one queued
+// 100 ms after that, as the sink's clock may run a little ahead), so the end
+// of a sample is not cut off by the sink's own buffering; if the sink dies
+// (the sound server goes away) every queued buffer is returned. Done
 // notifications reach the sink on the thread that created the device, from
-// its event loop, never from inside Write. The position is the sink's played
-// time converted to bytes.
+// its event loop, never from inside Write, Reset or Close. The position is
+// the sink's played time converted to bytes, in whole frames.
 //
 // Create and use it on the user-interface thread; it needs a running Qt
 // event loop (QCoreApplication or above).

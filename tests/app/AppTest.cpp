@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -60,6 +61,7 @@ bool WriteToneWav(const QString& path, int frames, int channels = 1)
 // The application with a silent device and scripted file dialogs.
 class CTestApp : public CQuorvelApp {
 public:
+    bool m_bRealDialogs = false;  // show the real file dialogs instead
     QString m_strNextFileName;  // what the next file dialog answers ("" = Cancel)
     int m_nOpenPrompts = 0;
     int m_nSavePrompts = 0;
@@ -69,6 +71,8 @@ public:
 protected:
     QString PromptForFileName(bool bOpen, const QString& proposed) override
     {
+        if (m_bRealDialogs)
+            return CQuorvelApp::PromptForFileName(bOpen, proposed);
         ++(bOpen ? m_nOpenPrompts : m_nSavePrompts);
         m_strProposed = proposed;
         return m_strNextFileName;
@@ -239,6 +243,41 @@ private slots:
         app.m_strNextFileName.clear();
         app.OnFileSaveAs();
         QCOMPARE(app.m_strProposed, QStringLiteral("Untitled.wav"));
+    }
+
+    void theFileDialogsOfferOneFilterForBothTypes()
+    {
+        CTestApp app;
+        app.m_bRealDialogs = true;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        QStringList filters;
+        QString title;
+        AnswerNextModal([&](QWidget* w) {
+            auto* dlg = qobject_cast<QFileDialog*>(w);
+            QVERIFY(dlg);
+            title = dlg->windowTitle();
+            filters = dlg->nameFilters();
+            // A name typed without extension: the dialog adds the first one.
+            dlg->selectFile(Path("typed"));
+            static_cast<QDialog*>(dlg)->accept();  // as the Save/Open button does
+        });
+        app.GetMainFrame()->GetCommandAction(ID_FILE_SAVE_AS)->trigger();
+        QCOMPARE(title, QStringLiteral("Save As"));
+        QCOMPARE(filters, (QStringList{"Sample Files (.wav; .xi) (*.wav *.xi)", "All Files (*)"}));
+        QVERIFY(QFileInfo::exists(Path("typed.wav")));
+        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("typed.wav - Ringseam"));
+
+        // Open lists the same filter and reads what is picked.
+        AnswerNextModal([&](QWidget* w) {
+            auto* dlg = qobject_cast<QFileDialog*>(w);
+            QVERIFY(dlg);
+            filters = dlg->nameFilters();
+            dlg->selectFile(Path("tone.wav"));
+            static_cast<QDialog*>(dlg)->accept();  // as the Save/Open button does
+        });
+        app.GetMainFrame()->GetCommandAction(ID_FILE_OPEN)->trigger();
+        QCOMPARE(filters.first(), QStringLiteral("Sample Files (.wav; .xi) (*.wav *.xi)"));
+        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("tone.wav - Ringseam"));
     }
 
     void acceleratorsReachTheRealView()

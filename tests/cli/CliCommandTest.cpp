@@ -495,3 +495,28 @@ TEST(CliProgram, ScoreIsNearZeroForAWholeNumberOfPeriods)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CliProgram, ProgressBarsOnlyOnATerminal)
+{
+    REQUIRE_WAV();
+    CTempDir dir;
+    WriteFile(dir / "a.wav", MakeWav(CWavSpec{}));
+    WriteFile(dir / "b.wav", MakeWav(CWavSpec{}));
+    const std::string a = (dir / "a.wav").string();
+
+    const CRun single = RunCliOnTerminal({"find-loop", a});
+    EXPECT_EQ(single.m_nCode, 0) << single.m_strOut;
+    EXPECT_TRUE(single.m_strOut.find("Computing FFT [") != std::string::npos) << single.m_strOut;
+    EXPECT_TRUE(single.m_strOut.find("loop ") != std::string::npos);
+    EXPECT_EQ(RunCliOnTerminal({"find-loop", a, "--quiet"}).m_strOut.find("Computing FFT"), std::string::npos);
+    EXPECT_EQ(RunCli({"find-loop", a}).m_strErr, "");
+
+    const CRun batch = RunCliOnTerminal({"batch", dir.Path().string(), "--out-dir", (dir / "out").string(), "-j1"});
+    EXPECT_EQ(batch.m_nCode, 0) << batch.m_strOut;
+    EXPECT_TRUE(batch.m_strOut.find("/2] elapsed ") != std::string::npos) << batch.m_strOut;
+    EXPECT_EQ(RunCli({"batch", dir.Path().string(), "--out-dir", (dir / "out").string()}).m_strErr, "");
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <pty.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -225,6 +226,38 @@ CRun RunCli(const std::vector<std::string>& args)
     run.m_nCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.m_strOut = ReadFile(outPath);
     run.m_strErr = ReadFile(errPath);
+    return run;
+}
+
+CRun RunCliOnTerminal(const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv = {RINGSEAM_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargv;
+    for (auto& a : argv)
+        cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+
+    CRun run;
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        ::execv(cargv[0], cargv.data());
+        ::_exit(127);
+    }
+    if (pid < 0)
+        return run;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(master, buf, sizeof buf);
+        if (n <= 0)
+            break;  // EIO once the program has ended and closed the terminal
+        run.m_strOut.append(buf, std::size_t(n));
+    }
+    ::close(master);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.m_nCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }
 

@@ -24,6 +24,10 @@ struct CRun {
 // captured (so stderr is not a terminal).
 CRun RunCli(const std::vector<std::string>& args);
 
+// Runs ringseam-cli with stdin, stdout and stderr on a pseudo-terminal and
+// returns everything it wrote there (both streams, in order).
+CRun RunCliOnTerminal(const std::vector<std::string>& args);
+
 // A fresh folder under the system's temp folder, removed at the end.
 class CTempDir {
 public:
