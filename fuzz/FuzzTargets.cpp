@@ -22,7 +22,7 @@ using Bytes = std::vector<std::uint8_t>;
 // samples of all channels (banks, crossfade, filter are linear in it) and the
 // bank size (the loop search is quadratic in it).
 constexpr std::int64_t kMaxPipelineSamples = std::int64_t(1) << 16;
-constexpr std::int64_t kMaxPipelineBankSize = 1024;
+constexpr std::int64_t kMaxPipelineBankSize = 512;
 // An instrument may offer hundreds of samples; load only the first few and
 // the last one.
 constexpr int kMaxChoices = 4;
@@ -491,9 +491,11 @@ std::string RunPipeline(const std::uint8_t* data, std::size_t size)
     if (!check.Ok())
         return check.m_strFirst;
 
+    // Without frames the search leaves the loop as the file gave it, and the
+    // crossfade does nothing whatever its length.
     if (doc.m_bHasLoop) {
         const int length = doc.CrossfadeLengthForLoop();
-        if (length < 0 || std::int64_t(length) > std::int64_t(doc.m_nLoopEnd) - doc.m_nLoopStart)
+        if (frames > 0 && (length < 0 || std::int64_t(length) > std::int64_t(doc.m_nLoopEnd) - doc.m_nLoopStart))
             check.Fail("crossfade: length ", length, " for the loop ", doc.m_nLoopStart, "..", doc.m_nLoopEnd);
         else
             doc.Crossfade(length);
