@@ -22,7 +22,7 @@ using Bytes = std::vector<std::uint8_t>;
 // samples of all channels (banks, crossfade, filter are linear in it) and the
 // bank size (the loop search is quadratic in it).
 constexpr std::int64_t kMaxPipelineSamples = std::int64_t(1) << 16;
-constexpr std::int64_t kMaxPipelineBankSize = 1024;
+constexpr std::int64_t kMaxPipelineBankSize = 512;
 // An instrument may offer hundreds of samples; load only the first few and
 // the last one.
 constexpr int kMaxChoices = 4;
@@ -85,6 +85,7 @@ public:
 struct ReadResult {
     bool bLoaded = false;
     CArchiveException::Cause cause = CArchiveException::none;
+    std::string strWhy;  // the exception's text and detail, for reports
 };
 
 ReadResult ReadInto(CQuorvelDoc& doc, const Bytes& bytes, bool bKeepLoop, CChecker& check, const char* step)
@@ -97,8 +98,10 @@ ReadResult ReadInto(CQuorvelDoc& doc, const Bytes& bytes, bool bKeepLoop, CCheck
         result.bLoaded = true;
     } catch (const CArchiveException& e) {
         result.cause = e.m_cause;
-    } catch (const CException&) {
+        result.strWhy = std::string(e.what()) + " " + e.m_strDetail;
+    } catch (const CException& e) {
         // File and memory exceptions are reported like any refusal.
+        result.strWhy = e.what();
     } catch (const std::exception& e) {
         check.Fail(step, ": the reader threw ", typeid(e).name(), " (", e.what(),
                    ") instead of a file or archive exception");
@@ -267,10 +270,12 @@ void CheckSaves(CQuorvelDoc& doc, CFuzzUserInterface& ui, CChecker& check, const
             backUi.m_nChoice = ChoiceFor(doc.m_pXISampleHeaders, doc.m_nXISampleIndex);
         const ReadResult rr = ReadInto(back, out.GetData(), false, check, step);
         if (!rr.bLoaded) {
-            check.Fail(step, ": the ", ext, " file just written does not load (archive cause ", int(rr.cause), ")");
+            check.Fail(step, ": the ", ext, " file just written does not load (archive cause ", int(rr.cause), ": ",
+                       rr.strWhy, ")");
             return;
         }
-        const std::int32_t backChannels = bXI ? 1 : channels;
+        // Without a format, WAV is written as mono without frames.
+        const std::int32_t backChannels = bXI || channels == 0 ? 1 : channels;
         if (back.m_nFrameCount != frames || back.m_nChannels != backChannels)
             check.Fail(step, ": ", ext, " read back as ", back.m_nFrameCount, " x ", back.m_nChannels, " instead of ",
                        frames, " x ", backChannels);
@@ -486,9 +491,11 @@ std::string RunPipeline(const std::uint8_t* data, std::size_t size)
     if (!check.Ok())
         return check.m_strFirst;
 
+    // Without frames the search leaves the loop as the file gave it, and the
+    // crossfade does nothing whatever its length.
     if (doc.m_bHasLoop) {
         const int length = doc.CrossfadeLengthForLoop();
-        if (length < 0 || std::int64_t(length) > std::int64_t(doc.m_nLoopEnd) - doc.m_nLoopStart)
+        if (frames > 0 && (length < 0 || std::int64_t(length) > std::int64_t(doc.m_nLoopEnd) - doc.m_nLoopStart))
             check.Fail("crossfade: length ", length, " for the loop ", doc.m_nLoopStart, "..", doc.m_nLoopEnd);
         else
             doc.Crossfade(length);

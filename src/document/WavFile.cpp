@@ -98,6 +98,7 @@ void CQuorvelDoc::ReadWav(CArchive& ar, bool bKeepLoop)
     std::int64_t remaining = std::int64_t(ReadLE32(riff)) - 4;
 
     bool bHaveFormat = false;
+    bool bHaveData = false;
     int nBlockAlign = 0;
     int nBytesPerSample = 0;
 
@@ -161,6 +162,7 @@ void CQuorvelDoc::ReadWav(CArchive& ar, bool bKeepLoop)
             nBytesPerSample = nBlockAlign / m_nChannels;
             bHaveFormat = true;
         } else if (bData) {
+            bHaveData = true;
             const std::size_t nChannels = std::size_t(m_nChannels);
             // The old frames go before the new ones are allocated.
             std::vector<double>().swap(m_pSamples);
@@ -210,12 +212,19 @@ void CQuorvelDoc::ReadWav(CArchive& ar, bool bKeepLoop)
             }
         }
     }
+    // A fmt chunk after the last data chunk may have changed the channel
+    // count the frames were read with; every access to them would then run
+    // past the buffer.
+    if (bHaveData && m_pSamples.size() != std::size_t(m_nFrameCount) * std::size_t(m_nChannels))
+        Refuse(ar, "a fmt chunk after the data changes its channel count");
 }
 
 void CQuorvelDoc::WriteWav(CArchive& ar)
 {
     const std::string& path = ar.GetFile()->GetFilePath();
-    const std::uint64_t nChannels = m_nChannels > 0 ? std::uint64_t(m_nChannels) : 0;
+    // A document that never had a format (a new one, or a RIFF file without
+    // "fmt ") is written as mono without frames: a file that opens again.
+    const std::uint64_t nChannels = m_nChannels > 0 ? std::uint64_t(m_nChannels) : 1;
     const std::uint64_t nFrames = m_nFrameCount > 0 ? std::uint64_t(m_nFrameCount) : 0;
     const std::uint64_t nBlockAlign = nChannels * 2;
     const std::uint64_t nDataSize = nFrames * nBlockAlign;
