@@ -116,8 +116,8 @@ void CQuorvelDoc::Reload()
 {
     if (m_strSourcePath.empty())
         return;
-    CDiskFile file(m_strSourcePath, CDiskFile::Mode::Read);
-    CArchive ar(&file, CArchive::load);
+    const auto pFile = CDiskFile::Open(m_strSourcePath, CDiskFile::Mode::Read);
+    CArchive ar(pFile.get(), CArchive::load);
     // Read into a scratch document so that a failure part-way leaves this one
     // exactly as it was.
     CQuorvelDoc fresh;
@@ -129,7 +129,7 @@ void CQuorvelDoc::Reload()
     fresh.m_nLoopEnd = m_nLoopEnd;
     fresh.m_nUnityNote = m_nUnityNote;
     fresh.ReadSampleFile(ar, true);
-    file.Close();
+    pFile->Close();
     TakeSampleData(fresh);
 }
 

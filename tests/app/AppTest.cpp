@@ -258,8 +258,7 @@ private slots:
             title = dlg->windowTitle();
             filters = dlg->nameFilters();
             // A name typed without extension: the dialog adds the first one.
-            dlg->selectFile(Path("typed"));
-            static_cast<QDialog*>(dlg)->accept();  // as the Save/Open button does
+            TypeFileNameAndAccept(dlg, Path("typed"));
         });
         app.GetMainFrame()->GetCommandAction(ID_FILE_SAVE_AS)->trigger();
         QCOMPARE(title, QStringLiteral("Save As"));
@@ -272,8 +271,7 @@ private slots:
             auto* dlg = qobject_cast<QFileDialog*>(w);
             QVERIFY(dlg);
             filters = dlg->nameFilters();
-            dlg->selectFile(Path("tone.wav"));
-            static_cast<QDialog*>(dlg)->accept();  // as the Save/Open button does
+            TypeFileNameAndAccept(dlg, Path("tone.wav"));
         });
         app.GetMainFrame()->GetCommandAction(ID_FILE_OPEN)->trigger();
         QCOMPARE(filters.first(), QStringLiteral("Sample Files (.wav; .xi) (*.wav *.xi)"));

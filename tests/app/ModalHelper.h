@@ -3,14 +3,38 @@
 // loop the dialog runs.
 #pragma once
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QItemSelectionModel>
+#include <QDialog>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
+#include <QTest>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+
+// Rejects `modal` if it is still open `nMs` after it was answered, and fails
+// the running test: an answer that did not close its dialog must not leave
+// the test waiting in exec() until ctest kills it.
+inline void FailIfStillOpen(QPointer<QWidget> modal, int nMs = 5000)
+{
+    QTimer::singleShot(nMs, [modal] {
+        if (!modal || !modal->isVisible())
+            return;
+        // A box the dialog raised in turn (overwrite, file not found) goes first.
+        if (QWidget* top = QApplication::activeModalWidget(); top && top != modal)
+            if (auto* nested = qobject_cast<QDialog*>(top))
+                nested->reject();
+        if (auto* dlg = qobject_cast<QDialog*>(modal.data()))
+            dlg->reject();
+        QTest::qFail("the modal dialog stayed open after it was answered", __FILE__, __LINE__);
+    });
+}
 
 inline void AnswerNextModal(std::function<void(QWidget*)> answer, int nTimeoutMs = 10000)
 {
@@ -20,6 +44,8 @@ inline void AnswerNextModal(std::function<void(QWidget*)> answer, int nTimeoutMs
         if (QWidget* modal = QApplication::activeModalWidget()) {
             timer->stop();
             timer->deleteLater();
+            // Armed first: an answer may itself block in a box the dialog raises.
+            FailIfStillOpen(modal);
             answer(modal);
             return;
         }
@@ -29,6 +55,23 @@ inline void AnswerNextModal(std::function<void(QWidget*)> answer, int nTimeoutMs
         }
     });
     timer->start(10);
+}
+
+// Types `path` into a file dialog's name field and presses its accept button.
+// The dialog prefers a file selected in its list over the typed name, and
+// only drops that selection or updates the field while the field has focus;
+// clearing the list and setting the field directly keeps the test
+// independent of when the window got activated.
+inline void TypeFileNameAndAccept(QFileDialog* dlg, const QString& path)
+{
+    for (auto* view : dlg->findChildren<QAbstractItemView*>())
+        if (view->selectionModel())
+            view->selectionModel()->clearSelection();
+    if (auto* edit = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        edit->setText(path);
+    else
+        dlg->selectFile(path);
+    static_cast<QDialog*>(dlg)->accept();
 }
 
 // The text and caption of the message box `w` (empty when it is no box).
