@@ -40,14 +40,16 @@ void CQuorvelDoc::DeleteContents()
     m_nChannels = 0;
     m_nSampleRate = 44100;
     m_nUnityNote = 60;
-    m_pSamples = {};
+    // Assigning a fresh vector frees the storage; `= {}` would only clear it
+    // and keep the capacity allocated until the next load.
+    m_pSamples = std::vector<double>();
     m_nBankCount = 0;
     m_nBankSize = 0;
-    m_pBankSpectra = {};
+    m_pBankSpectra = std::vector<Complex>();
     m_nCurveColumns = 0;
-    m_pLoopCurves = {};
+    m_pLoopCurves = std::vector<double>();
     m_bFromXI = false;
-    m_pXISampleHeaders = {};
+    m_pXISampleHeaders = std::vector<XISampleHeader>();
     FreeXISampleData();
     CDocument::DeleteContents();
     UpdateAllViews(nullptr, 0);
@@ -55,7 +57,7 @@ void CQuorvelDoc::DeleteContents()
 
 void CQuorvelDoc::FreeXISampleData()
 {
-    m_ppXISampleData = {};
+    m_ppXISampleData = std::vector<std::vector<std::uint8_t>>();
 }
 
 void CQuorvelDoc::Serialize(CArchive& ar)

@@ -246,6 +246,52 @@ TEST_F(DocumentFileTest, AFailedOpenLeavesAnEmptyDocumentNamingTheFile)
     EXPECT_EQ(m_ui.m_messages[0], FailureMessage(CArchiveException(CArchiveException::badIndex), FailureContext::Open));
 }
 
+TEST_F(DocumentFileTest, ClosingResetsEveryFieldAndReleasesTheStorage)
+{
+    // Two banks of 512 frames at 22050 Hz, so that spectra and curves exist.
+    Bytes data;
+    for (int f = 0; f < 1024; ++f)
+        PutLE16(data, std::uint16_t(std::int16_t((f * 37) % 2000 - 1000)));
+    const auto path = Put("take.wav", Riff({PcmFmt(1, 22050, 2), Chunk("smpl", SmplBody(55, 1, 1, 3)), Chunk("data", data)}));
+    ASSERT_TRUE(DocumentFlow::OpenDocument(m_doc, path));
+    // XI fields that a reset frees, as a read instrument would leave them.
+    m_doc.m_pXISampleHeaders.resize(2);
+    m_doc.m_ppXISampleData = {{1, 2, 3}, {}};
+    m_doc.m_bFromXI = true;
+    m_doc.m_nXISampleCount = 2;
+    m_doc.m_nXISampleIndex = 1;
+    m_doc.m_xiHeader.bytes[20] = 'P';
+    ASSERT_GT(m_doc.m_pBankSpectra.capacity(), 0u);
+    ASSERT_GT(m_doc.m_pLoopCurves.capacity(), 0u);
+
+    m_doc.OnCloseDocument();
+    EXPECT_FALSE(m_doc.m_bLoaded);
+    EXPECT_EQ(m_doc.m_nChannels, 0);
+    EXPECT_EQ(m_doc.m_nFrameCount, 0);
+    EXPECT_FALSE(m_doc.m_bHasLoop);
+    EXPECT_EQ(m_doc.m_nSampleRate, 44100);
+    EXPECT_EQ(m_doc.m_nUnityNote, 60);
+    EXPECT_EQ(m_doc.m_nBankSize, 0);
+    EXPECT_EQ(m_doc.m_nBankCount, 0);
+    EXPECT_EQ(m_doc.m_nCurveColumns, 0);
+    EXPECT_FALSE(m_doc.m_bFromXI);
+    // Freed, not merely emptied: a closed document holds no sample memory.
+    EXPECT_EQ(m_doc.m_pSamples.capacity(), 0u);
+    EXPECT_EQ(m_doc.m_pBankSpectra.capacity(), 0u);
+    EXPECT_EQ(m_doc.m_pLoopCurves.capacity(), 0u);
+    EXPECT_EQ(m_doc.m_pXISampleHeaders.capacity(), 0u);
+    EXPECT_EQ(m_doc.m_ppXISampleData.capacity(), 0u);
+    // What a reset leaves alone: the loop points, the file's name and type,
+    // the instrument header and its sample count and index.
+    EXPECT_EQ(m_doc.m_nLoopStart, 1);
+    EXPECT_EQ(m_doc.m_nLoopEnd, 3);
+    EXPECT_EQ(m_doc.m_strFileType, "wav");
+    EXPECT_EQ(m_doc.m_strSourcePath, path);
+    EXPECT_EQ(m_doc.m_xiHeader.bytes[20], 'P');
+    EXPECT_EQ(m_doc.m_nXISampleCount, 2);
+    EXPECT_EQ(m_doc.m_nXISampleIndex, 1);
+}
+
 TEST_F(DocumentFileTest, ReloadWithoutASourceDoesNothing)
 {
     FillDocument(m_doc, 1, 8000, {0.25, -0.25});
