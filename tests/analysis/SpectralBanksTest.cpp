@@ -122,6 +122,13 @@ TEST(SpectralBanks, LoopStartInLastBankValuesOnlyThatBank)
     const double level = (doc->SpectrumLevel(doc->BankSpectrum(4, 0)) + doc->SpectrumLevel(doc->BankSpectrum(4, 1))) / 2;
     EXPECT_GT(level, 0.0);
     EXPECT_DOUBLE_EQ(doc->GetCurve(4, 1), 0.5 / (1000 * level + 0.5));
+
+    // A start among the frames after the last whole bank has no bank of its
+    // own to compare with: the whole end-loop curve stays empty.
+    doc->m_nLoopStart = 1024 * 5 + 3;
+    doc->ComputeEndLoopCurve();
+    for (int b = 0; b < 5; ++b)
+        EXPECT_EQ(doc->GetCurve(b, 1), -1.0) << b;
 }
 
 // Both curves equal their definitions written with BankDistance, bit for bit.
