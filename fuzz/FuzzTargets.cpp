@@ -20,12 +20,10 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Work caps of the pipeline, so that one input stays in the milliseconds:
 // samples of all channels (banks, crossfade, filter are linear in it) and the
-// bank size (the loop search is quadratic in it).
+// bank size (the loop search is quadratic in it). 1024 frames per bank keeps
+// 44.1 and 48 kHz, the rates most files have, inside the pipeline.
 constexpr std::int64_t kMaxPipelineSamples = std::int64_t(1) << 16;
-constexpr std::int64_t kMaxPipelineBankSize = 512;
-// An instrument may offer hundreds of samples; load only the first few and
-// the last one.
-constexpr int kMaxChoices = 4;
+constexpr std::int64_t kMaxPipelineBankSize = 1024;
 
 // Answers like a user: a preset sample number (or Cancel), progress that runs
 // to the end (or is cancelled at once), and messages only counted. Progress
@@ -369,10 +367,8 @@ std::string RunLoad(const std::uint8_t* data, std::size_t size)
         check.Fail("load: asked to choose among ", offered, " samples");
     if (offered >= 2) {
         std::vector<std::optional<int>> choices;
-        for (int c = 2; c <= std::min(offered, kMaxChoices); ++c)
+        for (int c = 2; c <= offered; ++c)
             choices.push_back(c);
-        if (offered > kMaxChoices)
-            choices.push_back(offered);
         choices.push_back(std::nullopt);
         for (const auto& choice : choices) {
             CQuorvelDoc other;
