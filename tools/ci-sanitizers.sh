@@ -5,13 +5,15 @@
 # them. Any sanitizer report fails the test that triggered it, and so this
 # script (non-zero exit).
 # Usage: tools/ci-sanitizers.sh [build-root]        (default: build-san)
-# RINGSEAM_TSAN_TARGETS: test executables to run under ThreadSanitizer
-# (default: analysis_tests).
+# RINGSEAM_TSAN_TARGETS: test executables to run under ThreadSanitizer, each
+# optionally as target:gtest-filter (default: the bank worker's tests, and the
+# batch tests, whose ringseam-cli runs files on several threads at once and is
+# itself built with ThreadSanitizer: a report there fails its test).
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 root="${1:-$here/build-san}"
 jobs="$(nproc)"
-tsan_targets="${RINGSEAM_TSAN_TARGETS:-analysis_tests}"
+tsan_targets="${RINGSEAM_TSAN_TARGETS:-analysis_tests cli_tests:CliBatch*}"
 
 # -O1 keeps the instrumented tests quick while stack traces stay readable.
 common=(-G Ninja -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O1 -g1"
@@ -32,15 +34,21 @@ echo "   done in $((SECONDS - start)) s"
 start=$SECONDS
 echo "== ThreadSanitizer: $tsan_targets"
 cmake -S "$here" -B "$root/tsan" "${common[@]}" -DRINGSEAM_SANITIZE=thread >/dev/null
-# shellcheck disable=SC2086
-cmake --build "$root/tsan" --parallel "$jobs" --target $tsan_targets
-for target in $tsan_targets; do
+build_targets=()
+for entry in $tsan_targets; do
+  build_targets+=("${entry%%:*}")
+done
+cmake --build "$root/tsan" --parallel "$jobs" --target "${build_targets[@]}"
+for entry in $tsan_targets; do
+  target="${entry%%:*}"
+  filter="*"
+  [ "$entry" != "$target" ] && filter="${entry#*:}"
   exe="$(find "$root/tsan" -type f -name "$target" -perm -u+x | head -n 1)"
   if [ -z "$exe" ]; then
     echo "ThreadSanitizer: no executable built for $target" >&2
     exit 1
   fi
-  echo "-- $exe"
-  "$exe" --gtest_brief=1
+  echo "-- $exe ($filter)"
+  "$exe" --gtest_brief=1 "--gtest_filter=$filter"
 done
 echo "   done in $((SECONDS - start)) s"
