@@ -1,5 +1,6 @@
-# Installs the build into a scratch prefix and checks the desktop files land
-# where desktops look for them, naming the program, its icon and both types.
+# Installs the build into a scratch prefix and checks that both programs and
+# the command-line tool's manual page are installed, and that the desktop files
+# land where desktops look for them, naming the program, its icon and both types.
 # Inputs: BUILD_DIR, PREFIX.
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
@@ -7,7 +8,8 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${rc}")
 endif()
-foreach(f bin/ringseam share/applications/ringseam.desktop share/icons/hicolor/scalable/apps/ringseam.svg
+foreach(f bin/ringseam bin/ringseam-cli share/man/man1/ringseam-cli.1
+          share/applications/ringseam.desktop share/icons/hicolor/scalable/apps/ringseam.svg
           share/mime/packages/ringseam-xi.xml)
   if(NOT EXISTS "${PREFIX}/${f}")
     message(FATAL_ERROR "not installed: ${f}")
