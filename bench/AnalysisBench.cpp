@@ -230,6 +230,34 @@ void BM_FindLoop_WorstCase(benchmark::State& state)
     state.counters["offset"] = double(doc->m_nLoopEnd - endBank);
 }
 
+// The same at the end of a sample: the loop end's bank is the last one, so
+// every candidate's following frames run past the last frame (read as
+// silence) and each score takes the bounds-checked path.
+void BM_FindLoop_WorstCaseAtTheEnd(benchmark::State& state)
+{
+    const int n = 4096;
+    auto doc = std::make_unique<CQuorvelDoc>();
+    doc->m_nSampleRate = 96000;
+    doc->m_nChannels = 2;
+    const int endBank = 8 * n;
+    doc->m_nFrameCount = endBank + n;
+    doc->m_pSamples.assign(std::size_t(doc->m_nFrameCount) * 2, 0.0);
+    for (int f = endBank; f < doc->m_nFrameCount; ++f)
+        for (int c = 0; c < 2; ++c)
+            doc->SetSample(f, c, 0.9 * double(doc->m_nFrameCount - f) / double(n) + 0.001);
+    doc->AllocateBanks();
+    for (auto _ : state) {
+        state.PauseTiming();
+        doc->m_bHasLoop = true;
+        doc->m_nLoopStart = 2 * n;
+        doc->m_nLoopEnd = endBank + 10;
+        state.ResumeTiming();
+        doc->FindLoop();
+        benchmark::DoNotOptimize(doc->m_nLoopEnd);
+    }
+    state.counters["offset"] = double(doc->m_nLoopEnd - endBank);
+}
+
 // A progress that lets the worker run for a while, then cancels and reports
 // how long the Cancel took to return.
 class CCancelAfter : public IUserInterface {
@@ -280,6 +308,7 @@ BENCHMARK(BM_Curves_Load)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Curves_Separately)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_FindLoop_Typical)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindLoop_WorstCase)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_FindLoop_WorstCaseAtTheEnd)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_CancelLatency)->Arg(10)->Arg(600)->Arg(3600)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 BENCHMARK_MAIN();
