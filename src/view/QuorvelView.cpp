@@ -294,14 +294,37 @@ void CQuorvelView::scrollContentsBy(int, int)
 
 // --- mouse --------------------------------------------------------------------------------
 
+namespace {
+
+// Truncated like every other double-to-pixel conversion of the view;
+// toPoint() would round a fractional logical position to the next pixel.
+QPoint ClientPoint(const QMouseEvent* pEvent)
+{
+    const QPointF pt = pEvent->position();
+    return {TruncToInt(pt.x()), TruncToInt(pt.y())};
+}
+
+}  // namespace
+
+void CQuorvelView::EndReleasedDrags(Qt::MouseButtons buttons)
+{
+    // A release can be lost (a modal box or another window takes the mouse
+    // mid-drag); a drag whose button is no longer down must not go on.
+    if (!(buttons & Qt::LeftButton))
+        m_bDragStart = false;
+    if (!(buttons & Qt::RightButton))
+        m_bDragEnd = false;
+}
+
 void CQuorvelView::mousePressEvent(QMouseEvent* pEvent)
 {
+    EndReleasedDrags(pEvent->buttons());
     if (pEvent->button() == Qt::LeftButton) {
         m_bDragStart = true;
-        TrackMouse(pEvent->position().toPoint());
+        TrackMouse(ClientPoint(pEvent));
     } else if (pEvent->button() == Qt::RightButton) {
         m_bDragEnd = true;
-        TrackMouse(pEvent->position().toPoint());
+        TrackMouse(ClientPoint(pEvent));
     }
     // Accepted, so that the release comes back here wherever it happens.
     pEvent->accept();
@@ -320,7 +343,8 @@ void CQuorvelView::mouseReleaseEvent(QMouseEvent* pEvent)
 
 void CQuorvelView::mouseMoveEvent(QMouseEvent* pEvent)
 {
-    TrackMouse(pEvent->position().toPoint());
+    EndReleasedDrags(pEvent->buttons());
+    TrackMouse(ClientPoint(pEvent));
     pEvent->accept();
 }
 

@@ -150,6 +150,8 @@ private:
     // and false returned.
     bool RunReporting(const std::function<void()>& operation);
     void RepaintColumn(int contentX);
+    // Clears the drag flag of each loop point whose button is not in buttons.
+    void EndReleasedDrags(Qt::MouseButtons buttons);
     PlayCursorState GetCursorState() const;
 
     CQuorvelDoc& m_doc;

@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <memory>
 
@@ -129,6 +131,57 @@ int CountColumns(const QList<QRect>& rects)
     for (const QRect& rc : rects)
         n += rc.width() == 1;
     return n;
+}
+
+// A mouse event with exactly the given position and button state, sent
+// straight to the widget. QTest keeps its own record of held buttons, so it
+// can neither lose a release nor send a fractional position.
+void SendMouse(QWidget* pWidget, QEvent::Type type, QPointF pos, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, pos, pWidget->mapToGlobal(pos), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(pWidget, &event);
+}
+
+constexpr QRgb kGrid = 0xFF0000AAu;
+constexpr QRgb kText = 0xFFAA0000u;
+
+// One label box of the curve strips, (left, top, right, bottom) exclusive.
+struct LabelBox {
+    const char* text;
+    QRect rc;
+};
+
+QRect Box(int left, int top, int right, int bottom)
+{
+    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
+
+// The label boxes for one lane (Hw = 128) and strips of 128 pixels, with
+// the content ending at x = contentRight.
+QList<LabelBox> LabelBoxes(int contentRight)
+{
+    return {
+        {"Begin Loop", Box(0, 128 + 128 - 25, 85, 128 + 128 - 5)},
+        {"End Loop", Box(0, 128 + 256 - 25, 85, 128 + 256 - 5)},
+        {"Best 0", Box(contentRight - 60, 128 + 5, contentRight, 128 + 25)},
+        {"Worst 0", Box(contentRight - 60, 128 + 128 - 25, contentRight, 128 + 128 - 5)},
+        {"Best 1", Box(contentRight - 60, 128 + 128 + 5, contentRight, 128 + 128 + 25)},
+        {"Worst 1", Box(contentRight - 60, 128 + 256 - 25, contentRight, 128 + 256 - 5)},
+    };
+}
+
+// Horizontal extent of the text-coloured pixels in rc (0 when none).
+int TextWidth(const QImage& img, const QRect& rc)
+{
+    int left = INT_MAX;
+    int right = -1;
+    for (int y = rc.top(); y <= rc.bottom(); ++y)
+        for (int x = rc.left(); x <= rc.right(); ++x)
+            if (img.pixel(x, y) == kText) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    return right < 0 ? 0 : right - left + 1;
 }
 
 }  // namespace
@@ -383,6 +436,200 @@ private slots:
         QCOMPARE(view->m_bDragStart, false);
         QTest::mouseMove(view->viewport(), QPoint(300, 10));
         QCOMPARE(doc.m_nLoopStart, 0);  // no longer follows the pointer
+    }
+
+    void lostReleaseEndsTheDragOnTheNextEvent()
+    {
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 1000, [](int, int) { return 0.0; });
+        auto view = ShowView(doc, 1000, 128);
+        QWidget* vp = view->viewport();
+
+        // Left pressed, its release lost; the next move comes with no button.
+        // Qt hands button-less moves only to a tracking widget, so tracking
+        // is turned on to get one through.
+        vp->setMouseTracking(true);
+        SendMouse(vp, QEvent::MouseButtonPress, {100, 10}, Qt::LeftButton, Qt::LeftButton);
+        QCOMPARE(doc.m_nLoopStart, 100);
+        view->ClearLog();
+        SendMouse(vp, QEvent::MouseMove, {300, 10}, Qt::NoButton, Qt::NoButton);
+        QCOMPARE(view->m_bDragStart, false);
+        QCOMPARE(doc.m_nLoopStart, 100);
+        QVERIFY(view->m_repaints.isEmpty());
+        QCOMPARE(view->m_nEndLoopCurves, 0);
+
+        // Left pressed and its release lost again, then the right button
+        // alone: only the end follows the press and the drag.
+        SendMouse(vp, QEvent::MouseButtonPress, {200, 10}, Qt::LeftButton, Qt::LeftButton);
+        QCOMPARE(doc.m_nLoopStart, 200);
+        view->ClearLog();
+        SendMouse(vp, QEvent::MouseButtonPress, {600, 10}, Qt::RightButton, Qt::RightButton);
+        QCOMPARE(view->m_bDragStart, false);
+        QCOMPARE(view->m_bDragEnd, true);
+        QCOMPARE(doc.m_nLoopStart, 200);
+        QCOMPARE(doc.m_nLoopEnd, 600);
+        QCOMPARE(view->m_nEndLoopCurves, 0);
+        SendMouse(vp, QEvent::MouseMove, {650, 10}, Qt::NoButton, Qt::RightButton);
+        QCOMPARE(doc.m_nLoopStart, 200);
+        QCOMPARE(doc.m_nLoopEnd, 650);
+
+        // The same with the buttons swapped: a lost right release.
+        SendMouse(vp, QEvent::MouseButtonPress, {400, 10}, Qt::LeftButton, Qt::LeftButton);
+        QCOMPARE(view->m_bDragEnd, false);
+        QCOMPARE(doc.m_nLoopStart, 400);
+        QCOMPARE(doc.m_nLoopEnd, 650);
+        SendMouse(vp, QEvent::MouseMove, {450, 10}, Qt::NoButton, Qt::LeftButton);
+        QCOMPARE(doc.m_nLoopStart, 450);
+        QCOMPARE(doc.m_nLoopEnd, 650);
+        SendMouse(vp, QEvent::MouseButtonRelease, {450, 10}, Qt::LeftButton, Qt::NoButton);
+        QCOMPARE(view->m_bDragStart, false);
+    }
+
+    void fractionalPointerPositionTruncatesLikeAnIntegerOne()
+    {
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 800, [](int, int) { return 0.0; });
+        auto view = ShowView(doc, 400, 128);
+        QCOMPARE(view->GetZoom(), 0.5);
+        QWidget* vp = view->viewport();
+
+        // Rounding would take x = 10.7 to pixel 11, frame 22.
+        SendMouse(vp, QEvent::MouseButtonPress, {10.7, 10.5}, Qt::LeftButton, Qt::LeftButton);
+        QCOMPARE(doc.m_nLoopStart, 20);
+        SendMouse(vp, QEvent::MouseMove, {30.5, 10}, Qt::NoButton, Qt::LeftButton);
+        QCOMPARE(doc.m_nLoopStart, 60);
+        SendMouse(vp, QEvent::MouseButtonRelease, {30.5, 10}, Qt::LeftButton, Qt::NoButton);
+        SendMouse(vp, QEvent::MouseButtonPress, {200.9, 10}, Qt::RightButton, Qt::RightButton);
+        QCOMPARE(doc.m_nLoopEnd, 400);
+        SendMouse(vp, QEvent::MouseButtonRelease, {200.9, 10}, Qt::RightButton, Qt::NoButton);
+        QCOMPARE(doc.m_nLoopStart, 60);
+    }
+
+    void stripLabelsStandInTheirBoxesInTheTextColour()
+    {
+        // Narrower than the window at 1:1, so the content ends at frame 2100,
+        // 100 pixels left of the window's right edge.
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 2100, [](int, int) { return 0.0; }, [](int, int) { return 0.5; });
+        auto view = ShowView(doc, 2200, 400);
+        QCOMPARE(view->GetZoom(), 1.0);
+        const QImage img = Grab(*view);
+        const QList<LabelBox> boxes = LabelBoxes(2100);
+
+        for (const LabelBox& box : boxes) {
+            int text = 0;
+            int other = 0;
+            for (int y = box.rc.top(); y <= box.rc.bottom(); ++y)
+                for (int x = box.rc.left(); x <= box.rc.right(); ++x) {
+                    const QRgb px = img.pixel(x, y);
+                    text += px == kText;
+                    other += px != kText && px != kBlack;
+                }
+            QVERIFY2(text > 0, box.text);
+            QVERIFY2(other == 0, box.text);  // not antialiased, on black
+        }
+
+        int stray = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                if (img.pixel(x, y) != kText)
+                    continue;
+                bool inside = false;
+                for (const LabelBox& box : boxes)
+                    inside = inside || box.rc.contains(x, y);
+                stray += !inside;
+            }
+        QCOMPARE(stray, 0);
+
+        // Each strip shows the same two labels; the longer texts are wider.
+        QCOMPARE(img.copy(boxes[2].rc), img.copy(boxes[4].rc));
+        QCOMPARE(img.copy(boxes[3].rc), img.copy(boxes[5].rc));
+        QVERIFY(img.copy(boxes[2].rc) != img.copy(boxes[3].rc));
+        QVERIFY(TextWidth(img, boxes[3].rc) > TextWidth(img, boxes[2].rc));
+        QVERIFY(TextWidth(img, boxes[0].rc) > TextWidth(img, boxes[1].rc));
+
+        // Scrolled, the right-hand labels move with the content end.
+        CQuorvelDoc wide;
+        FillDoc(wide, 1, 3000, [](int, int) { return 0.0; }, [](int, int) { return 0.5; });
+        auto scrolled = ShowView(wide, 1000, 400);
+        scrolled->OnZoomOneToOne();
+        scrolled->horizontalScrollBar()->setValue(2000);
+        QCOMPARE(scrolled->GetScrollPosition().x(), 2000);
+        const QImage shifted = Grab(*scrolled);
+        // Content x 2940 … 3000 less the scroll: client x 940 … 1000.
+        const QList<LabelBox> right = LabelBoxes(1000);
+        for (int i = 2; i < 6; ++i)
+            QCOMPARE(shifted.copy(right[i].rc), img.copy(boxes[i].rc));
+        for (int y = 0; y < shifted.height(); ++y)
+            for (int x = 0; x < shifted.width(); ++x)
+                if (shifted.pixel(x, y) == kText) {
+                    bool inside = false;
+                    for (int i = 2; i < 6; ++i)
+                        inside = inside || right[i].rc.contains(x, y);
+                    QVERIFY2(inside, qPrintable(QString("x %1 y %2").arg(x).arg(y)));
+                }
+    }
+
+    void gridLinesAndBankTicksAreTheOnlyGridPixels()
+    {
+        // Two banks of 1024 frames at 1:1: their centres (ticks) at x 512 and 1536.
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 2100, [](int, int) { return 0.0; }, [](int, int) { return 0.5; });
+        auto view = ShowView(doc, 2200, 400);
+        const QImage img = Grab(*view);
+        // Top of strip 0, and the base lines of strips 0 and 1.
+        auto isLine = [](int y) { return y == 128 || y == 256 || y == 384; };
+        // Five pixels up from each base line, the base-line pixel included.
+        auto isTick = [](int x, int y) {
+            return (x == 512 || x == 1536) && ((y > 256 - 5 && y <= 256) || (y > 384 - 5 && y <= 384));
+        };
+        int wrong = 0;
+        QString first;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const bool expected = isLine(y) || isTick(x, y);
+                if ((img.pixel(x, y) == kGrid) != expected) {
+                    if (!wrong++)
+                        first = QString("x %1 y %2").arg(x).arg(y);
+                }
+            }
+        QVERIFY2(wrong == 0, qPrintable(QString("%1 wrong, first at %2").arg(wrong).arg(first)));
+        // The lines run across the whole client width, past the last frame.
+        QCOMPARE(img.pixel(2199, 128), kGrid);
+        QCOMPARE(img.pixel(2199, 384), kGrid);
+        // Above each tick the column is background again, the curve apart.
+        QCOMPARE(img.pixel(512, 256 - 5), kBlack);
+        QCOMPARE(img.pixel(1536, 384 - 5), kBlack);
+        QCOMPARE(img.pixel(512, 256 - 64), kGreen);
+    }
+
+    void resizingWiderRaisesTheFitScaleNarrowerKeepsIt()
+    {
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 2000, [](int, int) { return 0.0; });
+        auto view = ShowView(doc, 1000, 128);
+        QCOMPARE(view->GetZoom(), 0.5);
+
+        // Frames without a loaded sample (Reload after File New): no refit.
+        doc.m_bLoaded = false;
+        view->resize(1500, 128);
+        QTRY_COMPARE(view->viewport()->width(), 1500);
+        QCOMPARE(view->GetZoom(), 0.5);
+
+        doc.m_bLoaded = true;
+        view->resize(1600, 128);
+        QTRY_COMPARE(view->viewport()->width(), 1600);
+        QCOMPARE(view->GetZoom(), 0.8);
+
+        view->resize(1200, 128);
+        QTRY_COMPARE(view->viewport()->width(), 1200);
+        QCOMPARE(view->GetZoom(), 0.8);
+        QCOMPARE(view->horizontalScrollBar()->maximum(), 1600 - 1200);
+
+        view->resize(2500, 128);
+        QTRY_COMPARE(view->viewport()->width(), 2500);
+        QCOMPARE(view->GetZoom(), 1.0);  // never above 1:1
+        QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
     }
 
     void movingTheStartRecomputesAndRepaintsStripOneMovingTheEndDoesNot()
