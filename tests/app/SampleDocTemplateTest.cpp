@@ -78,7 +78,7 @@ TEST(SampleDocTemplate, OpenDocumentMatchesOnlyItsExactSpelling)
     EXPECT_EQ(templ.MatchDocType("/samples/cello.wav", p), CSampleDocTemplate::yesAttemptNative);
     EXPECT_EQ(p, nullptr);
 
-    // An untitled document (no path) never matches an empty path as open.
+    // An untitled document (no path) is not the open copy of a named file.
     doc.SetPathDirectly("");
     EXPECT_EQ(templ.MatchDocType("/samples/Cello.wav", p), CSampleDocTemplate::yesAttemptNative);
 }
