@@ -4,7 +4,11 @@
 //   ringseam [FILE]
 //   ringseam --screenshot OUT.png [--find-loop] [FILE]
 //   ringseam --render-view OUT.png --width W FILE [--loop S:E]
-//   ringseam --play-for SECONDS FILE [--loop S:E]
+//   ringseam --play-for SECONDS FILE [--loop S:E] [--record OUT.wav]
+//
+// With --record, playback goes to a silent device that plays in real time
+// and what it played is saved as a WAV: the seam can be heard later, on a
+// machine without sound.
 //
 // Exit status 0 on success, 1 when a file cannot be read or an output cannot
 // be written or played, 2 on bad usage; failures print one line on stderr
@@ -14,10 +18,14 @@
 #include "app/QuorvelApp.h"
 #include "app/Resource.h"
 #include "document/QuorvelDoc.h"
+#include "framework/Exceptions.h"
+#include "playback/RecordingWav.h"
+#include "playback/VirtualWaveOut.h"
 #include "view/QuorvelView.h"
 #include "view/RenderView.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QPixmap>
@@ -38,6 +46,7 @@ struct Options {
     Mode mode = Mode::Window;
     std::string strOut;
     std::string strFile;
+    std::string strRecord;  // --play-for to a silent device, saved here
     int nWidth = 0;
     double dSeconds = 0;
     bool bFindLoop = false;
@@ -50,7 +59,10 @@ const char* const kUsage =
     "usage: ringseam [FILE]\n"
     "       ringseam --screenshot OUT.png [--find-loop] [FILE]\n"
     "       ringseam --render-view OUT.png --width W FILE [--loop S:E]\n"
-    "       ringseam --play-for SECONDS FILE [--loop S:E]\n";
+    "       ringseam --play-for SECONDS FILE [--loop S:E] [--record OUT.wav]\n";
+
+// What a recorded run may last: the recording is held in memory until saved.
+constexpr double kMaxRecordSeconds = 600;
 
 // One line on stderr and the exit status to return.
 int Fail(int status, const std::string& message)
@@ -121,6 +133,11 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
             o.nLoopEnd = std::int32_t(*end);
         } else if (a == "--find-loop") {
             o.bFindLoop = true;
+        } else if (a == "--record") {
+            const auto value = needValue(i, a);
+            if (!value || value->empty())
+                return "--record needs the name of the WAV file to write";
+            o.strRecord = *value;
         } else {
             return "unknown option '" + a + "'";
         }
@@ -148,8 +165,12 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
     case Mode::PlayFor:
         if (o.strFile.empty() || o.nWidth || o.bFindLoop)
             return "--play-for needs a FILE";
+        if (!o.strRecord.empty() && o.dSeconds > kMaxRecordSeconds)
+            return "--record takes at most " + std::to_string(int(kMaxRecordSeconds)) + " seconds of --play-for";
         break;
     }
+    if (!o.strRecord.empty() && o.mode != Mode::PlayFor)
+        return "--record goes with --play-for";
     return std::nullopt;
 }
 
@@ -204,10 +225,50 @@ int RunScreenshot(const Options& o)
     return ui.m_nMessages == 0 ? 0 : 1;
 }
 
+// The application with its view playing into a silent device instead of the
+// sound output; a timer plays it in real time and delivers its done
+// notifications on this (the user-interface) thread, as the real one does.
+class CRecordingApp : public CQuorvelApp {
+public:
+    using CQuorvelApp::CQuorvelApp;
+    CVirtualWaveOut* GetDevice() const { return m_pDevice; }
+
+    void StartClock()
+    {
+        m_clock.start();
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Tick(); });
+        m_timer.start(10);
+    }
+    // Plays up to now, so the recording covers the whole time run.
+    void Tick()
+    {
+        const qint64 now = m_clock.elapsed();
+        m_pDevice->AdvanceTime(std::uint64_t(now - m_nPlayedMs));
+        m_nPlayedMs = now;
+        m_pDevice->DeliverPending();
+    }
+
+protected:
+    std::unique_ptr<IWaveOut> CreateWaveOut() override
+    {
+        auto pDevice = std::make_unique<CVirtualWaveOut>();
+        m_pDevice = pDevice.get();
+        return pDevice;
+    }
+
+private:
+    CVirtualWaveOut* m_pDevice = nullptr;  // owned by the view
+    QElapsedTimer m_clock;
+    QTimer m_timer;
+    qint64 m_nPlayedMs = 0;
+};
+
 int RunPlayFor(const Options& o)
 {
     CConsoleUserInterface ui;
-    CQuorvelApp app(&ui);
+    const bool bRecord = !o.strRecord.empty();
+    std::unique_ptr<CQuorvelApp> pApp = bRecord ? std::make_unique<CRecordingApp>(&ui) : std::make_unique<CQuorvelApp>(&ui);
+    CQuorvelApp& app = *pApp;
     if (!app.InitInstance({QString::fromStdString(o.strFile)}))
         return 1;
     CQuorvelDoc& doc = app.GetDocument();
@@ -215,13 +276,32 @@ int RunPlayFor(const Options& o)
         return Fail(2, *error);
     if (o.bHasLoop)
         app.GetView()->OnUpdate();
+    auto* pRecorder = dynamic_cast<CRecordingApp*>(&app);
+    if (pRecorder)
+        pRecorder->StartClock();
     app.GetMainFrame()->OnCmdMsg(ID_PLAY_PLAY);
     if (ui.m_nMessages > 0)
         return 1;  // "Unable to open sound output device." is on stderr
     QTimer::singleShot(int(o.dSeconds * 1000.0), qApp, &QCoreApplication::quit);
     QApplication::exec();
+    if (pRecorder)
+        pRecorder->Tick();
     app.GetMainFrame()->OnCmdMsg(ID_PLAY_STOP);
-    return ui.m_nMessages == 0 ? 0 : 1;
+    if (ui.m_nMessages > 0)
+        return 1;
+    if (pRecorder) {
+        // The format the device played; a sample that never started playing
+        // (no frames) gives an empty mono recording.
+        const CVirtualWaveOut& device = *pRecorder->GetDevice();
+        const bool bOpened = device.GetChannels() > 0;
+        try {
+            WriteRecordingWav(o.strRecord, bOpened ? device.GetChannels() : 1,
+                              bOpened ? device.GetSampleRate() : app.GetDocument().m_nSampleRate, device.m_heard);
+        } catch (const CException& e) {
+            return Fail(1, "cannot write '" + o.strRecord + "': " + FailureMessage(e, FailureContext::Save));
+        }
+    }
+    return 0;
 }
 
 // The arguments without the options Qt takes for itself (-platform NAME,

@@ -11,6 +11,12 @@
 
 namespace {
 
+// The 16-bit code of frame i of the test tone.
+int ToneCode(int i)
+{
+    return int(std::lround(12000.0 * std::sin(2 * 3.14159265358979 * 220.0 * i / 44100.0)));
+}
+
 bool WriteToneWav(const QString& path, int frames)
 {
     QByteArray data;
@@ -29,7 +35,7 @@ bool WriteToneWav(const QString& path, int frames)
     data.append("data");
     le32(std::uint32_t(frames) * 2);
     for (int i = 0; i < frames; ++i)
-        le16(int(std::lround(12000.0 * std::sin(2 * 3.14159265358979 * 220.0 * i / 44100.0))) & 0xFFFF);
+        le16(ToneCode(i) & 0xFFFF);
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
 }
@@ -155,6 +161,52 @@ private slots:
             QCOMPARE(r.nExit, 1);
             QCOMPARE(r.strErr, QStringLiteral("ringseam: Unable to open sound output device.\n"));
         }
+    }
+
+    // A recorded run plays into a silent device in real time and saves what
+    // it played: the frames at the playback scale, the loop repeated.
+    void playForRecordsWhatItPlayed()
+    {
+        const int loopStart = 20000, loopEnd = 30000;
+        const Run r = Ringseam({"--play-for", "1", Path("tone.wav"), "--loop", "20000:30000", "--record", Path("rec.wav")});
+        QCOMPARE(r.nExit, 0);
+        QCOMPARE(r.strErr, QString());
+        QFile f(Path("rec.wav"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.size() > 44);
+        auto le = [&](int at, int n) {
+            std::uint32_t v = 0;
+            for (int k = n - 1; k >= 0; --k)
+                v = (v << 8) | std::uint8_t(bytes[at + k]);
+            return v;
+        };
+        QCOMPARE(bytes.left(4), QByteArray("RIFF"));
+        QCOMPARE(le(4, 4), std::uint32_t(bytes.size() - 8));
+        QCOMPARE(bytes.mid(8, 8), QByteArray("WAVEfmt "));
+        QCOMPARE(le(22, 2), 1u);      // channels
+        QCOMPARE(le(24, 4), 44100u);  // rate
+        QCOMPARE(le(34, 2), 16u);
+        QCOMPARE(bytes.mid(36, 4), QByteArray("data"));
+        const int frames = int(le(40, 4)) / 2;
+        QCOMPARE(44 + 2 * frames, int(bytes.size()));
+        // About the second asked for (the clock runs on real time), and past
+        // the loop end, so the jump back is in the recording.
+        QVERIFY2(frames > 44100 * 8 / 10 && frames < 44100 * 13 / 10, qPrintable(QString::number(frames)));
+        int pos = 0;
+        for (int k = 0; k < frames; ++k) {
+            const int want = int(std::trunc(ToneCode(pos) / 32768.0 * 16383.0));
+            const int got = std::int16_t(le(44 + 2 * k, 2));
+            if (got != want)
+                QFAIL(qPrintable(QStringLiteral("frame %1 of the recording is %2, not %3").arg(k).arg(got).arg(want)));
+            pos = pos + 1 == loopEnd ? loopStart : pos + 1;
+        }
+
+        // Bad usage: without --play-for, or a target that cannot be written.
+        QCOMPARE(Ringseam({"--record", Path("r.wav"), Path("tone.wav")}).nExit, 2);
+        const Run bad = Ringseam({"--play-for", "0.1", Path("tone.wav"), "--record", Path("no/such/dir/r.wav")});
+        QCOMPARE(bad.nExit, 1);
+        QVERIFY2(bad.strErr.startsWith(QStringLiteral("ringseam: cannot write")), qPrintable(bad.strErr));
     }
 };
 
