@@ -1,8 +1,5 @@
 #include "CliTestSupport.h"
 
-#include "cli/CliDocument.h"
-#include "cli/CliUserInterface.h"
-
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -170,27 +167,6 @@ private:
     const std::string& m_t;
     std::size_t m_i = 0;
 };
-
-// Loads `bytes` saved as `name` and saves it again as `outName`; true when
-// both worked. With bSearch, also whether the loop search set a loop.
-bool RoundTrip(const std::string& bytes, const std::string& name, const std::string& outName, bool bSearch,
-               int* pBankSize = nullptr)
-{
-    CTempDir dir;
-    WriteFile(dir / name, bytes);
-    CCliUserInterface ui(std::nullopt, nullptr, false, true);
-    CQuorvelDoc doc;
-    std::string why;
-    if (!LoadSampleDocument(doc, ui, (dir / name).string(), why))
-        return false;
-    if (pBankSize)
-        *pBankSize = doc.m_nBankSize;
-    if (bSearch) {
-        doc.FindLoop();
-        return doc.m_bHasLoop;
-    }
-    return SaveSampleDocument(doc, ui, (dir / outName).string(), why);
-}
 
 }  // namespace
 
@@ -391,38 +367,14 @@ std::vector<int> XiTone(int frames, int bits, double period)
 
 bool IsValidJson(const std::string& text) { return CJsonChecker(text).Check(); }
 
-bool CanReadWriteWav()
+std::string JsonMember(const std::string& line, const std::string& key)
 {
-    static const bool ok = [] {
-        CWavSpec spec;
-        spec.m_nFrames = 3000;
-        return RoundTrip(MakeWav(spec), "probe.wav", "probe_out.wav", false);
-    }();
-    return ok;
-}
-
-bool CanReadWriteXi()
-{
-    static const bool ok = [] {
-        CXiSample s;
-        s.m_values = XiTone(3000, 16);
-        return RoundTrip(MakeXi({s}), "probe.xi", "probe_out.xi", false);
-    }();
-    return ok;
-}
-
-bool HasAnalysis()
-{
-    static const bool ok = [] {
-        if (!CanReadWriteWav())
-            return false;
-        CWavSpec spec;
-        spec.m_nFrames = 5000;
-        int bankSize = 0;
-        const bool searched = RoundTrip(MakeWav(spec), "probe.wav", "", true, &bankSize);
-        return searched && bankSize == 1024;
-    }();
-    return ok;
+    const std::string tag = "\"" + key + "\":";
+    const std::size_t at = line.find(tag);
+    if (at == std::string::npos)
+        return {};
+    const std::size_t begin = at + tag.size();
+    return line.substr(begin, line.find_first_of(",}]", begin) - begin);
 }
 
 }  // namespace clitest

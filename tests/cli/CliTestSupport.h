@@ -1,6 +1,5 @@
 // Helpers for the ringseam-cli tests: running the real program, building
-// WAV and XI files byte by byte, checking JSON, and finding out which
-// document features are available in this build.
+// WAV and XI files byte by byte, and checking JSON.
 #pragma once
 
 #include <filesystem>
@@ -77,26 +76,8 @@ std::vector<int> XiTone(int frames, int bits, double period = 100.5);
 // Whether the text is one valid JSON value (objects, arrays, strings,
 // numbers, true/false/null).
 bool IsValidJson(const std::string& text);
-
-// Features this build's document has; tests that need a missing one skip.
-bool CanReadWriteWav();
-bool CanReadWriteXi();
-bool HasAnalysis();  // banks computed on load, loop search, crossfade, comb filter
+// The raw text of a number, true/false or null member `key` of a one-line
+// JSON object ("" when there is none).
+std::string JsonMember(const std::string& line, const std::string& key);
 
 }  // namespace clitest
-
-#define REQUIRE_WAV()                                                                          \
-    do {                                                                                       \
-        if (!clitest::CanReadWriteWav())                                                       \
-            GTEST_SKIP() << "WAV reading and writing are not part of this build yet";          \
-    } while (0)
-#define REQUIRE_XI()                                                                           \
-    do {                                                                                       \
-        if (!clitest::CanReadWriteXi())                                                        \
-            GTEST_SKIP() << "XI reading and writing are not part of this build yet";           \
-    } while (0)
-#define REQUIRE_ANALYSIS()                                                                     \
-    do {                                                                                       \
-        if (!clitest::HasAnalysis())                                                           \
-            GTEST_SKIP() << "the loop search engine is not part of this build yet";            \
-    } while (0)
