@@ -85,8 +85,9 @@ TEST_P(ReloadFaults, AFileCutAtAnyByteLeavesTheDocumentAsItWas)
     bool bIntact = false;
     for (std::size_t k = 0; k < whole.size(); ++k) {
         const std::string at = "file cut to " + std::to_string(k) + " bytes";
-        if (!bIntact)
+        if (!bIntact) {
             ASSERT_NO_FATAL_FAILURE(OpenIntact());
+        }
         const DocSnapshot before(m_doc);
         WriteBytes(m_path, Bytes(whole.begin(), whole.begin() + std::ptrdiff_t(k)));
         if (ReloadFails(at)) {
