@@ -13,7 +13,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 root="${1:-$here/build-san}"
 jobs="$(nproc)"
-tsan_targets="${RINGSEAM_TSAN_TARGETS:-analysis_tests cli_tests:CliBatch*}"
+tsan_targets="${RINGSEAM_TSAN_TARGETS:-analysis_tests cli_tests:*CliBatch*}"
 
 # -O1 keeps the instrumented tests quick while stack traces stay readable.
 common=(-G Ninja -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O1 -g1"
