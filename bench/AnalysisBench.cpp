@@ -204,16 +204,19 @@ void BM_FindLoop_Typical(benchmark::State& state)
 
 // 96 kHz stereo (N = 4096) built so that every candidate beats the one
 // before: silence after the loop start, a falling level after the loop end.
-// No early exit fires; every score is a full sum.
-void BM_FindLoop_WorstCase(benchmark::State& state)
+// No early exit fires; every score is a full sum. With banksAfterEnd = 1 the
+// loop end's bank is the last one, so every candidate's following frames run
+// past the last frame (read as silence) and each score takes the
+// bounds-checked path.
+void FindLoopWorstCase(benchmark::State& state, int banksAfterEnd)
 {
     const int n = 4096;
     auto doc = std::make_unique<CQuorvelDoc>();
     doc->m_nSampleRate = 96000;
     doc->m_nChannels = 2;
-    doc->m_nFrameCount = 16 * n;
-    doc->m_pSamples.assign(std::size_t(doc->m_nFrameCount) * 2, 0.0);
     const int endBank = 8 * n;
+    doc->m_nFrameCount = endBank + banksAfterEnd * n;
+    doc->m_pSamples.assign(std::size_t(doc->m_nFrameCount) * 2, 0.0);
     for (int f = endBank; f < doc->m_nFrameCount; ++f)
         for (int c = 0; c < 2; ++c)
             doc->SetSample(f, c, 0.9 * double(doc->m_nFrameCount - f) / double(doc->m_nFrameCount - endBank) + 0.001);
@@ -230,33 +233,8 @@ void BM_FindLoop_WorstCase(benchmark::State& state)
     state.counters["offset"] = double(doc->m_nLoopEnd - endBank);
 }
 
-// The same at the end of a sample: the loop end's bank is the last one, so
-// every candidate's following frames run past the last frame (read as
-// silence) and each score takes the bounds-checked path.
-void BM_FindLoop_WorstCaseAtTheEnd(benchmark::State& state)
-{
-    const int n = 4096;
-    auto doc = std::make_unique<CQuorvelDoc>();
-    doc->m_nSampleRate = 96000;
-    doc->m_nChannels = 2;
-    const int endBank = 8 * n;
-    doc->m_nFrameCount = endBank + n;
-    doc->m_pSamples.assign(std::size_t(doc->m_nFrameCount) * 2, 0.0);
-    for (int f = endBank; f < doc->m_nFrameCount; ++f)
-        for (int c = 0; c < 2; ++c)
-            doc->SetSample(f, c, 0.9 * double(doc->m_nFrameCount - f) / double(n) + 0.001);
-    doc->AllocateBanks();
-    for (auto _ : state) {
-        state.PauseTiming();
-        doc->m_bHasLoop = true;
-        doc->m_nLoopStart = 2 * n;
-        doc->m_nLoopEnd = endBank + 10;
-        state.ResumeTiming();
-        doc->FindLoop();
-        benchmark::DoNotOptimize(doc->m_nLoopEnd);
-    }
-    state.counters["offset"] = double(doc->m_nLoopEnd - endBank);
-}
+void BM_FindLoop_WorstCase(benchmark::State& state) { FindLoopWorstCase(state, 8); }
+void BM_FindLoop_WorstCaseAtTheEnd(benchmark::State& state) { FindLoopWorstCase(state, 1); }
 
 // A progress that lets the worker run for a while, then cancels and reports
 // how long the Cancel took to return.

@@ -240,19 +240,8 @@ void CQuorvelDoc::WriteWav(CArchive& ar)
     auto file = std::make_unique_for_overwrite<std::uint8_t[]>(nFileSize);
     std::uint8_t* p = file.get();
 
-    SetChunkId(p, "RIFF");
-    WriteLE32(p + 4, std::uint32_t(nRiffSize));
-    SetChunkId(p + 8, "WAVE");
-    SetChunkId(p + 12, "fmt ");
-    WriteLE32(p + 16, kWavFmtBodySize);
-    WriteLE16(p + 20, kWavFormatPcm);
-    WriteLE16(p + 22, std::uint16_t(nChannels));
-    WriteLE32(p + 24, std::uint32_t(m_nSampleRate));
-    // The byte rate field holds 32 bits; a rate too large for it wraps.
-    WriteLE32(p + 28, std::uint32_t(std::uint64_t(std::uint32_t(m_nSampleRate)) * nBlockAlign));
-    WriteLE16(p + 32, std::uint16_t(nBlockAlign));
-    WriteLE16(p + 34, 16);
-    p += 36;
+    WritePcm16RiffAndFmt(p, std::uint32_t(nRiffSize), std::uint16_t(nChannels), m_nSampleRate);
+    p += kWavRiffAndFmtSize;
 
     if (m_bHasLoop) {
         SetChunkId(p, "smpl");
