@@ -66,6 +66,17 @@ private slots:
         };
         for (const auto& [id, prompt] : prompts)
             QCOMPARE(frame.GetCommandAction(id)->statusTip(), prompt);
+        // The items only the menus offer, with the tip their string carries.
+        const std::map<int, std::pair<QString, QString>> menuOnly = {
+            {ID_APP_ABOUT, {"Display program information, version number and copyright", "About"}},
+            {ID_APP_EXIT, {"Quit the application; prompts to save documents", "Exit"}},
+            {ID_VIEW_TOOLBAR, {"Show or hide the toolbar", "Toggle ToolBar"}},
+            {ID_VIEW_STATUS_BAR, {"Show or hide the status bar", "Toggle StatusBar"}},
+        };
+        for (const auto& [id, strings] : menuOnly) {
+            QCOMPARE(frame.GetCommandAction(id)->statusTip(), strings.first);
+            QCOMPARE(frame.GetCommandAction(id)->toolTip(), strings.second);
+        }
         for (QAction* top : frame.menuBar()->actions())
             for (QAction* a : top->menu()->actions())
                 QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->text()));
