@@ -8,6 +8,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace {
 
@@ -117,4 +118,14 @@ double CQuorvelDoc::LoopScore(int start, int candidate, double limit) const
         }
     }
     return S / dn;
+}
+
+double CQuorvelDoc::SeamScore(int start, int end) const
+{
+    if (m_nBankSize <= 0)
+        return std::numeric_limits<double>::quiet_NaN();
+    // Far above any real score, so the early exit never fires; small enough
+    // that bank size × limit stays finite.
+    constexpr double kNoLimit = 1e300;
+    return LoopScore(start, end, kNoLimit);
 }

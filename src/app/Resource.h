@@ -18,6 +18,14 @@ inline constexpr int ID_EDIT_REMOVE_LOOP = 32781;
 inline constexpr int ID_SAVE_AS_SHORTCUT = 32782;
 inline constexpr int ID_VIEW_ZOOM_ALL = 32789;
 inline constexpr int ID_VIEW_ZOOM_LOOP = 32790;
+// Commands added after the first release, numbered on from the last one.
+inline constexpr int ID_EDIT_AUTO_LOOP = 32791;            // Ctrl+J
+inline constexpr int ID_EDIT_AUTO_LOOP_CROSSFADE = 32792;  // Ctrl+Shift+J
+inline constexpr int ID_PLAY_SEAM = 32793;                 // Ctrl+P
+inline constexpr int ID_VIEW_AMPLITUDE_IN = 32794;         // Ctrl+Up
+inline constexpr int ID_VIEW_AMPLITUDE_OUT = 32795;        // Ctrl+Down
+inline constexpr int ID_VIEW_AMPLITUDE_FIT = 32796;        // Ctrl+4
+inline constexpr int ID_VIEW_SEAM = 32797;                 // Ctrl+E, shows or hides the seam view
 
 // Application-framework commands.
 inline constexpr int ID_FILE_NEW = 57600;

@@ -280,7 +280,7 @@ CBatchFileResult ProcessBatchFile(const CBatchItem& item, const CCliOptions& opt
         r.m_nLoopStart = doc.m_nLoopStart;
         r.m_nLoopEnd = doc.m_nLoopEnd;
         if (doc.m_bHasLoop)
-            r.m_dScore = SeamScore(doc, doc.m_nLoopStart, doc.m_nLoopEnd);
+            r.m_dScore = doc.SeamScore(doc.m_nLoopStart, doc.m_nLoopEnd);
         r.m_bOk = SaveSampleDocument(doc, ui, item.m_strOutput, r.m_strError);
     } catch (const std::exception& e) {
         r.m_bOk = false;

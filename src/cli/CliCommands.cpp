@@ -200,9 +200,9 @@ int RunScore(const CCliOptions& options, CCliStreams& io)
     if (!Load(options, io, path, loaded))
         return kExitFailure;
     CQuorvelDoc& doc = *loaded.m_pDoc;
-    const double given = SeamScore(doc, options.m_nLoopStart, options.m_nLoopEnd);
+    const double given = doc.SeamScore(options.m_nLoopStart, options.m_nLoopEnd);
     doc.FindLoop();
-    const double found = doc.m_bHasLoop ? SeamScore(doc, doc.m_nLoopStart, doc.m_nLoopEnd) : given;
+    const double found = doc.m_bHasLoop ? doc.SeamScore(doc.m_nLoopStart, doc.m_nLoopEnd) : given;
     if (options.m_bJson) {
         CJsonObject json;
         json.AddString("path", path)

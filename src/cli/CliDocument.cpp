@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -68,14 +67,4 @@ bool SaveSampleDocument(CQuorvelDoc& doc, CCliUserInterface& ui, const std::stri
     if (!ext.empty() && ext != "wav" && ext != "xi")
         strError += " The output file name must end in .wav or .xi.";
     return false;
-}
-
-double SeamScore(const CQuorvelDoc& doc, int start, int end)
-{
-    if (doc.m_nBankSize <= 0)
-        return std::numeric_limits<double>::quiet_NaN();
-    // Far above any real score, so the early exit never fires; small enough
-    // that bank size × limit stays finite.
-    constexpr double kNoLimit = 1e300;
-    return doc.LoopScore(start, end, kNoLimit);
 }

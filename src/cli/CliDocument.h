@@ -24,7 +24,3 @@ void ApplyLoopOptions(CQuorvelDoc& doc, const CCliOptions& options);
 // Saves to `path` through the document flow (temporary file, then rename);
 // the format follows the document's rule for the file name.
 bool SaveSampleDocument(CQuorvelDoc& doc, CCliUserInterface& ui, const std::string& path, std::string& strError);
-
-// The seam score of the loop start..end (lower is better), without the
-// early exit of the search; NaN when the document has no banks.
-double SeamScore(const CQuorvelDoc& doc, int start, int end);

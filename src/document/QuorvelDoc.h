@@ -131,6 +131,10 @@ public:
     // --- loop search, crossfade, filter ----------------------------------------
     void FindLoop();
     double LoopScore(int start, int candidate, double limit) const;
+    // The score of the loop start..end as the search rates it (lower is
+    // better), without the early exit; NaN when the document has no banks.
+    // What the command line's score command and the status bar show.
+    double SeamScore(int start, int end) const;
     void Crossfade(int length);
     // The crossfade length the Find Loop + Crossfade command uses for the
     // current loop: 8 × N for loops longer than 32 × N frames, else a quarter.
