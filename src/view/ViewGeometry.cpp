@@ -109,10 +109,17 @@ bool CViewGeometry::ZoomLoop()
     const std::int64_t length = std::int64_t(m_pDoc->m_nLoopEnd) - m_pDoc->m_nLoopStart;
     if (length <= 0)
         return false;
-    m_dZoom = double(m_nClientWidth) / double(length);
+    const int margin = GetLoopMargin();
+    m_dZoom = double(m_nClientWidth - 2 * margin) / double(length);
     UpdateScrollSizes();
-    ScrollToPosition({FrameToX(m_pDoc->m_nLoopStart), m_ptScroll.y});
+    ScrollToPosition({FrameToX(m_pDoc->m_nLoopStart) - margin, m_ptScroll.y});
     return true;
+}
+
+int CViewGeometry::GetLoopMargin() const
+{
+    const int margin = std::max(kMinLoopMargin, m_nClientWidth / kLoopMarginDivisor);
+    return m_nClientWidth - 2 * margin >= 1 ? margin : 0;
 }
 
 void CViewGeometry::FitZoomToClient()

@@ -34,6 +34,11 @@ class CViewGeometry {
 public:
     static constexpr double kZoomInFactor = 1.3;
     static constexpr double kZoomOutFactor = 0.7692307692307692;  // nearest double to 1 / 1.3
+    // Zoom Loop leaves this share of the client width free on each side
+    // (1 / 50, about 2 %), at least kMinLoopMargin pixels, so that both
+    // markers stand inside the window instead of on its edges.
+    static constexpr int kLoopMarginDivisor = 50;
+    static constexpr int kMinLoopMargin = 2;  // pixels
     // Content of a view without a sample, in pixels.
     static constexpr int kEmptyContentWidth = 800;
 
@@ -85,9 +90,14 @@ public:
     void ZoomOut() { SetZoom(m_dZoom * kZoomOutFactor); }
     void ZoomOneToOne() { SetZoom(1.0); }
     void ZoomAll();
-    // Scales the loop to the client width with its start at the left edge.
-    // Returns false (and changes nothing) without a loop or with an empty one.
+    // Scales the loop to the client width less a margin on each side
+    // (GetLoopMargin), its start that margin from the left edge, as far as
+    // the scroll range allows. Returns false (and changes nothing) without a
+    // loop or with an empty one.
     bool ZoomLoop();
+    // The margin Zoom Loop leaves on each side, pixels: 0 when the client
+    // area is too narrow to spare it.
+    int GetLoopMargin() const;
     // The first-show scale: content width over client width when the content
     // is wider, else 1.0. Does not update the scroll sizes.
     void FitZoomToClient();

@@ -349,10 +349,13 @@ private slots:
         doc.m_nLoopStart = 30000;
         doc.m_nLoopEnd = 50000;
         view->OnZoomLoop();
-        QCOMPARE(view->GetZoom(), 0.05);
-        QCOMPARE(view->GetScrollPosition().x(), 1500);
-        QCOMPARE(view->horizontalScrollBar()->value(), 1500);
-        QCOMPARE(Grab(*view).pixel(0, 0), kWhite);  // the loop start marker at the left edge
+        QCOMPARE(view->GetZoom(), 0.048);  // 20 pixels (2 %) free on each side
+        QCOMPARE(view->GetScrollPosition().x(), 1420);
+        QCOMPARE(view->horizontalScrollBar()->value(), 1420);
+        const QImage zoomed = Grab(*view);
+        QCOMPARE(zoomed.pixel(20, 0), kWhite);   // the loop start marker
+        QCOMPARE(zoomed.pixel(980, 0), kWhite);  // and the end marker, both inside the window
+        QCOMPARE(zoomed.pixel(0, 0), kBlack);
 
         view->OnZoomAll();
         QCOMPARE(view->GetZoom(), 0.01);

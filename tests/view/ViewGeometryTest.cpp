@@ -166,37 +166,56 @@ TEST(ViewGeometry, ZoomInAtOneKeepsOneAndZoomOutAtFitKeepsFit)
     EXPECT_DOUBLE_EQ(f.geometry.m_dZoom, 1.0);
 }
 
-TEST(ViewGeometry, ZoomLoopPutsTheLoopStartAtTheLeftEdge)
+TEST(ViewGeometry, ZoomLoopLeavesAMarginOnEachSide)
 {
     Fixture f(1, 100000, 1000);
     f.geometry.ZoomAll();
     EXPECT_FALSE(f.geometry.ZoomLoop());  // no loop: nothing changes
     EXPECT_DOUBLE_EQ(f.geometry.m_dZoom, 0.01);
-
     f.doc.m_bHasLoop = true;
     f.doc.m_nLoopStart = 500;
     f.doc.m_nLoopEnd = 500;
     EXPECT_FALSE(f.geometry.ZoomLoop());  // empty loop
     EXPECT_DOUBLE_EQ(f.geometry.m_dZoom, 0.01);
 
-    f.doc.m_nLoopStart = 30000;
-    f.doc.m_nLoopEnd = 50000;
-    ASSERT_TRUE(f.geometry.ZoomLoop());
-    EXPECT_DOUBLE_EQ(f.geometry.m_dZoom, 0.05);
-    EXPECT_EQ(f.geometry.GetScrollPosition().x, 1500);
-
-    // Shorter than the window: 1.0, the start at the left edge.
-    f.doc.m_nLoopStart = 20000;
-    f.doc.m_nLoopEnd = 20300;
-    ASSERT_TRUE(f.geometry.ZoomLoop());
-    EXPECT_DOUBLE_EQ(f.geometry.m_dZoom, 1.0);
-    EXPECT_EQ(f.geometry.GetScrollPosition().x, 20000);
-
-    // ... as far as the scroll range allows.
-    f.doc.m_nLoopStart = 99800;
-    f.doc.m_nLoopEnd = 99900;
-    ASSERT_TRUE(f.geometry.ZoomLoop());
-    EXPECT_EQ(f.geometry.GetScrollPosition().x, 99000);
+    struct Case {
+        const char* what;
+        int width;
+        int start;
+        int end;
+        double zoom;
+        int scroll;
+        bool bothVisible;
+    };
+    const Case cases[] = {
+        // 2 % of 1000 pixels each side: the loop fills the 960 between.
+        {"long loop", 1000, 30000, 50000, 0.048, 1440 - 20, true},
+        // Never above 1:1: the start the margin from the left edge.
+        {"short loop", 1000, 20000, 20300, 1.0, 19980, true},
+        // At least 2 pixels, even where 2 % is less.
+        {"narrow window", 60, 30000, 50000, 56.0 / 20000, 84 - 2, true},
+        // Too narrow to spare a margin: the end marker falls just outside.
+        {"tiny window", 4, 30000, 50000, 4.0 / 20000, 6, false},
+        // The scroll range ends at the last frame.
+        {"at the end", 1000, 99800, 99900, 1.0, 99000, true},
+        // A loop start on frame 0 stays on the left edge.
+        {"from the start", 1000, 0, 20000, 0.048, 0, true},
+    };
+    for (const Case& c : cases) {
+        Fixture g(1, 100000, c.width);
+        g.geometry.UpdateScrollSizes();
+        g.doc.m_bHasLoop = true;
+        g.doc.m_nLoopStart = c.start;
+        g.doc.m_nLoopEnd = c.end;
+        ASSERT_TRUE(g.geometry.ZoomLoop()) << c.what;
+        EXPECT_DOUBLE_EQ(g.geometry.m_dZoom, c.zoom) << c.what;
+        EXPECT_EQ(g.geometry.GetScrollPosition().x, c.scroll) << c.what;
+        const int s = g.geometry.GetScrollPosition().x;
+        const int startX = g.geometry.FrameToX(c.start) - s;
+        const int endX = g.geometry.FrameToX(c.end) - s;
+        EXPECT_EQ(startX >= 0 && endX < c.width && startX < endX, c.bothVisible)
+            << c.what << ": " << startX << " " << endX;
+    }
 }
 
 TEST(ViewGeometry, FirstShowFitsTheContentWidth)
