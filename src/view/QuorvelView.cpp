@@ -451,9 +451,15 @@ void CQuorvelView::OnReload()
 
 void CQuorvelView::OnRemoveLoop()
 {
+    if (!m_doc.m_bHasLoop)
+        return;  // nothing to remove, nothing to repaint
     SaveMarkers();
     m_doc.m_bHasLoop = false;
+    // Without a loop start the end-loop curve has no values: its strip must
+    // not go on showing the curve of the loop just removed.
+    ComputeEndLoopCurve();
     RedrawMarkers();
+    RedrawStrip(1);
 }
 
 void CQuorvelView::OnSaveAsShortcut()

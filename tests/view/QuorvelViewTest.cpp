@@ -677,7 +677,16 @@ private slots:
         view->OnRemoveLoop();
         QCOMPARE(doc.m_bHasLoop, false);
         QCOMPARE(doc.m_nLoopStart, 100);  // the points stay
-        QCOMPARE(view->m_repaints.size(), 2);
+        // The two marker columns, then the end-loop strip, which no longer
+        // shows the curve of the removed loop.
+        QCOMPARE(view->m_repaints.size(), 3);
+        QCOMPARE(view->m_repaints[2], QRect(0, 256 + 128, 1024, 128));
+        QCOMPARE(CountColumns(view->m_repaints), 2);
+        const QImage backing = view->GetBackingImage();
+        for (int x = 0; x < 1024; ++x)
+            QVERIFY2(backing.pixel(x, 256 + 256 - 64) != kGreen, qPrintable(QString::number(x)));
+        QCOMPARE(backing.pixel(500, 256 + 128 - 64), kGreen);  // the begin-loop curve stays
+        QCOMPARE(backing, Grab(*view));
 
         view->ClearLog();
         view->OnReload();  // no source file: nothing read, the band still repainted
