@@ -104,6 +104,10 @@ void CMainFrame::CreateMenus()
     AddCommand(view, ID_VIEW_ZOOM_ALL, QStringLiteral("Zoom &All\tCtrl+2"));
     AddCommand(view, ID_VIEW_ZOOM_LOOP, QStringLiteral("Zoom &Loop\tCtrl+3"));
     view->addSeparator();
+    AddCommand(view, ID_VIEW_AMPLITUDE_IN, QStringLiteral("Zoom A&mplitude In\tCtrl+Up"));
+    AddCommand(view, ID_VIEW_AMPLITUDE_OUT, QStringLiteral("Zoom Amplitu&de Out\tCtrl+Down"));
+    AddCommand(view, ID_VIEW_AMPLITUDE_FIT, QStringLiteral("&Fit Amplitude\tCtrl+4"));
+    view->addSeparator();
     QAction* toolbar = AddCommand(view, ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"));
     QAction* status = AddCommand(view, ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"));
     toolbar->setCheckable(true);
@@ -129,7 +133,8 @@ void CMainFrame::CreateToolBar()
     const int buttons[] = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
                            ID_PLAY_PLAY, ID_PLAY_STOP, 0,
                            ID_EDIT_FIND_LOOP_CROSSFADE, ID_EDIT_FIND_LOOP, ID_EDIT_REMOVE_LOOP, ID_EDIT_RELOAD, 0,
-                           ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT, ID_VIEW_ZOOM_1_1, ID_VIEW_ZOOM_ALL, ID_VIEW_ZOOM_LOOP};
+                           ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT, ID_VIEW_ZOOM_1_1, ID_VIEW_ZOOM_ALL, ID_VIEW_ZOOM_LOOP, 0,
+                           ID_VIEW_AMPLITUDE_IN, ID_VIEW_AMPLITUDE_OUT, ID_VIEW_AMPLITUDE_FIT};
     for (int nID : buttons) {
         if (nID == 0) {
             m_pToolBar->addSeparator();
@@ -170,6 +175,9 @@ void CMainFrame::CreateAccelerators()
     m_pAccel->Add(ctrl, Qt::Key_1, ID_VIEW_ZOOM_1_1);
     m_pAccel->Add(ctrl, Qt::Key_2, ID_VIEW_ZOOM_ALL);
     m_pAccel->Add(ctrl, Qt::Key_3, ID_VIEW_ZOOM_LOOP);
+    m_pAccel->Add(ctrl, Qt::Key_4, ID_VIEW_AMPLITUDE_FIT);
+    m_pAccel->Add(ctrl, Qt::Key_Up, ID_VIEW_AMPLITUDE_IN);
+    m_pAccel->Add(ctrl, Qt::Key_Down, ID_VIEW_AMPLITUDE_OUT);
     m_pAccel->Add(ctrl, Qt::Key_A, ID_SAVE_AS_SHORTCUT);
     m_pAccel->Add(ctrl, Qt::Key_C, ID_EDIT_COPY);
     m_pAccel->Add(ctrl, Qt::Key_K, ID_EDIT_FIND_LOOP);

@@ -88,6 +88,9 @@ void CQuorvelApp::RegisterCommands()
     f.SetCommandHandler(ID_VIEW_ZOOM_1_1, [v] { v->OnZoomOneToOne(); });
     f.SetCommandHandler(ID_VIEW_ZOOM_ALL, [v] { v->OnZoomAll(); });
     f.SetCommandHandler(ID_VIEW_ZOOM_LOOP, [v] { v->OnZoomLoop(); });
+    f.SetCommandHandler(ID_VIEW_AMPLITUDE_IN, [v] { v->OnAmplitudeIn(); });
+    f.SetCommandHandler(ID_VIEW_AMPLITUDE_OUT, [v] { v->OnAmplitudeOut(); });
+    f.SetCommandHandler(ID_VIEW_AMPLITUDE_FIT, [v] { v->OnAmplitudeFit(); });
     f.SetCommandHandler(ID_EDIT_FIND_LOOP, [v] { v->OnFindLoop(); });
     f.SetCommandHandler(ID_EDIT_FIND_LOOP_CROSSFADE, [v] { v->OnFindLoopCrossfade(); });
     f.SetCommandHandler(ID_EDIT_RELOAD, [v] { v->OnReload(); });

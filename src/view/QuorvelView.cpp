@@ -73,6 +73,7 @@ void CQuorvelView::OnInitialUpdate()
     OnUpdate();
     m_geometry.SetClientSize(viewport()->width(), viewport()->height());
     m_geometry.FitZoomToClient();
+    m_geometry.SetAmplitude(1.0);
     OnStop();
     m_timer.stop();
     m_timer.start(kPlayTimerPeriod, this);
@@ -179,6 +180,30 @@ void CQuorvelView::OnZoomLoop()
         return;
     SyncScrollBars();
     RepaintAll();
+}
+
+void CQuorvelView::SetAmplitude(double gain)
+{
+    m_geometry.SetAmplitude(gain);
+    RedrawWaveBand();
+}
+
+void CQuorvelView::OnAmplitudeIn()
+{
+    m_geometry.AmplitudeIn();
+    RedrawWaveBand();
+}
+
+void CQuorvelView::OnAmplitudeOut()
+{
+    m_geometry.AmplitudeOut();
+    RedrawWaveBand();
+}
+
+void CQuorvelView::OnAmplitudeFit()
+{
+    m_geometry.FitAmplitude();
+    RedrawWaveBand();
 }
 
 // --- repaints -------------------------------------------------------------------------

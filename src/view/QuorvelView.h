@@ -48,6 +48,11 @@ public:
     CLoopingPlayback& GetPlayback() { return *m_pPlayback; }
     const CViewGeometry& GetGeometry() const { return m_geometry; }
     double GetZoom() const { return m_geometry.m_dZoom; }
+    // Gain of the waveform trace (1 = full scale fills a lane).
+    double GetAmplitude() const { return m_geometry.m_dAmplitude; }
+    // Sets the gain (limited to 1 … CViewGeometry::kMaxAmplitude) and
+    // repaints the waveform band.
+    void SetAmplitude(double gain);
     // The horizontal and vertical scroll position, pixels.
     QPoint GetScrollPosition() const;
     // Content width in frames (loaded) or pixels, and height in pixels.
@@ -61,7 +66,8 @@ public:
 
     // --- lifecycle (called by the shell) ---------------------------------------
     // A new or opened document is shown: stop playback, fit the scale to the
-    // width, start the 20 ms cursor timer, fit the frame, repaint everything.
+    // width, gain 1, start the 20 ms cursor timer, fit the frame, repaint
+    // everything.
     // The fit uses the viewport's current width, so call it once the view has
     // its size (its window shown, or its layout activated).
     void OnInitialUpdate();
@@ -107,6 +113,9 @@ public slots:
     void OnZoomOneToOne();
     void OnZoomAll();
     void OnZoomLoop();
+    void OnAmplitudeIn();
+    void OnAmplitudeOut();
+    void OnAmplitudeFit();
     void OnFindLoop();
     void OnFindLoopCrossfade();
     void OnReload();

@@ -50,7 +50,9 @@ private slots:
                               "Re&load\tCtrl+R"}));
         QCOMPARE(MenuTexts(TopMenu(frame, 3)),
                  (QStringList{"Zoom &In\tCtrl+Z", "Zoom &Out\tShift+Z", "Zoom &1:1\tCtrl+1", "Zoom &All\tCtrl+2",
-                              "Zoom &Loop\tCtrl+3", "-", "&Toolbar", "&Status Bar"}));
+                              "Zoom &Loop\tCtrl+3", "-", "Zoom A&mplitude In\tCtrl+Up",
+                              "Zoom Amplitu&de Out\tCtrl+Down", "&Fit Amplitude\tCtrl+4", "-", "&Toolbar",
+                              "&Status Bar"}));
         QCOMPARE(MenuTexts(TopMenu(frame, 4)), (QStringList{"&About Ringseam..."}));
 
         // Every item carries its prompt; none has a shortcut of its own.
@@ -109,6 +111,10 @@ private slots:
             {ID_VIEW_ZOOM_1_1, "Zoom 1:1 (Ctrl+1)", "Zoom 1:1"},
             {ID_VIEW_ZOOM_ALL, "Shows whole wave (Ctrl+2)", "Show All"},
             {ID_VIEW_ZOOM_LOOP, "Shows whole loop (Ctrl+3)", "Zoom On Loop"},
+            {0, nullptr, nullptr},
+            {ID_VIEW_AMPLITUDE_IN, "Zoom Amplitude In (Ctrl+Up)", "Magnify the waveform's amplitude"},
+            {ID_VIEW_AMPLITUDE_OUT, "Zoom Amplitude Out (Ctrl+Down)", "Reduce the waveform's amplitude"},
+            {ID_VIEW_AMPLITUDE_FIT, "Fit Amplitude (Ctrl+4)", "Scale the waveform so that its peak fills the lane"},
         };
         const QList<QAction*> actions = frame.GetToolBar()->actions();
         QCOMPARE(actions.size(), int(std::size(expected)));
@@ -158,6 +164,9 @@ private slots:
         QTest::newRow("Ctrl+1") << int(Qt::Key_1) << ctrl << ID_VIEW_ZOOM_1_1;
         QTest::newRow("Ctrl+2") << int(Qt::Key_2) << ctrl << ID_VIEW_ZOOM_ALL;
         QTest::newRow("Ctrl+3") << int(Qt::Key_3) << ctrl << ID_VIEW_ZOOM_LOOP;
+        QTest::newRow("Ctrl+4") << int(Qt::Key_4) << ctrl << ID_VIEW_AMPLITUDE_FIT;
+        QTest::newRow("Ctrl+Up") << int(Qt::Key_Up) << ctrl << ID_VIEW_AMPLITUDE_IN;
+        QTest::newRow("Ctrl+Down") << int(Qt::Key_Down) << ctrl << ID_VIEW_AMPLITUDE_OUT;
         QTest::newRow("Ctrl+A") << int(Qt::Key_A) << ctrl << ID_SAVE_AS_SHORTCUT;
         QTest::newRow("Ctrl+C") << int(Qt::Key_C) << ctrl << ID_EDIT_COPY;
         QTest::newRow("Ctrl+K") << int(Qt::Key_K) << ctrl << ID_EDIT_FIND_LOOP;
@@ -186,7 +195,8 @@ private slots:
         for (int id : {ID_VIEW_ZOOM_1_1, ID_VIEW_ZOOM_ALL, ID_VIEW_ZOOM_LOOP, ID_SAVE_AS_SHORTCUT, ID_EDIT_FIND_LOOP,
                        ID_EDIT_FIND_LOOP_CROSSFADE, ID_FILE_NEW, ID_FILE_OPEN, ID_PLAY_PLAY, ID_EDIT_RELOAD,
                        ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_PLAY_STOP, ID_EDIT_REMOVE_LOOP, ID_VIEW_ZOOM_IN,
-                       ID_VIEW_ZOOM_OUT, ID_APP_ABOUT})
+                       ID_VIEW_ZOOM_OUT, ID_APP_ABOUT, ID_VIEW_AMPLITUDE_FIT, ID_VIEW_AMPLITUDE_IN,
+                       ID_VIEW_AMPLITUDE_OUT})
             frame.SetCommandHandler(id, [&handled, id] { ++handled[id]; });
         QSignalSpy sent(&frame, &CMainFrame::commandSent);
         frame.show();

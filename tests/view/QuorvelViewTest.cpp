@@ -184,6 +184,22 @@ int TextWidth(const QImage& img, const QRect& rc)
     return right < 0 ? 0 : right - left + 1;
 }
 
+// Rows of the image with at least one pixel of colour c: first and last.
+std::pair<int, int> RowExtent(const QImage& img, QRgb c)
+{
+    int first = -1;
+    int last = -1;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (img.pixel(x, y) == c) {
+                if (first < 0)
+                    first = y;
+                last = y;
+                break;
+            }
+    return {first, last};
+}
+
 }  // namespace
 
 class QuorvelViewTest : public QObject {
@@ -849,6 +865,40 @@ private slots:
         view->OnPlay();
         QCOMPARE(view->m_messages, QStringList{"Unable to open sound output device."});
         QVERIFY(!view->GetPlayback().m_bPlaying);
+    }
+
+    void fitAmplitudeBringsThePeakToTheLaneEdge()
+    {
+        // A -20 dBFS tone: at full scale it spans only 13 of the lane's rows.
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 20000, [](int f, int) { return 0.1 * std::sin(f * 0.05); });
+        auto view = ShowView(doc, 1000, 128);
+        const QImage unamplified = Grab(*view);
+        QCOMPARE(RowExtent(unamplified, kGreen), std::make_pair(64 - 6 + 1, 64 + 6 + 1));
+
+        view->OnAmplitudeFit();
+        QCOMPARE(view->m_repaints, QList<QRect>{QRect(0, 0, 1000, 128)});  // the waveform band only
+        QCOMPARE(view->m_nFullRepaints, 0);
+        // The peaks reach the lane's outermost trace rows, as full scale does.
+        QCOMPARE(RowExtent(view->GetBackingImage(), kGreen), std::make_pair(2, 127));
+        QCOMPARE(view->GetBackingImage(), Grab(*view));
+
+        const double fitted = view->GetAmplitude();
+        QVERIFY(qAbs(fitted - 10.0) < 1e-3);
+        view->OnAmplitudeOut();
+        QCOMPARE(view->GetAmplitude(), fitted / 2);  // a step halves or doubles the gain
+        view->OnAmplitudeIn();
+        QCOMPARE(view->GetAmplitude(), fitted);
+        view->OnAmplitudeIn();  // clipped at the lane
+        QCOMPARE(RowExtent(view->GetBackingImage(), kGreen), std::make_pair(2, 127));
+
+        // A document shown anew starts at full scale again, pixel for pixel.
+        view->OnInitialUpdate();
+        QCOMPARE(view->GetAmplitude(), 1.0);
+        QCOMPARE(Grab(*view), unamplified);
+        // The offscreen renderer draws the fitted picture as the view does.
+        view->OnAmplitudeFit();
+        QCOMPARE(RenderViewImage(doc, 1000, kFitAmplitude), Grab(*view));
     }
 
     void firstUpdateFitsAndAsksTheFrameToFit()

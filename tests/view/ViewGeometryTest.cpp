@@ -218,6 +218,57 @@ TEST(ViewGeometry, ZoomLoopLeavesAMarginOnEachSide)
     }
 }
 
+TEST(ViewGeometry, AmplitudeStepsStayBetweenOneAndTheLimit)
+{
+    CViewGeometry g;
+    EXPECT_DOUBLE_EQ(g.GetWaveScale(), 63.0);  // unamplified: the lane's 63 pixels
+    EXPECT_FALSE(g.IsAmplified());
+    g.AmplitudeOut();
+    EXPECT_DOUBLE_EQ(g.m_dAmplitude, 1.0);  // never below full scale
+    g.AmplitudeIn();
+    g.AmplitudeIn();
+    EXPECT_DOUBLE_EQ(g.m_dAmplitude, 4.0);
+    EXPECT_DOUBLE_EQ(g.GetWaveScale(), 252.0);
+    EXPECT_TRUE(g.IsAmplified());
+    for (int i = 0; i < 20; ++i)
+        g.AmplitudeIn();
+    EXPECT_DOUBLE_EQ(g.m_dAmplitude, CViewGeometry::kMaxAmplitude);
+    g.SetAmplitude(std::nan(""));
+    EXPECT_DOUBLE_EQ(g.m_dAmplitude, 1.0);
+}
+
+TEST(ViewGeometry, FitAmplitudeBringsThePeakToTheLaneEdge)
+{
+    struct Case {
+        const char* what;
+        double peak;  // the one non-zero sample, in channel 1
+        double gain;  // 0: the gain that makes the peak reach the edge
+    };
+    const Case cases[] = {
+        {"-20 dBFS", 0.1, 0},
+        {"awkward value", 0.13, 0},
+        {"negative peak", -0.37, 0},
+        {"half scale", 0.5, 2.0},
+        {"full scale", 1.0, 1.0},
+        {"beyond full scale", 1.5, 1.0},
+        {"silence", 0.0, 1.0},
+        {"quieter than the limit", 1e-6, CViewGeometry::kMaxAmplitude},
+    };
+    for (const Case& c : cases) {
+        Fixture f(2, 5000, 1000, 600, false);
+        f.doc.SetSample(4321, 1, c.peak);
+        f.geometry.SetAmplitude(8.0);
+        f.geometry.FitAmplitude();
+        if (c.gain != 0) {
+            EXPECT_DOUBLE_EQ(f.geometry.m_dAmplitude, c.gain) << c.what;
+            continue;
+        }
+        const int edge = CQuorvelDoc::ScaleSample(std::fabs(c.peak), f.geometry.GetWaveScale());
+        EXPECT_EQ(edge, 63) << c.what;
+        EXPECT_NEAR(f.geometry.m_dAmplitude, 1.0 / std::fabs(c.peak), 1e-9) << c.what;
+    }
+}
+
 TEST(ViewGeometry, FirstShowFitsTheContentWidth)
 {
     Fixture f(2, 44100, 882);

@@ -132,11 +132,12 @@ TEST(WaveSummary, RangesMatchReadingEveryFrame)
     EXPECT_FALSE(summary.IsValidFor(doc, 63));
 }
 
-// Draws the whole view area (width × content height) at a zoom and scroll.
+// Draws the whole view area (width × content height) at a zoom, scroll and gain.
 Bitmap DrawView(CWaveformDrawing& drawing, const CQuorvelDoc& doc, int width, double zoom, int scroll,
-                PixelRect clip = {})
+                PixelRect clip = {}, double amplitude = 1.0)
 {
     CViewGeometry geometry(&doc);
+    geometry.SetAmplitude(amplitude);
     const int height = geometry.GetContentSize().cy;
     geometry.SetClientSize(width, height);
     geometry.m_dZoom = zoom;
@@ -193,6 +194,31 @@ TEST(WaveformDrawing, SummaryGivesTheSamePixelsAsReadingEveryFrame)
             for (int y = 256; y < a.height; ++y)
                 ASSERT_EQ(c1.At(x, y), a.At(x, y)) << "x " << x << " y " << y << " zoom " << k.zoom;
         }
+    }
+}
+
+TEST(WaveformDrawing, AmplifiedTracesAreClippedToTheirLanes)
+{
+    CQuorvelDoc doc;
+    FillDoc(doc, 2, 300007, Noise);
+    const double fit = 1600.0 / 300007.0;
+    for (double gain : {2.0, 37.5}) {
+        CWaveformDrawing fast;
+        CWaveformDrawing reference;
+        reference.SetUseSummary(false);
+        const Bitmap a = DrawView(fast, doc, 1600, fit, 0, {}, gain);
+        EXPECT_TRUE(fast.GetSummary().IsValidFor(doc, 63 * gain));
+        ASSERT_EQ(a.bits, DrawView(reference, doc, 1600, fit, 0, {}, gain).bits) << gain;
+        // Clipped values light the lane's outermost trace rows, 2 and 127 in
+        // lane 0 and 130 and 255 in lane 1, and never the two rows between.
+        int rows[256] = {};
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 1600; ++x)
+                rows[y] += a.At(x, y) == CWaveformDrawing::kWave;
+        for (int y : {0, 1, 128, 129})
+            EXPECT_EQ(rows[y], 0) << "gain " << gain << " row " << y;
+        for (int y : {2, 127, 130, 255})
+            EXPECT_GT(rows[y], 0) << "gain " << gain << " row " << y;
     }
 }
 
