@@ -200,6 +200,12 @@ void CMainFrame::SetView(QWidget* pView)
         pView->setFocus();
 }
 
+void CMainFrame::AddStatusPane(QWidget* pPane)
+{
+    // Permanent widgets are counted after the message pane (index 0).
+    statusBar()->insertPermanentWidget(1 + m_nStatusPanes++, pPane);
+}
+
 void CMainFrame::SetCommandHandler(int nID, std::function<void()> handler)
 {
     m_handlers[nID] = std::move(handler);

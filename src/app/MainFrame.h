@@ -30,6 +30,10 @@ public:
     // Makes `pView` the client area (the frame takes ownership).
     void SetView(QWidget* pView);
     QWidget* GetView() const { return centralWidget(); }
+    // Adds a permanent status-bar pane (the bar takes ownership) after the
+    // message pane and the panes added before it, ahead of the lock
+    // indicators; a command's prompt does not hide it.
+    void AddStatusPane(QWidget* pPane);
 
     // Who handles command nID; replaces an earlier handler.
     void SetCommandHandler(int nID, std::function<void()> handler);
@@ -74,5 +78,6 @@ private:
     QList<QAction*> m_recentActions;
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pIdleLabel = nullptr;
+    int m_nStatusPanes = 0;
     CAcceleratorTable* m_pAccel = nullptr;
 };

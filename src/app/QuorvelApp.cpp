@@ -6,6 +6,7 @@
 #include "app/RecentFileList.h"
 #include "app/Resource.h"
 #include "app/ShellView.h"
+#include "app/StatusPanes.h"
 #include "document/QuorvelDoc.h"
 #include "playback/QtWaveOut.h"
 
@@ -63,6 +64,7 @@ void CQuorvelApp::CreateFrame()
     m_pView = new CShellView(*m_pDoc, CreateWaveOut());
     m_pFrame->SetView(m_pView);
     connect(m_pView, &CQuorvelView::contentSizeChanged, m_pFrame, &CMainFrame::ResizeParentToFit);
+    new CStatusPanes(*m_pFrame, *m_pView);
     RegisterCommands();
     UpdateRecentMenu();
     m_pFrame->resize(820, 560);

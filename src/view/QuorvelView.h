@@ -12,7 +12,11 @@
 //
 // The view assumes no parent window: when its content size changes it emits
 // contentSizeChanged, and the main frame resizes itself so that the viewport
-// gets that size (only ever smaller when shrinkOnly is set).
+// gets that size (only ever smaller when shrinkOnly is set). Every change of
+// the loop (after its markers are repainted) and of the frames (reload,
+// crossfade, filter, a new or reset document) is announced once through
+// loopOrFramesChanged, which the status panes and the seam view follow; the
+// frame under the mouse pointer through pointerFrameChanged.
 //
 // Threading: user-interface thread only.
 #pragma once
@@ -53,6 +57,8 @@ public:
     // Sets the gain (limited to 1 … CViewGeometry::kMaxAmplitude) and
     // repaints the waveform band.
     void SetAmplitude(double gain);
+    // The frame under client x, or −1 where no frame of a loaded sample is.
+    int FrameAtClientX(int x) const;
     // The horizontal and vertical scroll position, pixels.
     QPoint GetScrollPosition() const;
     // Content width in frames (loaded) or pixels, and height in pixels.
@@ -129,6 +135,11 @@ signals:
     // The viewport should become `size` pixels; with shrinkOnly it may only
     // get smaller in each direction.
     void contentSizeChanged(QSize size, bool shrinkOnly);
+    // The loop or the frames of the document changed (emitted after the change).
+    void loopOrFramesChanged();
+    // The frame under the mouse pointer; −1 when the pointer left the view
+    // or is not over a frame.
+    void pointerFrameChanged(int frame);
 
 protected:
     // Overridable so tests can see and answer what the user would.
@@ -147,12 +158,14 @@ protected:
     void mouseMoveEvent(QMouseEvent* pEvent) override;
     void timerEvent(QTimerEvent* pEvent) override;
     void wheelEvent(QWheelEvent* pEvent) override;
+    bool viewportEvent(QEvent* pEvent) override;
 
 private:
     void ResizeParentToFit(bool bShrinkOnly);
     void SyncScrollBars();
-    // Frames changed in place: the drawing's min/max summary is stale.
-    void FramesChanged() { m_drawing.InvalidateSummary(); }
+    // Frames changed in place: the drawing's min/max summary is stale, and
+    // whoever follows the frames is told.
+    void FramesChanged();
     // Runs Reload; on failure shows the message and returns false.
     bool ReloadReporting();
     // Runs an edit of the frames or loop; an allocation failure is shown

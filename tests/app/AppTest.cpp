@@ -24,6 +24,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -338,6 +339,46 @@ private slots:
                                   ID_SAVE_AS_SHORTCUT, ID_EDIT_COPY, ID_EDIT_FIND_LOOP, ID_VIEW_ZOOM_LOOP,
                                   ID_EDIT_REMOVE_LOOP, ID_PLAY_PLAY, ID_PLAY_STOP, ID_FILE_OPEN, ID_FILE_SAVE,
                                   ID_EDIT_FIND_LOOP_CROSSFADE, ID_EDIT_RELOAD, ID_FILE_NEW}));
+    }
+
+    void statusPanesShowTheNumbersAfterAClickAndAfterFindLoop()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        CMainFrame* frame = app.GetMainFrame();
+        CQuorvelView* view = app.GetView();
+        CQuorvelDoc& doc = app.GetDocument();
+        auto pane = [&](const char* name) {
+            auto* label = frame->statusBar()->findChild<QLabel*>(QString::fromLatin1(name));
+            return label ? label->text() : QStringLiteral("(no pane)");
+        };
+        QCOMPARE(pane("paneLoop"), QStringLiteral("No loop"));
+        QCOMPARE(pane("panePointer"), QString());
+        QCOMPARE(pane("paneScore"), QString());
+
+        frame->OnCmdMsg(ID_VIEW_ZOOM_1_1);  // one frame a pixel ...
+        view->horizontalScrollBar()->setValue(0);  // ... from the first frame on
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(441, 20));
+        QCOMPARE(pane("panePointer"), QStringLiteral("Frame 441, 0.010 s"));
+        QCOMPARE(pane("paneLoop"), QStringLiteral("441–30000, 29559 frames, 0.670 s"));
+        QVERIFY(pane("paneScore").startsWith(QStringLiteral("Score ")));
+
+        frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
+        const int start = doc.m_nLoopStart;
+        const int end = doc.m_nLoopEnd;
+        QVERIFY(start != 441 || end != 30000);
+        QVERIFY2(pane("paneLoop").startsWith(QStringLiteral("%1–%2, %3 frames, ").arg(start).arg(end).arg(end - start)),
+                 qPrintable(pane("paneLoop")));
+        // The score the command line's score command prints for this loop.
+        const double shown = pane("paneScore").mid(6).toDouble();
+        const double score = doc.SeamScore(start, end);
+        QVERIFY2(qAbs(shown - score) <= qAbs(score) * 1e-3, qPrintable(pane("paneScore")));
+
+        frame->OnCmdMsg(ID_EDIT_REMOVE_LOOP);
+        QCOMPARE(pane("paneLoop"), QStringLiteral("No loop"));
+        QCOMPARE(pane("paneScore"), QString());
+        frame->OnCmdMsg(ID_FILE_NEW);
+        QCOMPARE(pane("paneLoop"), QString());
     }
 
     void anInstrumentAsksWhichSampleToLoad()

@@ -147,6 +147,24 @@ private slots:
         QVERIFY(frame.GetIdleLabel()->isVisible());
     }
 
+    void numberPanesStandBetweenThePromptAndTheIndicators()
+    {
+        CMainFrame frame;
+        auto* first = new QLabel(QStringLiteral("first"));
+        auto* second = new QLabel(QStringLiteral("second"));
+        frame.AddStatusPane(first);
+        frame.AddStatusPane(second);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        auto* cap = frame.statusBar()->findChild<QLabel*>(QStringLiteral("indicatorCAP"));
+        QVERIFY(frame.GetIdleLabel()->x() < first->x());
+        QVERIFY(first->x() < second->x());
+        QVERIFY(second->x() < cap->x());
+        // A prompt hides the idle text, not the panes.
+        frame.statusBar()->showMessage(QStringLiteral("Play Wave"));
+        QVERIFY(first->isVisible() && second->isVisible());
+    }
+
     void titleShowsDocumentAndProgram()
     {
         CMainFrame frame;

@@ -901,6 +901,88 @@ private slots:
         QCOMPARE(RenderViewImage(doc, 1000, kFitAmplitude), Grab(*view));
     }
 
+    void everyLoopAndFrameChangeIsAnnounced()
+    {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("take.wav").toStdString();
+        {
+            CQuorvelDoc source;
+            FillDoc(source, 1, 44100, [](int f, int) { return 0.5 * std::sin(f * 0.0627); });
+            QVERIFY(DocumentFlow::SaveDocument(source, path));
+        }
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 44100, [](int f, int) { return 0.5 * std::sin(f * 0.0627); }, [](int, int) { return 0.5; });
+        doc.m_strSourcePath = path;
+        auto view = ShowView(doc, 1000, 384);
+        QSignalSpy changed(view.get(), &CQuorvelView::loopOrFramesChanged);
+        QWidget* vp = view->viewport();
+
+        struct Edit {
+            const char* what;
+            std::function<void()> run;
+        };
+        const Edit edits[] = {
+            {"left click", [&] { QTest::mouseClick(vp, Qt::LeftButton, {}, QPoint(100, 10)); }},
+            {"right click", [&] { QTest::mouseClick(vp, Qt::RightButton, {}, QPoint(900, 10)); }},
+            {"drag", [&] {
+                 QTest::mousePress(vp, Qt::RightButton, {}, QPoint(800, 10));
+                 changed.clear();
+                 QTest::mouseMove(vp, QPoint(850, 10));
+                 QTest::mouseRelease(vp, Qt::RightButton, {}, QPoint(850, 10));
+             }},
+            {"Find Loop", [&] { view->OnFindLoop(); }},
+            {"Find Loop + Crossfade", [&] { view->OnFindLoopCrossfade(); }},
+            {"Reload", [&] { view->OnReload(); }},
+            {"comb filter", [&] { view->OnSpectralCombFilter(); }},
+            {"Remove Loop", [&] { view->OnRemoveLoop(); }},
+            {"document reset", [&] { doc.DeleteContents(); }},
+        };
+        for (const Edit& e : edits) {
+            changed.clear();
+            e.run();
+            QVERIFY2(!changed.isEmpty(), e.what);
+        }
+        QVERIFY(view->m_messages.isEmpty());
+
+        // Zooming changes neither the loop nor the frames.
+        FillDoc(doc, 1, 44100, [](int, int) { return 0.1; });
+        view->OnInitialUpdate();
+        changed.clear();
+        view->OnZoomIn();
+        view->OnAmplitudeFit();
+        QVERIFY(changed.isEmpty());
+    }
+
+    void pointerFrameFollowsTheMouse()
+    {
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 1000, [](int, int) { return 0.0; });
+        auto view = ShowView(doc, 800, 128);
+        view->OnZoomOneToOne();
+        view->horizontalScrollBar()->setValue(0);
+        QSignalSpy pointer(view.get(), &CQuorvelView::pointerFrameChanged);
+        QWidget* vp = view->viewport();
+        SendMouse(vp, QEvent::MouseMove, {123.6, 10}, Qt::NoButton, Qt::NoButton);  // no button held
+        SendMouse(vp, QEvent::MouseButtonPress, {300, 10}, Qt::LeftButton, Qt::LeftButton);
+        SendMouse(vp, QEvent::MouseButtonRelease, {300, 10}, Qt::LeftButton, Qt::NoButton);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(vp, &leave);
+        QList<int> frames;
+        for (const QList<QVariant>& args : pointer)
+            frames << args.at(0).toInt();
+        QCOMPARE(frames, (QList<int>{123, 300, -1}));
+        QCOMPARE(doc.m_nLoopStart, 300);  // tracking did not move the loop before the press
+
+        // Past the last frame and without a sample there is no frame.
+        CQuorvelDoc narrow;
+        FillDoc(narrow, 1, 300, [](int, int) { return 0.0; });
+        auto wide = ShowView(narrow, 800, 128);
+        QCOMPARE(wide->FrameAtClientX(299), 299);
+        QCOMPARE(wide->FrameAtClientX(300), -1);
+        narrow.DeleteContents();
+        QCOMPARE(wide->FrameAtClientX(10), -1);
+    }
+
     void firstUpdateFitsAndAsksTheFrameToFit()
     {
         CQuorvelDoc doc;
