@@ -251,6 +251,15 @@ void DrawCommand(QPainter& p, int nID)
         p.drawLine(QPointF(1, 14), QPointF(15, 14));
         Wave(p, 1.5, 14.5, 8, 5.5);
         break;
+    case ID_VIEW_SEAM: {
+        // The recording going on (grey) and the loop start taking over (green).
+        p.setPen(InkPen(1.0, QColor(150, 150, 150)));
+        p.drawLine(QPointF(8, 8), QPointF(14.5, 12));
+        Wave(p, 1.5, 14.5, 8, 4);
+        p.setPen(InkPen(1.2, kLoop));
+        p.drawLine(QPointF(8, 1.5), QPointF(8, 14.5));
+        break;
+    }
     default:
         break;
     }

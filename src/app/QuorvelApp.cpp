@@ -9,6 +9,7 @@
 #include "app/StatusPanes.h"
 #include "document/QuorvelDoc.h"
 #include "playback/QtWaveOut.h"
+#include "view/SeamView.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -64,6 +65,9 @@ void CQuorvelApp::CreateFrame()
     m_pView = new CShellView(*m_pDoc, CreateWaveOut());
     m_pFrame->SetView(m_pView);
     connect(m_pView, &CQuorvelView::contentSizeChanged, m_pFrame, &CMainFrame::ResizeParentToFit);
+    auto* seam = new CSeamView(*m_pDoc);
+    connect(m_pView, &CQuorvelView::loopOrFramesChanged, seam, &CSeamView::Refresh);
+    m_pFrame->SetSeamPane(seam);
     new CStatusPanes(*m_pFrame, *m_pView);
     RegisterCommands();
     UpdateRecentMenu();

@@ -78,6 +78,7 @@ inline constexpr CommandString kCommandStrings[] = {
     {ID_VIEW_AMPLITUDE_IN, "Magnify the waveform's amplitude", "Zoom Amplitude In (Ctrl+Up)"},
     {ID_VIEW_AMPLITUDE_OUT, "Reduce the waveform's amplitude", "Zoom Amplitude Out (Ctrl+Down)"},
     {ID_VIEW_AMPLITUDE_FIT, "Scale the waveform so that its peak fills the lane", "Fit Amplitude (Ctrl+4)"},
+    {ID_VIEW_SEAM, "Show or hide the seam: the loop end running into the loop start", "Seam View (Ctrl+E)"},
     {ID_FILE_NEW, "Create a new document", "New"},
     {ID_FILE_OPEN, "Open an existing document", "Open"},
     {ID_FILE_SAVE, "Save the active document", "Save"},

@@ -11,10 +11,13 @@
 #include "document/SelectSampleDlg.h"
 #include "playback/VirtualWaveOut.h"
 #include "view/QuorvelView.h"
+#include "view/SeamView.h"
 
+#include "../view/EventCounter.h"
 #include "ModalHelper.h"
 
 #include <QAction>
+#include <QDockWidget>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -379,6 +382,35 @@ private slots:
         QCOMPARE(pane("paneScore"), QString());
         frame->OnCmdMsg(ID_FILE_NEW);
         QCOMPARE(pane("paneLoop"), QString());
+    }
+
+    void seamViewFollowsTheLoopInItsPane()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        CMainFrame* frame = app.GetMainFrame();
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        QTest::keyClick(app.GetView(), Qt::Key_E, Qt::ControlModifier);
+        QDockWidget* dock = frame->GetSeamDock();
+        QVERIFY(dock && dock->isVisible());
+        auto* seam = qobject_cast<CSeamView*>(dock->widget());
+        QVERIFY(seam);
+        QTRY_VERIFY(seam->height() > 50);
+
+        // Each change of the loop or the frames repaints it.
+        CEventCounter paints(seam, QEvent::Paint);
+        for (int id : {ID_EDIT_FIND_LOOP, ID_EDIT_FIND_LOOP_CROSSFADE, ID_EDIT_RELOAD}) {
+            const QImage before = seam->grab().toImage();
+            QTest::qWait(50);
+            paints.m_nCount = 0;
+            frame->OnCmdMsg(id);
+            QTRY_VERIFY2(paints.m_nCount > 0, qPrintable(QString::number(id)));
+            if (id == ID_EDIT_FIND_LOOP)
+                QVERIFY(seam->grab().toImage() != before);  // a loop where there was none
+        }
+        QTest::keyClick(app.GetView(), Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(dock->isHidden());
     }
 
     void anInstrumentAsksWhichSampleToLoad()

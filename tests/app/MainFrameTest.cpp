@@ -6,6 +6,7 @@
 #include "app/Resource.h"
 
 #include <QAction>
+#include <QDockWidget>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -51,8 +52,8 @@ private slots:
         QCOMPARE(MenuTexts(TopMenu(frame, 3)),
                  (QStringList{"Zoom &In\tCtrl+Z", "Zoom &Out\tShift+Z", "Zoom &1:1\tCtrl+1", "Zoom &All\tCtrl+2",
                               "Zoom &Loop\tCtrl+3", "-", "Zoom A&mplitude In\tCtrl+Up",
-                              "Zoom Amplitu&de Out\tCtrl+Down", "&Fit Amplitude\tCtrl+4", "-", "&Toolbar",
-                              "&Status Bar"}));
+                              "Zoom Amplitu&de Out\tCtrl+Down", "&Fit Amplitude\tCtrl+4", "-", "S&eam View\tCtrl+E",
+                              "&Toolbar", "&Status Bar"}));
         QCOMPARE(MenuTexts(TopMenu(frame, 4)), (QStringList{"&About Ringseam..."}));
 
         // Every item carries its prompt; none has a shortcut of its own.
@@ -115,6 +116,8 @@ private slots:
             {ID_VIEW_AMPLITUDE_IN, "Zoom Amplitude In (Ctrl+Up)", "Magnify the waveform's amplitude"},
             {ID_VIEW_AMPLITUDE_OUT, "Zoom Amplitude Out (Ctrl+Down)", "Reduce the waveform's amplitude"},
             {ID_VIEW_AMPLITUDE_FIT, "Fit Amplitude (Ctrl+4)", "Scale the waveform so that its peak fills the lane"},
+            {0, nullptr, nullptr},
+            {ID_VIEW_SEAM, "Seam View (Ctrl+E)", "Show or hide the seam: the loop end running into the loop start"},
         };
         const QList<QAction*> actions = frame.GetToolBar()->actions();
         QCOMPARE(actions.size(), int(std::size(expected)));
@@ -165,6 +168,44 @@ private slots:
         QVERIFY(first->isVisible() && second->isVisible());
     }
 
+    void seamViewShowsAndHidesBelowTheView()
+    {
+        CMainFrame frame;
+        auto* view = new QWidget;
+        frame.SetView(view);
+        auto* pane = new QWidget;
+        pane->setMinimumHeight(120);
+        QVERIFY(!frame.OnCmdMsg(ID_VIEW_SEAM));  // no pane yet: nobody takes the command
+        frame.SetSeamPane(pane);
+        frame.resize(800, 500);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QDockWidget* dock = frame.GetSeamDock();
+        QAction* item = frame.GetCommandAction(ID_VIEW_SEAM);
+        QVERIFY(dock->isHidden());
+        QVERIFY(!item->isChecked());
+        const QSize viewSize = view->size();
+        const int height = frame.height();
+
+        QVERIFY(frame.OnCmdMsg(ID_VIEW_SEAM));
+        QVERIFY(dock->isVisible() && item->isChecked());
+        QCOMPARE(frame.dockWidgetArea(dock), Qt::BottomDockWidgetArea);
+        QVERIFY(dock->geometry().top() >= view->geometry().bottom());
+        QTRY_COMPARE(view->size(), viewSize);  // the window grew by the pane instead
+        QVERIFY(frame.height() >= height + 120);
+
+        frame.OnCmdMsg(ID_VIEW_SEAM);
+        QVERIFY(dock->isHidden() && !item->isChecked());
+        QTRY_COMPARE(frame.height(), height);
+        QCOMPARE(view->size(), viewSize);
+
+        // The pane's own close button unchecks the item.
+        item->trigger();
+        QVERIFY(item->isChecked());
+        dock->close();
+        QVERIFY(!item->isChecked());
+    }
+
     void titleShowsDocumentAndProgram()
     {
         CMainFrame frame;
@@ -185,6 +226,7 @@ private slots:
         QTest::newRow("Ctrl+4") << int(Qt::Key_4) << ctrl << ID_VIEW_AMPLITUDE_FIT;
         QTest::newRow("Ctrl+Up") << int(Qt::Key_Up) << ctrl << ID_VIEW_AMPLITUDE_IN;
         QTest::newRow("Ctrl+Down") << int(Qt::Key_Down) << ctrl << ID_VIEW_AMPLITUDE_OUT;
+        QTest::newRow("Ctrl+E") << int(Qt::Key_E) << ctrl << ID_VIEW_SEAM;
         QTest::newRow("Ctrl+A") << int(Qt::Key_A) << ctrl << ID_SAVE_AS_SHORTCUT;
         QTest::newRow("Ctrl+C") << int(Qt::Key_C) << ctrl << ID_EDIT_COPY;
         QTest::newRow("Ctrl+K") << int(Qt::Key_K) << ctrl << ID_EDIT_FIND_LOOP;
@@ -214,7 +256,7 @@ private slots:
                        ID_EDIT_FIND_LOOP_CROSSFADE, ID_FILE_NEW, ID_FILE_OPEN, ID_PLAY_PLAY, ID_EDIT_RELOAD,
                        ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_PLAY_STOP, ID_EDIT_REMOVE_LOOP, ID_VIEW_ZOOM_IN,
                        ID_VIEW_ZOOM_OUT, ID_APP_ABOUT, ID_VIEW_AMPLITUDE_FIT, ID_VIEW_AMPLITUDE_IN,
-                       ID_VIEW_AMPLITUDE_OUT})
+                       ID_VIEW_AMPLITUDE_OUT, ID_VIEW_SEAM})
             frame.SetCommandHandler(id, [&handled, id] { ++handled[id]; });
         QSignalSpy sent(&frame, &CMainFrame::commandSent);
         frame.show();

@@ -2,7 +2,10 @@
 // checked through its pixels, its document and the repaints it asks for.
 #include "view/QuorvelView.h"
 #include "view/RenderView.h"
+#include "view/SeamDrawing.h"
+#include "view/SeamView.h"
 
+#include "EventCounter.h"
 #include "TestDocs.h"
 
 #include <QScrollBar>
@@ -182,6 +185,16 @@ int TextWidth(const QImage& img, const QRect& rc)
                 right = std::max(right, x);
             }
     return right < 0 ? 0 : right - left + 1;
+}
+
+// The rows of column x in colour c.
+QList<int> RowsOf(const QImage& img, int x, QRgb c)
+{
+    QList<int> rows;
+    for (int y = 0; y < img.height(); ++y)
+        if (img.pixel(x, y) == c)
+            rows << y;
+    return rows;
 }
 
 // Rows of the image with at least one pixel of colour c: first and last.
@@ -981,6 +994,52 @@ private slots:
         QCOMPARE(wide->FrameAtClientX(300), -1);
         narrow.DeleteContents();
         QCOMPARE(wide->FrameAtClientX(10), -1);
+    }
+
+    void seamPaneShowsTheSpliceAsTheLoopMoves()
+    {
+        // Frames 700 … 999 hold 0.5, the loop start's 200 … 699 −0.5, and
+        // what follows frame 1000 0.25.
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 2000,
+                [](int f, int) { return f >= 1000 ? 0.25 : f >= 700 ? 0.5 : f >= 200 ? -0.5 : 0.0; });
+        doc.m_bHasLoop = true;
+        doc.m_nLoopStart = 200;
+        doc.m_nLoopEnd = 1000;
+        auto view = ShowView(doc, 1000, 128);  // two frames a pixel
+        CSeamView seam(doc);
+        seam.SetSpanMs(100 * 1000.0 / 44100);  // 100 frames each side
+        QCOMPARE(seam.GetFramesPerSide(), 100);
+        seam.resize(400, 100);
+        seam.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&seam));
+        CEventCounter paints(&seam, QEvent::Paint);
+        connect(view.get(), &CQuorvelView::loopOrFramesChanged, &seam, &CSeamView::Refresh);
+
+        // Lane rows 1 … 98 around row 50: the peak 0.5 lies 48 rows off it.
+        QImage img = seam.grab().toImage();
+        QCOMPARE(RowsOf(img, 100, kSeamPlayed), QList<int>{50 - 48});  // the loop end's 0.5
+        QCOMPARE(RowsOf(img, 300, kSeamPlayed), QList<int>{50 + 48});  // the loop start's −0.5
+        QCOMPARE(RowsOf(img, 300, kSeamNatural), QList<int>{50 - 24});  // 0.25 after the loop end
+
+        // The user drags the loop end into the 0.25 part: the pane repaints
+        // and shows those frames before the seam and after it.
+        paints.m_nCount = 0;
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, QPoint(750, 10));
+        QCOMPARE(doc.m_nLoopEnd, 1500);
+        QTRY_VERIFY(paints.m_nCount > 0);
+        img = seam.grab().toImage();
+        QCOMPARE(RowsOf(img, 100, kSeamPlayed), QList<int>{50 - 24});
+        QCOMPARE(RowsOf(img, 300, kSeamPlayed), QList<int>{50 + 48});
+        QCOMPARE(RowsOf(img, 300, kSeamNatural), QList<int>{50 - 24});
+
+        // Without a loop the pane is empty.
+        paints.m_nCount = 0;
+        view->OnRemoveLoop();
+        QTRY_VERIFY(paints.m_nCount > 0);
+        img = seam.grab().toImage();
+        QVERIFY(RowsOf(img, 100, kSeamPlayed).isEmpty());
+        QVERIFY(RowsOf(img, 300, kSeamNatural).isEmpty());
     }
 
     void firstUpdateFitsAndAsksTheFrameToFit()
