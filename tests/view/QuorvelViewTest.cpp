@@ -1033,6 +1033,21 @@ private slots:
         QCOMPARE(RowsOf(img, 300, kSeamPlayed), QList<int>{50 + 48});
         QCOMPARE(RowsOf(img, 300, kSeamNatural), QList<int>{50 - 24});
 
+        // The wheel shows less (away from the user) or more, within 1 … 1000 ms.
+        auto wheel = [&](int delta) {
+            QWheelEvent e(QPointF(10, 10), seam.mapToGlobal(QPointF(10, 10)), {}, {0, delta}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(&seam, &e);
+        };
+        wheel(120);
+        QCOMPARE(seam.GetFramesPerSide(), 50);
+        wheel(-120);
+        wheel(-120);
+        QCOMPARE(seam.GetFramesPerSide(), 200);
+        for (int i = 0; i < 20; ++i)
+            wheel(-120);
+        QCOMPARE(seam.GetSpanMs(), CSeamView::kMaxSpanMs);
+
         // Without a loop the pane is empty.
         paints.m_nCount = 0;
         view->OnRemoveLoop();
