@@ -14,9 +14,10 @@
 // contentSizeChanged, and the main frame resizes itself so that the viewport
 // gets that size (only ever smaller when shrinkOnly is set). Every change of
 // the loop (after its markers are repainted) and of the frames (reload,
-// crossfade, filter, a new or reset document) is announced once through
-// loopOrFramesChanged, which the status panes and the seam view follow; the
-// frame under the mouse pointer through pointerFrameChanged.
+// crossfade, filter, a new or reset document) is announced through
+// loopOrFramesChanged (an edit of both may announce itself twice), which the
+// status panes and the seam view follow; the frame under the mouse pointer
+// through pointerFrameChanged.
 //
 // Threading: user-interface thread only.
 #pragma once
