@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds Ringseam and opens the bundled demo sample
 # (synthesised at build time) in the program. Without a display it renders
-# the window with a loop found to demo-window.png instead.
+# the window with a loop found and its seam view to demo-window.png instead.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$here/build}"
@@ -15,7 +15,7 @@ demo="$build/demo-cello.wav"
 "$build/src/cli/ringseam-cli" info "$demo"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   out="$PWD/demo-window.png"
-  QT_QPA_PLATFORM=offscreen "$build/src/app/ringseam" --screenshot "$out" --find-loop "$demo"
+  QT_QPA_PLATFORM=offscreen "$build/src/app/ringseam" --screenshot "$out" --find-loop --seam "$demo"
   echo "No display: rendered the main window with a loop found to $out"
   exit 0
 fi

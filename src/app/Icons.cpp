@@ -126,6 +126,21 @@ void Magnifier(QPainter& p)
     p.drawLine(QPointF(10, 10), QPointF(14, 14));
 }
 
+// A pair of arrow heads above and below the middle: pointing away from it
+// (bigger) or toward it (smaller).
+void VerticalArrows(QPainter& p, bool bOutward)
+{
+    p.setPen(InkPen(1.2));
+    const double tip = bOutward ? 1.0 : 4.5;
+    const double base = bOutward ? 4.5 : 1.0;
+    p.drawLine(QPointF(8, 1), QPointF(8, 4.5));
+    p.drawLine(QPointF(8, 11.5), QPointF(8, 15));
+    p.drawLine(QPointF(6, base), QPointF(8, tip));
+    p.drawLine(QPointF(10, base), QPointF(8, tip));
+    p.drawLine(QPointF(6, 16 - base), QPointF(8, 16 - tip));
+    p.drawLine(QPointF(10, 16 - base), QPointF(8, 16 - tip));
+}
+
 void DrawCommand(QPainter& p, int nID)
 {
     switch (nID) {
@@ -222,6 +237,29 @@ void DrawCommand(QPainter& p, int nID)
         p.drawLine(QPointF(4.5, 4.5), QPointF(4.5, 8.5));
         p.drawLine(QPointF(8.5, 4.5), QPointF(8.5, 8.5));
         break;
+    case ID_VIEW_AMPLITUDE_IN:
+        Wave(p, 1, 15, 8, 1.5);
+        VerticalArrows(p, true);
+        break;
+    case ID_VIEW_AMPLITUDE_OUT:
+        Wave(p, 1, 15, 8, 2.5);
+        VerticalArrows(p, false);
+        break;
+    case ID_VIEW_AMPLITUDE_FIT:
+        p.setPen(InkPen(1.2));
+        p.drawLine(QPointF(1, 2), QPointF(15, 2));
+        p.drawLine(QPointF(1, 14), QPointF(15, 14));
+        Wave(p, 1.5, 14.5, 8, 5.5);
+        break;
+    case ID_VIEW_SEAM: {
+        // The recording going on (grey) and the loop start taking over (green).
+        p.setPen(InkPen(1.0, QColor(150, 150, 150)));
+        p.drawLine(QPointF(8, 8), QPointF(14.5, 12));
+        Wave(p, 1.5, 14.5, 8, 4);
+        p.setPen(InkPen(1.2, kLoop));
+        p.drawLine(QPointF(8, 1.5), QPointF(8, 14.5));
+        break;
+    }
     default:
         break;
     }

@@ -9,8 +9,10 @@
 #include <QAbstractScrollArea>
 #include <QAction>
 #include <QDir>
+#include <QDockWidget>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QScrollBar>
@@ -104,6 +106,11 @@ void CMainFrame::CreateMenus()
     AddCommand(view, ID_VIEW_ZOOM_ALL, QStringLiteral("Zoom &All\tCtrl+2"));
     AddCommand(view, ID_VIEW_ZOOM_LOOP, QStringLiteral("Zoom &Loop\tCtrl+3"));
     view->addSeparator();
+    AddCommand(view, ID_VIEW_AMPLITUDE_IN, QStringLiteral("Zoom A&mplitude In\tCtrl+Up"));
+    AddCommand(view, ID_VIEW_AMPLITUDE_OUT, QStringLiteral("Zoom Amplitu&de Out\tCtrl+Down"));
+    AddCommand(view, ID_VIEW_AMPLITUDE_FIT, QStringLiteral("&Fit Amplitude\tCtrl+4"));
+    view->addSeparator();
+    AddCommand(view, ID_VIEW_SEAM, QStringLiteral("S&eam View\tCtrl+E"))->setCheckable(true);
     QAction* toolbar = AddCommand(view, ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"));
     QAction* status = AddCommand(view, ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"));
     toolbar->setCheckable(true);
@@ -129,7 +136,9 @@ void CMainFrame::CreateToolBar()
     const int buttons[] = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
                            ID_PLAY_PLAY, ID_PLAY_STOP, 0,
                            ID_EDIT_FIND_LOOP_CROSSFADE, ID_EDIT_FIND_LOOP, ID_EDIT_REMOVE_LOOP, ID_EDIT_RELOAD, 0,
-                           ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT, ID_VIEW_ZOOM_1_1, ID_VIEW_ZOOM_ALL, ID_VIEW_ZOOM_LOOP};
+                           ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT, ID_VIEW_ZOOM_1_1, ID_VIEW_ZOOM_ALL, ID_VIEW_ZOOM_LOOP, 0,
+                           ID_VIEW_AMPLITUDE_IN, ID_VIEW_AMPLITUDE_OUT, ID_VIEW_AMPLITUDE_FIT, 0,
+                           ID_VIEW_SEAM};
     for (int nID : buttons) {
         if (nID == 0) {
             m_pToolBar->addSeparator();
@@ -170,6 +179,10 @@ void CMainFrame::CreateAccelerators()
     m_pAccel->Add(ctrl, Qt::Key_1, ID_VIEW_ZOOM_1_1);
     m_pAccel->Add(ctrl, Qt::Key_2, ID_VIEW_ZOOM_ALL);
     m_pAccel->Add(ctrl, Qt::Key_3, ID_VIEW_ZOOM_LOOP);
+    m_pAccel->Add(ctrl, Qt::Key_4, ID_VIEW_AMPLITUDE_FIT);
+    m_pAccel->Add(ctrl, Qt::Key_Up, ID_VIEW_AMPLITUDE_IN);
+    m_pAccel->Add(ctrl, Qt::Key_Down, ID_VIEW_AMPLITUDE_OUT);
+    m_pAccel->Add(ctrl, Qt::Key_E, ID_VIEW_SEAM);
     m_pAccel->Add(ctrl, Qt::Key_A, ID_SAVE_AS_SHORTCUT);
     m_pAccel->Add(ctrl, Qt::Key_C, ID_EDIT_COPY);
     m_pAccel->Add(ctrl, Qt::Key_K, ID_EDIT_FIND_LOOP);
@@ -190,6 +203,44 @@ void CMainFrame::SetView(QWidget* pView)
     setCentralWidget(pView);
     if (pView)
         pView->setFocus();
+}
+
+void CMainFrame::SetSeamPane(QWidget* pPane)
+{
+    delete m_pSeamDock;
+    m_pSeamDock = new QDockWidget(QStringLiteral("Seam \u2014 green: the loop end running into the loop start; "
+                                                 "grey: the recording after the loop end"),
+                                  this);
+    m_pSeamDock->setObjectName(QStringLiteral("seamDock"));
+    m_pSeamDock->setAllowedAreas(Qt::TopDockWidgetArea | Qt::BottomDockWidgetArea);
+    m_pSeamDock->setWidget(pPane);
+    addDockWidget(Qt::BottomDockWidgetArea, m_pSeamDock);
+    m_pSeamDock->hide();
+    // The pane's own close button unchecks the menu item too.
+    connect(m_pSeamDock, &QDockWidget::visibilityChanged, this, [this] {
+        m_actions[ID_VIEW_SEAM]->setChecked(!m_pSeamDock->isHidden());
+    });
+    SetCommandHandler(ID_VIEW_SEAM, [this] { ToggleSeamPane(); });
+}
+
+void CMainFrame::AddStatusPane(QWidget* pPane)
+{
+    // Permanent widgets are counted after the message pane (index 0).
+    statusBar()->insertPermanentWidget(1 + m_nStatusPanes++, pPane);
+}
+
+void CMainFrame::ToggleSeamPane()
+{
+    // The view keeps the size it had: the window takes the pane's room.
+    QWidget* view = centralWidget();
+    auto* scroll = qobject_cast<QAbstractScrollArea*>(view);
+    const QSize client = scroll ? scroll->viewport()->size() : view ? view->size() : QSize();
+    m_pSeamDock->setVisible(m_pSeamDock->isHidden());
+    m_actions[ID_VIEW_SEAM]->setChecked(!m_pSeamDock->isHidden());
+    if (!isVisible() || !client.isValid())
+        return;
+    layout()->activate();
+    ResizeParentToFit(client, false);
 }
 
 void CMainFrame::SetCommandHandler(int nID, std::function<void()> handler)

@@ -17,6 +17,7 @@
 
 class CAcceleratorTable;
 class QAction;
+class QDockWidget;
 class QLabel;
 class QMenu;
 class QToolBar;
@@ -30,6 +31,17 @@ public:
     // Makes `pView` the client area (the frame takes ownership).
     void SetView(QWidget* pView);
     QWidget* GetView() const { return centralWidget(); }
+    // Puts `pPane` (the seam view; the frame takes ownership) into a pane
+    // below the client area, hidden until the Seam View command shows it;
+    // that command is then the frame's own, like the bar toggles. Showing or
+    // hiding it grows or shrinks the window by the pane, so the view keeps
+    // its size.
+    void SetSeamPane(QWidget* pPane);
+    QDockWidget* GetSeamDock() const { return m_pSeamDock; }
+    // Adds a permanent status-bar pane (the bar takes ownership) after the
+    // message pane and the panes added before it, ahead of the lock
+    // indicators; a command's prompt does not hide it.
+    void AddStatusPane(QWidget* pPane);
 
     // Who handles command nID; replaces an earlier handler.
     void SetCommandHandler(int nID, std::function<void()> handler);
@@ -66,6 +78,7 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreateAccelerators();
+    void ToggleSeamPane();
 
     std::map<int, std::function<void()>> m_handlers;
     std::map<int, QAction*> m_actions;
@@ -74,5 +87,7 @@ private:
     QList<QAction*> m_recentActions;
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pIdleLabel = nullptr;
+    QDockWidget* m_pSeamDock = nullptr;
+    int m_nStatusPanes = 0;
     CAcceleratorTable* m_pAccel = nullptr;
 };

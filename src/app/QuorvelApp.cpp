@@ -6,8 +6,10 @@
 #include "app/RecentFileList.h"
 #include "app/Resource.h"
 #include "app/ShellView.h"
+#include "app/StatusPanes.h"
 #include "document/QuorvelDoc.h"
 #include "playback/QtWaveOut.h"
+#include "view/SeamView.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -63,6 +65,10 @@ void CQuorvelApp::CreateFrame()
     m_pView = new CShellView(*m_pDoc, CreateWaveOut());
     m_pFrame->SetView(m_pView);
     connect(m_pView, &CQuorvelView::contentSizeChanged, m_pFrame, &CMainFrame::ResizeParentToFit);
+    auto* seam = new CSeamView(*m_pDoc);
+    connect(m_pView, &CQuorvelView::loopOrFramesChanged, seam, &CSeamView::Refresh);
+    m_pFrame->SetSeamPane(seam);
+    new CStatusPanes(*m_pFrame, *m_pView);
     RegisterCommands();
     UpdateRecentMenu();
     m_pFrame->resize(820, 560);
@@ -88,6 +94,9 @@ void CQuorvelApp::RegisterCommands()
     f.SetCommandHandler(ID_VIEW_ZOOM_1_1, [v] { v->OnZoomOneToOne(); });
     f.SetCommandHandler(ID_VIEW_ZOOM_ALL, [v] { v->OnZoomAll(); });
     f.SetCommandHandler(ID_VIEW_ZOOM_LOOP, [v] { v->OnZoomLoop(); });
+    f.SetCommandHandler(ID_VIEW_AMPLITUDE_IN, [v] { v->OnAmplitudeIn(); });
+    f.SetCommandHandler(ID_VIEW_AMPLITUDE_OUT, [v] { v->OnAmplitudeOut(); });
+    f.SetCommandHandler(ID_VIEW_AMPLITUDE_FIT, [v] { v->OnAmplitudeFit(); });
     f.SetCommandHandler(ID_EDIT_FIND_LOOP, [v] { v->OnFindLoop(); });
     f.SetCommandHandler(ID_EDIT_FIND_LOOP_CROSSFADE, [v] { v->OnFindLoopCrossfade(); });
     f.SetCommandHandler(ID_EDIT_RELOAD, [v] { v->OnReload(); });

@@ -2,9 +2,12 @@
 // render or play without asking anyone.
 //
 //   ringseam [FILE]
-//   ringseam --screenshot OUT.png [--find-loop] [FILE]
-//   ringseam --render-view OUT.png --width W FILE [--loop S:E]
+//   ringseam --screenshot OUT.png [--find-loop] [--seam] [--amplitude GAIN|fit] [FILE]
+//   ringseam --render-view OUT.png --width W FILE [--loop S:E] [--amplitude GAIN|fit]
 //   ringseam --play-for SECONDS FILE [--loop S:E] [--record OUT.wav]
+//
+// --seam shows the seam view in the screenshot; --amplitude draws the
+// waveform at that gain (1 … 1024) or fitted to its peak.
 //
 // With --record, playback goes to a silent device that plays in real time
 // and what it played is saved as a WAV: the seam can be heard later, on a
@@ -28,6 +31,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QTimer>
 
@@ -50,6 +54,9 @@ struct Options {
     int nWidth = 0;
     double dSeconds = 0;
     bool bFindLoop = false;
+    bool bSeam = false;
+    bool bAmplitude = false;
+    double dAmplitude = 1.0;  // kFitAmplitude: fit to the peak
     bool bHasLoop = false;
     std::int32_t nLoopStart = 0;
     std::int32_t nLoopEnd = 0;
@@ -57,8 +64,8 @@ struct Options {
 
 const char* const kUsage =
     "usage: ringseam [FILE]\n"
-    "       ringseam --screenshot OUT.png [--find-loop] [FILE]\n"
-    "       ringseam --render-view OUT.png --width W FILE [--loop S:E]\n"
+    "       ringseam --screenshot OUT.png [--find-loop] [--seam] [--amplitude GAIN|fit] [FILE]\n"
+    "       ringseam --render-view OUT.png --width W FILE [--loop S:E] [--amplitude GAIN|fit]\n"
     "       ringseam --play-for SECONDS FILE [--loop S:E] [--record OUT.wav]\n";
 
 // What a recorded run may last: the recording is held in memory until saved.
@@ -133,6 +140,20 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
             o.nLoopEnd = std::int32_t(*end);
         } else if (a == "--find-loop") {
             o.bFindLoop = true;
+        } else if (a == "--seam") {
+            o.bSeam = true;
+        } else if (a == "--amplitude") {
+            const auto value = needValue(i, a);
+            if (value && *value == "fit") {
+                o.dAmplitude = kFitAmplitude;
+            } else {
+                char* end = nullptr;
+                o.dAmplitude = value ? std::strtod(value->c_str(), &end) : 0.0;
+                if (!value || value->empty() || *end != '\0' || !(o.dAmplitude >= 1.0) ||
+                    o.dAmplitude > CViewGeometry::kMaxAmplitude)
+                    return "--amplitude needs a gain from 1 to 1024, or fit";
+            }
+            o.bAmplitude = true;
         } else if (a == "--record") {
             const auto value = needValue(i, a);
             if (!value || value->empty())
@@ -149,8 +170,9 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
 
     switch (o.mode) {
     case Mode::Window:
-        if (o.nWidth || o.bHasLoop || o.bFindLoop)
-            return "--width, --loop and --find-loop go with --screenshot, --render-view or --play-for";
+        if (o.nWidth || o.bHasLoop || o.bFindLoop || o.bSeam || o.bAmplitude)
+            return "--width, --loop, --find-loop, --seam and --amplitude go with --screenshot, --render-view or "
+                   "--play-for";
         break;
     case Mode::Screenshot:
         if (o.nWidth || o.bHasLoop)
@@ -161,10 +183,14 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
     case Mode::RenderView:
         if (o.nWidth == 0 || o.strFile.empty() || o.bFindLoop)
             return "--render-view needs --width W and a FILE";
+        if (o.bSeam)
+            return "--seam goes with --screenshot";
         break;
     case Mode::PlayFor:
         if (o.strFile.empty() || o.nWidth || o.bFindLoop)
             return "--play-for needs a FILE";
+        if (o.bSeam || o.bAmplitude)
+            return "--seam and --amplitude go with --screenshot";
         if (!o.strRecord.empty() && o.dSeconds > kMaxRecordSeconds)
             return "--record takes at most " + std::to_string(int(kMaxRecordSeconds)) + " seconds of --play-for";
         break;
@@ -204,7 +230,7 @@ int RunRenderView(const Options& o)
         return 1;  // the console interface has printed the reason
     if (auto error = ApplyLoop(doc, o))
         return Fail(2, *error);
-    if (!SaveImage(RenderViewImage(doc, o.nWidth), o.strOut))
+    if (!SaveImage(RenderViewImage(doc, o.nWidth, o.dAmplitude), o.strOut))
         return Fail(1, "cannot write '" + o.strOut + "'");
     return 0;
 }
@@ -217,8 +243,22 @@ int RunScreenshot(const Options& o)
         return 1;
     if (o.bFindLoop)
         app.GetMainFrame()->OnCmdMsg(ID_EDIT_FIND_LOOP);
+    if (o.bSeam)
+        app.GetMainFrame()->OnCmdMsg(ID_VIEW_SEAM);
+    if (o.dAmplitude == kFitAmplitude)
+        app.GetMainFrame()->OnCmdMsg(ID_VIEW_AMPLITUDE_FIT);
+    else
+        app.GetView()->SetAmplitude(o.dAmplitude);
     // Let the window lay itself out and paint before the picture is taken.
     QApplication::processEvents();
+    QApplication::processEvents();
+    // As if the pointer rested over the middle of the waveform, so the
+    // pointer pane shows numbers too.
+    QWidget* viewport = app.GetView()->viewport();
+    const QPointF middle(viewport->width() / 2.0, viewport->height() / 4.0);
+    QMouseEvent move(QEvent::MouseMove, middle, viewport->mapToGlobal(middle), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
     QApplication::processEvents();
     if (!SaveImage(app.GetMainFrame()->grab().toImage(), o.strOut))
         return Fail(1, "cannot write '" + o.strOut + "'");

@@ -63,13 +63,14 @@ public:
         SetSample(frame, channel, value);
     }
     // value × scale truncated toward zero (no clipping): 32767 for files,
-    // 16383 for playback, 63 for drawing. Out-of-range products saturate at
-    // the int32 limits instead of being undefined.
+    // 16383 for playback, 63 for drawing (more when the view amplifies).
+    // Out-of-range products saturate at the int32 limits instead of being
+    // undefined.
     int GetSampleScaled(int frame, int channel, int scale) const
     {
         return ScaleSample(GetSample(frame, channel), scale);
     }
-    static int ScaleSample(double value, int scale)
+    static int ScaleSample(double value, double scale)
     {
         const double p = value * scale;
         if (!(p > -2147483648.0))  // also NaN

@@ -23,6 +23,8 @@ CQuorvelView::CQuorvelView(CQuorvelDoc& doc, std::unique_ptr<IWaveOut> pWaveOut,
     setFrameShape(QFrame::NoFrame);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAutoFillBackground(false);
+    // Moves without a button come too, for the frame under the pointer.
+    viewport()->setMouseTracking(true);
     SetWaveOut(std::move(pWaveOut));
     m_doc.AddView(this);
 }
@@ -73,6 +75,7 @@ void CQuorvelView::OnInitialUpdate()
     OnUpdate();
     m_geometry.SetClientSize(viewport()->width(), viewport()->height());
     m_geometry.FitZoomToClient();
+    m_geometry.SetAmplitude(1.0);
     OnStop();
     m_timer.stop();
     m_timer.start(kPlayTimerPeriod, this);
@@ -88,6 +91,12 @@ void CQuorvelView::OnUpdate()
     UpdateScrollSizes();
     ResizeParentToFit(true);
     RepaintAll();
+}
+
+void CQuorvelView::FramesChanged()
+{
+    m_drawing.InvalidateSummary();
+    emit loopOrFramesChanged();
 }
 
 void CQuorvelView::OnDocumentUpdate(IDocumentView*, long)
@@ -181,6 +190,30 @@ void CQuorvelView::OnZoomLoop()
     RepaintAll();
 }
 
+void CQuorvelView::SetAmplitude(double gain)
+{
+    m_geometry.SetAmplitude(gain);
+    RedrawWaveBand();
+}
+
+void CQuorvelView::OnAmplitudeIn()
+{
+    m_geometry.AmplitudeIn();
+    RedrawWaveBand();
+}
+
+void CQuorvelView::OnAmplitudeOut()
+{
+    m_geometry.AmplitudeOut();
+    RedrawWaveBand();
+}
+
+void CQuorvelView::OnAmplitudeFit()
+{
+    m_geometry.FitAmplitude();
+    RedrawWaveBand();
+}
+
 // --- repaints -------------------------------------------------------------------------
 
 void CQuorvelView::RepaintClientRect(const QRect& rc)
@@ -220,6 +253,8 @@ void CQuorvelView::RedrawMarkers()
         RepaintColumn(m_geometry.FrameToX(m_doc.m_nLoopStart));
         RepaintColumn(m_geometry.FrameToX(m_doc.m_nLoopEnd));
     }
+    // Every loop change ends here.
+    emit loopOrFramesChanged();
 }
 
 void CQuorvelView::RedrawPlayCursor()
@@ -306,6 +341,22 @@ QPoint ClientPoint(const QMouseEvent* pEvent)
 
 }  // namespace
 
+int CQuorvelView::FrameAtClientX(int x) const
+{
+    if (!m_doc.m_bLoaded)
+        return -1;
+    const int contentX = x + m_geometry.GetScrollPosition().x;
+    const int frame = m_geometry.XToFrame(contentX);
+    return contentX >= 0 && frame < m_doc.m_nFrameCount ? frame : -1;
+}
+
+bool CQuorvelView::viewportEvent(QEvent* pEvent)
+{
+    if (pEvent->type() == QEvent::Leave)
+        emit pointerFrameChanged(-1);
+    return QAbstractScrollArea::viewportEvent(pEvent);
+}
+
 void CQuorvelView::EndReleasedDrags(Qt::MouseButtons buttons)
 {
     // A release can be lost (a modal box or another window takes the mouse
@@ -326,6 +377,7 @@ void CQuorvelView::mousePressEvent(QMouseEvent* pEvent)
         m_bDragEnd = true;
         TrackMouse(ClientPoint(pEvent));
     }
+    emit pointerFrameChanged(FrameAtClientX(ClientPoint(pEvent).x()));
     // Accepted, so that the release comes back here wherever it happens.
     pEvent->accept();
 }
@@ -345,6 +397,7 @@ void CQuorvelView::mouseMoveEvent(QMouseEvent* pEvent)
 {
     EndReleasedDrags(pEvent->buttons());
     TrackMouse(ClientPoint(pEvent));
+    emit pointerFrameChanged(FrameAtClientX(ClientPoint(pEvent).x()));
     pEvent->accept();
 }
 
@@ -451,9 +504,15 @@ void CQuorvelView::OnReload()
 
 void CQuorvelView::OnRemoveLoop()
 {
+    if (!m_doc.m_bHasLoop)
+        return;  // nothing to remove, nothing to repaint
     SaveMarkers();
     m_doc.m_bHasLoop = false;
+    // Without a loop start the end-loop curve has no values: its strip must
+    // not go on showing the curve of the loop just removed.
+    ComputeEndLoopCurve();
     RedrawMarkers();
+    RedrawStrip(1);
 }
 
 void CQuorvelView::OnSaveAsShortcut()

@@ -12,7 +12,12 @@
 //
 // The view assumes no parent window: when its content size changes it emits
 // contentSizeChanged, and the main frame resizes itself so that the viewport
-// gets that size (only ever smaller when shrinkOnly is set).
+// gets that size (only ever smaller when shrinkOnly is set). Every change of
+// the loop (after its markers are repainted) and of the frames (reload,
+// crossfade, filter, a new or reset document) is announced through
+// loopOrFramesChanged (an edit of both may announce itself twice), which the
+// status panes and the seam view follow; the frame under the mouse pointer
+// through pointerFrameChanged.
 //
 // Threading: user-interface thread only.
 #pragma once
@@ -48,6 +53,13 @@ public:
     CLoopingPlayback& GetPlayback() { return *m_pPlayback; }
     const CViewGeometry& GetGeometry() const { return m_geometry; }
     double GetZoom() const { return m_geometry.m_dZoom; }
+    // Gain of the waveform trace (1 = full scale fills a lane).
+    double GetAmplitude() const { return m_geometry.m_dAmplitude; }
+    // Sets the gain (limited to 1 … CViewGeometry::kMaxAmplitude) and
+    // repaints the waveform band.
+    void SetAmplitude(double gain);
+    // The frame under client x, or −1 where no frame of a loaded sample is.
+    int FrameAtClientX(int x) const;
     // The horizontal and vertical scroll position, pixels.
     QPoint GetScrollPosition() const;
     // Content width in frames (loaded) or pixels, and height in pixels.
@@ -61,7 +73,8 @@ public:
 
     // --- lifecycle (called by the shell) ---------------------------------------
     // A new or opened document is shown: stop playback, fit the scale to the
-    // width, start the 20 ms cursor timer, fit the frame, repaint everything.
+    // width, gain 1, start the 20 ms cursor timer, fit the frame, repaint
+    // everything.
     // The fit uses the viewport's current width, so call it once the view has
     // its size (its window shown, or its layout activated).
     void OnInitialUpdate();
@@ -107,6 +120,9 @@ public slots:
     void OnZoomOneToOne();
     void OnZoomAll();
     void OnZoomLoop();
+    void OnAmplitudeIn();
+    void OnAmplitudeOut();
+    void OnAmplitudeFit();
     void OnFindLoop();
     void OnFindLoopCrossfade();
     void OnReload();
@@ -120,6 +136,11 @@ signals:
     // The viewport should become `size` pixels; with shrinkOnly it may only
     // get smaller in each direction.
     void contentSizeChanged(QSize size, bool shrinkOnly);
+    // The loop or the frames of the document changed (emitted after the change).
+    void loopOrFramesChanged();
+    // The frame under the mouse pointer; −1 when the pointer left the view
+    // or is not over a frame.
+    void pointerFrameChanged(int frame);
 
 protected:
     // Overridable so tests can see and answer what the user would.
@@ -138,12 +159,14 @@ protected:
     void mouseMoveEvent(QMouseEvent* pEvent) override;
     void timerEvent(QTimerEvent* pEvent) override;
     void wheelEvent(QWheelEvent* pEvent) override;
+    bool viewportEvent(QEvent* pEvent) override;
 
 private:
     void ResizeParentToFit(bool bShrinkOnly);
     void SyncScrollBars();
-    // Frames changed in place: the drawing's min/max summary is stale.
-    void FramesChanged() { m_drawing.InvalidateSummary(); }
+    // Frames changed in place: the drawing's min/max summary is stale, and
+    // whoever follows the frames is told.
+    void FramesChanged();
     // Runs Reload; on failure shows the message and returns false.
     bool ReloadReporting();
     // Runs an edit of the frames or loop; an allocation failure is shown

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-QImage RenderViewImage(const CQuorvelDoc& doc, int width)
+QImage RenderViewImage(const CQuorvelDoc& doc, int width, double amplitude)
 {
     width = std::max(1, width);
     CViewGeometry geometry(&doc);
@@ -16,6 +16,10 @@ QImage RenderViewImage(const CQuorvelDoc& doc, int width)
     geometry.UpdateScrollSizes();
     geometry.FitZoomToClient();
     geometry.UpdateScrollSizes();
+    if (amplitude == kFitAmplitude)
+        geometry.FitAmplitude();
+    else
+        geometry.SetAmplitude(amplitude);
 
     QImage image(width, height, QImage::Format_RGB32);
     CWaveformDrawing drawing;

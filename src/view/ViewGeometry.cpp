@@ -109,10 +109,44 @@ bool CViewGeometry::ZoomLoop()
     const std::int64_t length = std::int64_t(m_pDoc->m_nLoopEnd) - m_pDoc->m_nLoopStart;
     if (length <= 0)
         return false;
-    m_dZoom = double(m_nClientWidth) / double(length);
+    const int margin = GetLoopMargin();
+    m_dZoom = double(m_nClientWidth - 2 * margin) / double(length);
     UpdateScrollSizes();
-    ScrollToPosition({FrameToX(m_pDoc->m_nLoopStart), m_ptScroll.y});
+    ScrollToPosition({FrameToX(m_pDoc->m_nLoopStart) - margin, m_ptScroll.y});
     return true;
+}
+
+int CViewGeometry::GetLoopMargin() const
+{
+    const int margin = std::max(kMinLoopMargin, m_nClientWidth / kLoopMarginDivisor);
+    return m_nClientWidth - 2 * margin >= 1 ? margin : 0;
+}
+
+void CViewGeometry::SetAmplitude(double gain)
+{
+    m_dAmplitude = std::isnan(gain) ? 1.0 : std::clamp(gain, 1.0, kMaxAmplitude);
+}
+
+void CViewGeometry::FitAmplitude()
+{
+    double peak = 0.0;
+    if (m_pDoc && m_pDoc->m_nFrameCount > 0 && m_pDoc->m_nChannels > 0) {
+        const std::size_t count = std::min(m_pDoc->m_pSamples.size(), std::size_t(m_pDoc->m_nFrameCount) *
+                                                                          std::size_t(m_pDoc->m_nChannels));
+        for (std::size_t i = 0; i < count; ++i)
+            peak = std::max(peak, std::fabs(m_pDoc->m_pSamples[i]));
+    }
+    if (!(peak > 0.0) || !std::isfinite(peak)) {
+        SetAmplitude(1.0);
+        return;
+    }
+    // 1 / peak can land a hair below the gain whose truncated product
+    // reaches the edge; step up to the first one that does.
+    const int edge = m_nLaneHalfHeight - 1;
+    double gain = 1.0 / peak;
+    while (gain < kMaxAmplitude && CQuorvelDoc::ScaleSample(peak, edge * gain) < edge)
+        gain = std::nextafter(gain, kMaxAmplitude);
+    SetAmplitude(gain);
 }
 
 void CViewGeometry::FitZoomToClient()

@@ -3,7 +3,8 @@
 // the scroll position and the zoom commands. The Qt view keeps one and mirrors
 // its scroll state into the scroll bars; tests drive it without a window.
 //
-// Units: frames for sample positions, pixels for everything else. Every
+// Units: frames for sample positions, pixels for everything else, and a
+// plain factor for the amplitude gain of the waveform trace. Every
 // conversion of a double to an integer truncates toward zero (saturating at
 // the int32 limits instead of overflowing).
 //
@@ -34,6 +35,15 @@ class CViewGeometry {
 public:
     static constexpr double kZoomInFactor = 1.3;
     static constexpr double kZoomOutFactor = 0.7692307692307692;  // nearest double to 1 / 1.3
+    // Zoom Loop leaves this share of the client width free on each side
+    // (1 / 50, about 2 %), at least kMinLoopMargin pixels, so that both
+    // markers stand inside the window instead of on its edges.
+    static constexpr int kLoopMarginDivisor = 50;
+    static constexpr int kMinLoopMargin = 2;  // pixels
+    // Each amplitude zoom step doubles or halves the gain (6 dB); the gain
+    // stays between 1 (full scale fills the lane) and kMaxAmplitude (60 dB).
+    static constexpr double kAmplitudeStep = 2.0;
+    static constexpr double kMaxAmplitude = 1024.0;
     // Content of a view without a sample, in pixels.
     static constexpr int kEmptyContentWidth = 800;
 
@@ -85,15 +95,36 @@ public:
     void ZoomOut() { SetZoom(m_dZoom * kZoomOutFactor); }
     void ZoomOneToOne() { SetZoom(1.0); }
     void ZoomAll();
-    // Scales the loop to the client width with its start at the left edge.
-    // Returns false (and changes nothing) without a loop or with an empty one.
+    // Scales the loop to the client width less a margin on each side
+    // (GetLoopMargin), its start that margin from the left edge, as far as
+    // the scroll range allows. Returns false (and changes nothing) without a
+    // loop or with an empty one.
     bool ZoomLoop();
+    // The margin Zoom Loop leaves on each side, pixels: 0 when the client
+    // area is too narrow to spare it.
+    int GetLoopMargin() const;
     // The first-show scale: content width over client width when the content
     // is wider, else 1.0. Does not update the scroll sizes.
     void FitZoomToClient();
 
+    // --- amplitude ---------------------------------------------------------------
+    // Pixels per full scale of the waveform trace: (h − 1) × m_dAmplitude.
+    double GetWaveScale() const { return (m_nLaneHalfHeight - 1) * m_dAmplitude; }
+    // Whether traces are clipped to their lane (only once amplified, so the
+    // unamplified view draws every value as it always has).
+    bool IsAmplified() const { return m_dAmplitude > 1.0; }
+    // Sets the gain, limited to 1 … kMaxAmplitude (1 for NaN).
+    void SetAmplitude(double gain);
+    void AmplitudeIn() { SetAmplitude(m_dAmplitude * kAmplitudeStep); }
+    void AmplitudeOut() { SetAmplitude(m_dAmplitude / kAmplitudeStep); }
+    // The gain at which the largest sample magnitude of any channel reaches
+    // the lane's edge (the row full scale reaches at gain 1), limited like
+    // SetAmplitude; 1 for silence or without frames.
+    void FitAmplitude();
+
     // --- members of the view ---------------------------------------------------
     double m_dZoom = 1.0;              // pixels per frame
+    double m_dAmplitude = 1.0;         // gain of the waveform trace
     std::int32_t m_nLaneHalfHeight = 64;  // pixels
     std::int32_t m_nStripHeight = 128;    // pixels
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <limits>
 
-void CWaveSummary::Build(const CQuorvelDoc& doc, int scale)
+void CWaveSummary::Build(const CQuorvelDoc& doc, double scale)
 {
     m_bValid = false;
     const int frames = std::max(0, doc.m_nFrameCount);
@@ -49,7 +49,7 @@ void CWaveSummary::Build(const CQuorvelDoc& doc, int scale)
     m_nSize = std::int64_t(doc.m_pSamples.size());
     m_nFrames = frames;
     m_nChannels = channels;
-    m_nScale = scale;
+    m_dScale = scale;
     m_bValid = true;
 }
 
@@ -58,10 +58,10 @@ void CWaveSummary::Invalidate()
     m_bValid = false;
 }
 
-bool CWaveSummary::IsValidFor(const CQuorvelDoc& doc, int scale) const
+bool CWaveSummary::IsValidFor(const CQuorvelDoc& doc, double scale) const
 {
     return m_bValid && m_pData == doc.m_pSamples.data() && m_nSize == std::int64_t(doc.m_pSamples.size()) &&
-           m_nFrames == doc.m_nFrameCount && m_nChannels == doc.m_nChannels && m_nScale == scale;
+           m_nFrames == doc.m_nFrameCount && m_nChannels == doc.m_nChannels && m_dScale == scale;
 }
 
 void CWaveSummary::RangeMinMax(int channel, int first, int last, int& nMin, int& nMax) const
@@ -79,7 +79,7 @@ void CWaveSummary::RangeMinMax(int channel, int first, int last, int& nMin, int&
     auto blockEnd = [&](int level, std::int64_t f) { return std::min(f + sizes[level + 1], frames); };
     auto take = [&](int level, std::int64_t f) {
         if (level < 0) {
-            const std::int32_t v = CQuorvelDoc::ScaleSample(m_pData[f * channels + channel], m_nScale);
+            const std::int32_t v = CQuorvelDoc::ScaleSample(m_pData[f * channels + channel], m_dScale);
             mn = std::min(mn, v);
             mx = std::max(mx, v);
             return;

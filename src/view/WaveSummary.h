@@ -1,5 +1,6 @@
 // CWaveSummary: exact minimum and maximum of the drawing-scaled samples
-// (GetSampleScaled with scale 63) over fixed blocks of frames, per channel,
+// (ScaleSample at the view's wave scale, 63 pixels per full scale unless
+// amplified) over fixed blocks of frames, per channel,
 // in four levels, so that the min/max of any frame range costs a few hundred
 // reads however long it is. Built once from the document's frames; the
 // waveform drawing uses it only while it matches them (IsValidFor) and falls
@@ -24,9 +25,9 @@ public:
     static constexpr int kLevels = 4;
 
     // Scans every frame of every channel at `scale` (pixels per full scale).
-    void Build(const CQuorvelDoc& doc, int scale);
+    void Build(const CQuorvelDoc& doc, double scale);
     void Invalidate();
-    bool IsValidFor(const CQuorvelDoc& doc, int scale) const;
+    bool IsValidFor(const CQuorvelDoc& doc, double scale) const;
 
     // Minimum and maximum of the scaled samples of frames first … last − 1 of
     // `channel`; requires 0 ≤ first < last ≤ frame count of the built document.
@@ -38,7 +39,7 @@ private:
     std::int64_t m_nSize = 0;
     int m_nFrames = 0;
     int m_nChannels = 0;
-    int m_nScale = 0;
+    double m_dScale = 0.0;
     // Per level, per block, per channel: min then max.
     std::array<std::vector<std::int32_t>, kLevels> m_levels;
 };

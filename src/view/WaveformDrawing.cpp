@@ -62,7 +62,13 @@ void CWaveformDrawing::DrawWaveBand(CPixelCanvas& canvas, const CQuorvelDoc& doc
     if (x1 <= x0)
         return;
     const int halfHeight = geometry.m_nLaneHalfHeight;
-    const int scale = halfHeight - 1;
+    const double scale = geometry.GetWaveScale();
+    // An amplified trace stays in its lane: a value clipped at either end
+    // still lights one row inside it (rows yc − h + 2 … yc + h − 1).
+    const bool bClip = geometry.IsAmplified();
+    const int clipTop = halfHeight - 1;
+    const int clipBottom = -(halfHeight - 2);
+    auto clipValue = [&](int v) { return bClip ? std::clamp(v, clipBottom, clipTop) : v; };
     const double step = 1.0 / zoom;
 
     bool bSummary = false;
@@ -80,7 +86,7 @@ void CWaveformDrawing::DrawWaveBand(CPixelCanvas& canvas, const CQuorvelDoc& doc
         double pos = x0 * step;
         int f = TruncToInt(pos);  // running frame index of this pass
         for (int x = x0; x < x1; ++x) {
-            const int v = f < frames ? doc.GetSampleScaled(f, c, scale) : 0;
+            const int v = f < frames ? clipValue(CQuorvelDoc::ScaleSample(doc.GetSample(f, c), scale)) : 0;
             int nMax = v;
             int nMin = v - 1;
             pos += step;  // right boundary of the column, in frames
@@ -91,13 +97,13 @@ void CWaveformDrawing::DrawWaveBand(CPixelCanvas& canvas, const CQuorvelDoc& doc
                     int rMin = 0;
                     int rMax = 0;
                     m_summary.RangeMinMax(c, f, end, rMin, rMax);
-                    nMin = std::min(nMin, rMin);
-                    nMax = std::max(nMax, rMax);
+                    nMin = std::min(nMin, clipValue(rMin));
+                    nMax = std::max(nMax, clipValue(rMax));
                     f = end;
                 }
             } else {
                 while (f < pos && f < frames) {
-                    const int a = doc.GetSampleScaled(f, c, scale);
+                    const int a = clipValue(CQuorvelDoc::ScaleSample(doc.GetSample(f, c), scale));
                     nMin = std::min(nMin, a);
                     nMax = std::max(nMax, a);
                     ++f;

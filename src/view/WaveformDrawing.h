@@ -10,7 +10,9 @@
 // (accumulated in double precision) and is at least one pixel high; a
 // two-level min/max summary (CWaveSummary) gives the same columns as reading
 // every frame, and is (re)built here on a large repaint when it does not
-// match the document's frames.
+// match the document's frames. Samples are scaled by the geometry's wave
+// scale (63 pixels per full scale at gain 1); an amplified trace is clipped
+// to its lane.
 //
 // Threading: user-interface thread only.
 #pragma once

@@ -11,10 +11,12 @@
 #include "document/SelectSampleDlg.h"
 #include "playback/VirtualWaveOut.h"
 #include "view/QuorvelView.h"
+#include "view/SeamView.h"
 
 #include "ModalHelper.h"
 
 #include <QAction>
+#include <QDockWidget>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -24,6 +26,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -338,6 +341,70 @@ private slots:
                                   ID_SAVE_AS_SHORTCUT, ID_EDIT_COPY, ID_EDIT_FIND_LOOP, ID_VIEW_ZOOM_LOOP,
                                   ID_EDIT_REMOVE_LOOP, ID_PLAY_PLAY, ID_PLAY_STOP, ID_FILE_OPEN, ID_FILE_SAVE,
                                   ID_EDIT_FIND_LOOP_CROSSFADE, ID_EDIT_RELOAD, ID_FILE_NEW}));
+    }
+
+    void statusPanesShowTheNumbersAfterAClickAndAfterFindLoop()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        CMainFrame* frame = app.GetMainFrame();
+        CQuorvelView* view = app.GetView();
+        CQuorvelDoc& doc = app.GetDocument();
+        auto* bar = frame->statusBar();
+        auto pane = [&](const char* name) { return bar->findChild<QLabel*>(QString::fromLatin1(name))->text(); };
+        // Between the prompt and the lock indicators, in this order.
+        QList<int> xs;
+        for (const char* name : {"idle", "paneLoop", "panePointer", "paneScore", "indicatorCAP"})
+            xs << bar->findChild<QLabel*>(QString::fromLatin1(name))->x();
+        QVERIFY(std::is_sorted(xs.begin(), xs.end()));
+        QCOMPARE(pane("paneLoop"), QStringLiteral("No loop"));
+
+        frame->OnCmdMsg(ID_VIEW_ZOOM_1_1);  // one frame a pixel ...
+        view->horizontalScrollBar()->setValue(0);  // ... from the first frame on
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(441, 20));
+        QCOMPARE(pane("panePointer"), QStringLiteral("Frame 441, 0.010 s"));
+        QCOMPARE(pane("paneLoop"), QStringLiteral("441–30000, 29559 frames, 0.670 s"));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(view->viewport(), &leave);
+        QCOMPARE(pane("panePointer"), QString());
+
+        frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
+        const int start = doc.m_nLoopStart;
+        const int end = doc.m_nLoopEnd;
+        QVERIFY(pane("paneLoop").startsWith(QStringLiteral("%1–%2, %3 frames, ").arg(start).arg(end).arg(end - start)));
+        // The score the command line's score command prints for this loop.
+        const double score = doc.SeamScore(start, end);
+        QVERIFY2(qAbs(pane("paneScore").mid(6).toDouble() - score) <= score * 1e-3, qPrintable(pane("paneScore")));
+
+        frame->OnCmdMsg(ID_EDIT_REMOVE_LOOP);
+        QCOMPARE(pane("paneLoop") + pane("paneScore"), QStringLiteral("No loop"));
+        frame->OnCmdMsg(ID_FILE_NEW);
+        QCOMPARE(pane("paneLoop"), QString());
+    }
+
+    void seamViewRepaintsAfterEveryChangeOfTheLoopOrTheFrames()
+    {
+        struct CPaintCounter : QObject {
+            int n = 0;
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                n += e->type() == QEvent::Paint;
+                return false;
+            }
+        } paints;
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        app.GetMainFrame()->OnCmdMsg(ID_VIEW_SEAM);
+        QWidget* seam = app.GetMainFrame()->GetSeamDock()->widget();
+        QVERIFY(qobject_cast<CSeamView*>(seam));
+        QTRY_VERIFY(seam->isVisible() && seam->height() > 50);
+        seam->installEventFilter(&paints);
+        for (int id : {ID_EDIT_FIND_LOOP, ID_EDIT_FIND_LOOP_CROSSFADE, ID_EDIT_RELOAD, ID_EDIT_REMOVE_LOOP}) {
+            QTest::qWait(20);
+            paints.n = 0;
+            app.GetMainFrame()->OnCmdMsg(id);
+            QTRY_VERIFY2(paints.n > 0, qPrintable(QString::number(id)));
+        }
     }
 
     void anInstrumentAsksWhichSampleToLoad()

@@ -6,6 +6,7 @@
 #include "app/Resource.h"
 
 #include <QAction>
+#include <QDockWidget>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -50,7 +51,9 @@ private slots:
                               "Re&load\tCtrl+R"}));
         QCOMPARE(MenuTexts(TopMenu(frame, 3)),
                  (QStringList{"Zoom &In\tCtrl+Z", "Zoom &Out\tShift+Z", "Zoom &1:1\tCtrl+1", "Zoom &All\tCtrl+2",
-                              "Zoom &Loop\tCtrl+3", "-", "&Toolbar", "&Status Bar"}));
+                              "Zoom &Loop\tCtrl+3", "-", "Zoom A&mplitude In\tCtrl+Up",
+                              "Zoom Amplitu&de Out\tCtrl+Down", "&Fit Amplitude\tCtrl+4", "-", "S&eam View\tCtrl+E",
+                              "&Toolbar", "&Status Bar"}));
         QCOMPARE(MenuTexts(TopMenu(frame, 4)), (QStringList{"&About Ringseam..."}));
 
         // Every item carries its prompt; none has a shortcut of its own.
@@ -109,6 +112,12 @@ private slots:
             {ID_VIEW_ZOOM_1_1, "Zoom 1:1 (Ctrl+1)", "Zoom 1:1"},
             {ID_VIEW_ZOOM_ALL, "Shows whole wave (Ctrl+2)", "Show All"},
             {ID_VIEW_ZOOM_LOOP, "Shows whole loop (Ctrl+3)", "Zoom On Loop"},
+            {0, nullptr, nullptr},
+            {ID_VIEW_AMPLITUDE_IN, "Zoom Amplitude In (Ctrl+Up)", "Magnify the waveform's amplitude"},
+            {ID_VIEW_AMPLITUDE_OUT, "Zoom Amplitude Out (Ctrl+Down)", "Reduce the waveform's amplitude"},
+            {ID_VIEW_AMPLITUDE_FIT, "Fit Amplitude (Ctrl+4)", "Scale the waveform so that its peak fills the lane"},
+            {0, nullptr, nullptr},
+            {ID_VIEW_SEAM, "Seam View (Ctrl+E)", "Show or hide the seam: the loop end running into the loop start"},
         };
         const QList<QAction*> actions = frame.GetToolBar()->actions();
         QCOMPARE(actions.size(), int(std::size(expected)));
@@ -141,6 +150,32 @@ private slots:
         QVERIFY(frame.GetIdleLabel()->isVisible());
     }
 
+    void seamViewShowsAndHidesBelowTheViewWhichKeepsItsSize()
+    {
+        CMainFrame frame;
+        auto* view = new QWidget;
+        frame.SetView(view);
+        auto* pane = new QWidget;
+        pane->setMinimumHeight(120);
+        frame.SetSeamPane(pane);
+        frame.resize(800, 400);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QAction* item = frame.GetCommandAction(ID_VIEW_SEAM);
+        const QSize viewSize = view->size();
+        const int height = frame.height();
+        for (bool shown : {true, false}) {
+            QVERIFY(frame.OnCmdMsg(ID_VIEW_SEAM));
+            QCOMPARE(frame.GetSeamDock()->isVisible(), shown);
+            QCOMPARE(item->isChecked(), shown);
+            QTRY_COMPARE(view->size(), viewSize);  // the window grows or shrinks by the pane
+            QCOMPARE(frame.height() >= height + 120, shown);
+        }
+        item->trigger();
+        frame.GetSeamDock()->close();  // its own close button unchecks the item
+        QVERIFY(!item->isChecked());
+    }
+
     void titleShowsDocumentAndProgram()
     {
         CMainFrame frame;
@@ -158,6 +193,10 @@ private slots:
         QTest::newRow("Ctrl+1") << int(Qt::Key_1) << ctrl << ID_VIEW_ZOOM_1_1;
         QTest::newRow("Ctrl+2") << int(Qt::Key_2) << ctrl << ID_VIEW_ZOOM_ALL;
         QTest::newRow("Ctrl+3") << int(Qt::Key_3) << ctrl << ID_VIEW_ZOOM_LOOP;
+        QTest::newRow("Ctrl+4") << int(Qt::Key_4) << ctrl << ID_VIEW_AMPLITUDE_FIT;
+        QTest::newRow("Ctrl+Up") << int(Qt::Key_Up) << ctrl << ID_VIEW_AMPLITUDE_IN;
+        QTest::newRow("Ctrl+Down") << int(Qt::Key_Down) << ctrl << ID_VIEW_AMPLITUDE_OUT;
+        QTest::newRow("Ctrl+E") << int(Qt::Key_E) << ctrl << ID_VIEW_SEAM;
         QTest::newRow("Ctrl+A") << int(Qt::Key_A) << ctrl << ID_SAVE_AS_SHORTCUT;
         QTest::newRow("Ctrl+C") << int(Qt::Key_C) << ctrl << ID_EDIT_COPY;
         QTest::newRow("Ctrl+K") << int(Qt::Key_K) << ctrl << ID_EDIT_FIND_LOOP;
@@ -186,7 +225,8 @@ private slots:
         for (int id : {ID_VIEW_ZOOM_1_1, ID_VIEW_ZOOM_ALL, ID_VIEW_ZOOM_LOOP, ID_SAVE_AS_SHORTCUT, ID_EDIT_FIND_LOOP,
                        ID_EDIT_FIND_LOOP_CROSSFADE, ID_FILE_NEW, ID_FILE_OPEN, ID_PLAY_PLAY, ID_EDIT_RELOAD,
                        ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_PLAY_STOP, ID_EDIT_REMOVE_LOOP, ID_VIEW_ZOOM_IN,
-                       ID_VIEW_ZOOM_OUT, ID_APP_ABOUT})
+                       ID_VIEW_ZOOM_OUT, ID_APP_ABOUT, ID_VIEW_AMPLITUDE_FIT, ID_VIEW_AMPLITUDE_IN,
+                       ID_VIEW_AMPLITUDE_OUT, ID_VIEW_SEAM})
             frame.SetCommandHandler(id, [&handled, id] { ++handled[id]; });
         QSignalSpy sent(&frame, &CMainFrame::commandSent);
         frame.show();

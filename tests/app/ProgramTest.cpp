@@ -93,6 +93,28 @@ private slots:
         QVERIFY(image.height() > 128);
     }
 
+    void amplitudeAndSeamInTheUnattendedModes()
+    {
+        // The tone peaks at 12000 of 32768: its top row at full scale is
+        // 64 − 23 + 1; at gain 2, 64 − 46 + 1; fitted, the lane's row 2.
+        auto topGreenRow = [](const QImage& image) {
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (image.pixel(x, y) == 0xFF00AA00u)
+                        return y;
+            return -1;
+        };
+        for (const auto& [gain, topRow] : {std::pair{"1", 42}, {"2", 19}, {"fit", 2}}) {
+            const QStringList args{"--render-view", Path("amp.png"), "--width", "300", Path("tone.wav"), "--amplitude", gain};
+            QCOMPARE(Ringseam(args).nExit, 0);
+            QCOMPARE(topGreenRow(QImage(Path("amp.png"))), topRow);
+        }
+        // The seam view adds its pane below the view.
+        QCOMPARE(Ringseam({"--screenshot", Path("plain.png"), Path("tone.wav")}).nExit, 0);
+        QCOMPARE(Ringseam({"--screenshot", Path("seam.png"), "--find-loop", "--seam", Path("tone.wav")}).nExit, 0);
+        QVERIFY(QImage(Path("seam.png")).height() > QImage(Path("plain.png")).height() + 50);
+    }
+
     void screenshotOfTheMainWindow()
     {
         const Run r = Ringseam({"--screenshot", Path("shot.png"), "--find-loop", Path("tone.wav")});
@@ -115,6 +137,10 @@ private slots:
         QTest::newRow("play without file") << QStringList{"--play-for", "1"};
         QTest::newRow("negative seconds") << QStringList{"--play-for", "-1", "x.wav"};
         QTest::newRow("missing value") << QStringList{"--screenshot"};
+        QTest::newRow("gain below one") << QStringList{"--render-view", "o.png", "--width", "9", "x.wav", "--amplitude", "0.5"};
+        QTest::newRow("gain not a number") << QStringList{"--screenshot", "o.png", "--amplitude", "loud"};
+        QTest::newRow("gain without mode") << QStringList{"x.wav", "--amplitude", "fit"};
+        QTest::newRow("seam without screenshot") << QStringList{"--render-view", "o.png", "--width", "9", "x.wav", "--seam"};
     }
 
     void badUsageExitsTwo()

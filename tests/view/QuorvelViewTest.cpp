@@ -2,6 +2,8 @@
 // checked through its pixels, its document and the repaints it asks for.
 #include "view/QuorvelView.h"
 #include "view/RenderView.h"
+#include "view/SeamDrawing.h"
+#include "view/SeamView.h"
 
 #include "TestDocs.h"
 
@@ -184,6 +186,27 @@ int TextWidth(const QImage& img, const QRect& rc)
     return right < 0 ? 0 : right - left + 1;
 }
 
+// The rows of column x in colour c.
+QList<int> RowsOf(const QImage& img, int x, QRgb c)
+{
+    QList<int> rows;
+    for (int y = 0; y < img.height(); ++y)
+        if (img.pixel(x, y) == c)
+            rows << y;
+    return rows;
+}
+
+// The first and last row with a pixel of colour c.
+std::pair<int, int> RowExtent(const QImage& img, QRgb c)
+{
+    QList<int> rows;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width() && (rows.isEmpty() || rows.last() != y); ++x)
+            if (img.pixel(x, y) == c)
+                rows << y;
+    return rows.isEmpty() ? std::make_pair(-1, -1) : std::make_pair(rows.first(), rows.last());
+}
+
 }  // namespace
 
 class QuorvelViewTest : public QObject {
@@ -349,10 +372,13 @@ private slots:
         doc.m_nLoopStart = 30000;
         doc.m_nLoopEnd = 50000;
         view->OnZoomLoop();
-        QCOMPARE(view->GetZoom(), 0.05);
-        QCOMPARE(view->GetScrollPosition().x(), 1500);
-        QCOMPARE(view->horizontalScrollBar()->value(), 1500);
-        QCOMPARE(Grab(*view).pixel(0, 0), kWhite);  // the loop start marker at the left edge
+        QCOMPARE(view->GetZoom(), 0.048);  // 20 pixels (2 %) free on each side
+        QCOMPARE(view->GetScrollPosition().x(), 1420);
+        QCOMPARE(view->horizontalScrollBar()->value(), 1420);
+        const QImage zoomed = Grab(*view);
+        QCOMPARE(zoomed.pixel(20, 0), kWhite);   // the loop start marker
+        QCOMPARE(zoomed.pixel(980, 0), kWhite);  // and the end marker, both inside the window
+        QCOMPARE(zoomed.pixel(0, 0), kBlack);
 
         view->OnZoomAll();
         QCOMPARE(view->GetZoom(), 0.01);
@@ -674,7 +700,16 @@ private slots:
         view->OnRemoveLoop();
         QCOMPARE(doc.m_bHasLoop, false);
         QCOMPARE(doc.m_nLoopStart, 100);  // the points stay
-        QCOMPARE(view->m_repaints.size(), 2);
+        // The two marker columns, then the end-loop strip, which no longer
+        // shows the curve of the removed loop.
+        QCOMPARE(view->m_repaints.size(), 3);
+        QCOMPARE(view->m_repaints[2], QRect(0, 256 + 128, 1024, 128));
+        QCOMPARE(CountColumns(view->m_repaints), 2);
+        const QImage backing = view->GetBackingImage();
+        for (int x = 0; x < 1024; ++x)
+            QVERIFY2(backing.pixel(x, 256 + 256 - 64) != kGreen, qPrintable(QString::number(x)));
+        QCOMPARE(backing.pixel(500, 256 + 128 - 64), kGreen);  // the begin-loop curve stays
+        QCOMPARE(backing, Grab(*view));
 
         view->ClearLog();
         view->OnReload();  // no source file: nothing read, the band still repainted
@@ -837,6 +872,62 @@ private slots:
         view->OnPlay();
         QCOMPARE(view->m_messages, QStringList{"Unable to open sound output device."});
         QVERIFY(!view->GetPlayback().m_bPlaying);
+    }
+
+    void fitAmplitudeBringsThePeakToTheLaneEdge()
+    {
+        // A -20 dBFS tone: at full scale it spans only 13 of the lane's rows.
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 20000, [](int f, int) { return 0.1 * std::sin(f * 0.05); });
+        auto view = ShowView(doc, 1000, 128);
+        const QImage unamplified = Grab(*view);
+        QCOMPARE(RowExtent(unamplified, kGreen), std::make_pair(64 - 6 + 1, 64 + 6 + 1));
+
+        view->OnAmplitudeFit();
+        QCOMPARE(view->m_repaints, QList<QRect>{QRect(0, 0, 1000, 128)});  // the waveform band only
+        // The peaks reach the lane's outermost trace rows, as full scale does.
+        QCOMPARE(RowExtent(view->GetBackingImage(), kGreen), std::make_pair(2, 127));
+        QCOMPARE(RenderViewImage(doc, 1000, kFitAmplitude), Grab(*view));
+        // A document shown anew starts at full scale again, pixel for pixel.
+        view->OnInitialUpdate();
+        QCOMPARE(Grab(*view), unamplified);
+    }
+
+    void seamPaneShowsTheSpliceAsTheLoopMoves()
+    {
+        // Frames 700 … 999 hold 0.5, the loop start's 200 … 699 −0.5, and
+        // what follows frame 1000 0.25.
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 2000, [](int f, int) { return f >= 1000 ? 0.25 : f >= 700 ? 0.5 : f >= 200 ? -0.5 : 0.0; });
+        doc.m_bHasLoop = true;
+        doc.m_nLoopStart = 200;
+        doc.m_nLoopEnd = 1000;
+        auto view = ShowView(doc, 1000, 128);  // two frames a pixel
+        CSeamView seam(doc);
+        seam.SetSpanMs(100 * 1000.0 / 44100);  // 100 frames each side, 2 pixels a frame
+        seam.resize(400, 100);
+        auto rows = [&](int x, QRgb c) { return RowsOf(seam.grab().toImage(), x, c); };
+        // Rows 1 … 98 around row 50: the peak 0.5 lies 48 rows off it.
+        QCOMPARE(rows(100, kSeamPlayed), QList<int>{50 - 48});  // the loop end's 0.5
+        QCOMPARE(rows(300, kSeamPlayed), QList<int>{50 + 48});  // then the loop start's −0.5
+        QCOMPARE(rows(300, kSeamNatural), QList<int>{50 - 24});  // over the 0.25 after the loop end
+
+        // The user moves the loop end into the 0.25 part.
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, QPoint(750, 10));
+        QCOMPARE(doc.m_nLoopEnd, 1500);
+        QCOMPARE(rows(100, kSeamPlayed), QList<int>{50 - 24});
+        QCOMPARE(rows(300, kSeamPlayed), QList<int>{50 + 48});
+
+        // The wheel shows less (away from the user) or more, within 1 … 1000 ms.
+        for (int delta : {120, -120, -120}) {
+            QWheelEvent e({}, {}, {}, {0, delta}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(&seam, &e);
+        }
+        QCOMPARE(seam.GetFramesPerSide(), 200);
+        seam.SetSpanMs(1e9);
+        QCOMPARE(seam.GetSpanMs(), CSeamView::kMaxSpanMs);
+        view->OnRemoveLoop();
+        QVERIFY(rows(100, kSeamPlayed).isEmpty());  // no loop, no seam
     }
 
     void firstUpdateFitsAndAsksTheFrameToFit()

@@ -166,37 +166,59 @@ TEST(ViewGeometry, ZoomInAtOneKeepsOneAndZoomOutAtFitKeepsFit)
     EXPECT_DOUBLE_EQ(f.geometry.m_dZoom, 1.0);
 }
 
-TEST(ViewGeometry, ZoomLoopPutsTheLoopStartAtTheLeftEdge)
+TEST(ViewGeometry, ZoomLoopLeavesAMarginOnEachSide)
 {
     Fixture f(1, 100000, 1000);
     f.geometry.ZoomAll();
     EXPECT_FALSE(f.geometry.ZoomLoop());  // no loop: nothing changes
-    EXPECT_DOUBLE_EQ(f.geometry.m_dZoom, 0.01);
-
     f.doc.m_bHasLoop = true;
-    f.doc.m_nLoopStart = 500;
-    f.doc.m_nLoopEnd = 500;
+    f.doc.m_nLoopStart = f.doc.m_nLoopEnd = 500;
     EXPECT_FALSE(f.geometry.ZoomLoop());  // empty loop
     EXPECT_DOUBLE_EQ(f.geometry.m_dZoom, 0.01);
 
-    f.doc.m_nLoopStart = 30000;
-    f.doc.m_nLoopEnd = 50000;
-    ASSERT_TRUE(f.geometry.ZoomLoop());
-    EXPECT_DOUBLE_EQ(f.geometry.m_dZoom, 0.05);
-    EXPECT_EQ(f.geometry.GetScrollPosition().x, 1500);
+    struct Case { int width, start, end; double zoom; int scroll; };
+    for (const Case& c : {Case{1000, 30000, 50000, 0.048, 1440 - 20},  // 20 pixels (2 %) free each side
+                          Case{60, 30000, 50000, 56.0 / 20000, 84 - 2},  // at least 2 pixels
+                          Case{1000, 20000, 20300, 1.0, 19980},          // never above 1:1
+                          Case{1000, 99800, 99900, 1.0, 99000}}) {       // the scroll range ends
+        Fixture g(1, 100000, c.width);
+        g.doc.m_bHasLoop = true;
+        g.doc.m_nLoopStart = c.start;
+        g.doc.m_nLoopEnd = c.end;
+        ASSERT_TRUE(g.geometry.ZoomLoop());
+        EXPECT_DOUBLE_EQ(g.geometry.m_dZoom, c.zoom) << c.width;
+        const int s = g.geometry.GetScrollPosition().x;
+        EXPECT_EQ(s, c.scroll) << c.width;
+        EXPECT_GE(g.geometry.FrameToX(c.start) - s, 0);  // both markers inside the window
+        EXPECT_LT(g.geometry.FrameToX(c.end) - s, c.width);
+    }
+}
 
-    // Shorter than the window: 1.0, the start at the left edge.
-    f.doc.m_nLoopStart = 20000;
-    f.doc.m_nLoopEnd = 20300;
-    ASSERT_TRUE(f.geometry.ZoomLoop());
-    EXPECT_DOUBLE_EQ(f.geometry.m_dZoom, 1.0);
-    EXPECT_EQ(f.geometry.GetScrollPosition().x, 20000);
+TEST(ViewGeometry, AmplitudeStepsAndFitBringThePeakToTheLaneEdge)
+{
+    CViewGeometry g;
+    g.AmplitudeOut();  // never below full scale
+    g.AmplitudeIn();
+    g.AmplitudeIn();
+    EXPECT_DOUBLE_EQ(g.GetWaveScale(), 4 * 63.0);
+    for (int i = 0; i < 20; ++i)
+        g.AmplitudeIn();
+    EXPECT_DOUBLE_EQ(g.m_dAmplitude, CViewGeometry::kMaxAmplitude);
 
-    // ... as far as the scroll range allows.
-    f.doc.m_nLoopStart = 99800;
-    f.doc.m_nLoopEnd = 99900;
-    ASSERT_TRUE(f.geometry.ZoomLoop());
-    EXPECT_EQ(f.geometry.GetScrollPosition().x, 99000);
+    // The one non-zero sample; gain 0: the gain at which it reaches row 63.
+    struct Case { double peak, gain; };
+    for (const Case& c : {Case{0.1, 0}, Case{0.13, 0}, Case{-0.37, 0}, Case{0.5, 2.0}, Case{1.5, 1.0},
+                          Case{0.0, 1.0}, Case{1e-6, CViewGeometry::kMaxAmplitude}}) {
+        Fixture f(2, 5000, 1000, 600, false);
+        f.doc.SetSample(4321, 1, c.peak);
+        f.geometry.FitAmplitude();
+        if (c.gain != 0) {
+            EXPECT_DOUBLE_EQ(f.geometry.m_dAmplitude, c.gain) << c.peak;
+            continue;
+        }
+        EXPECT_EQ(CQuorvelDoc::ScaleSample(std::fabs(c.peak), f.geometry.GetWaveScale()), 63) << c.peak;
+        EXPECT_NEAR(f.geometry.m_dAmplitude, 1.0 / std::fabs(c.peak), 1e-9) << c.peak;
+    }
 }
 
 TEST(ViewGeometry, FirstShowFitsTheContentWidth)

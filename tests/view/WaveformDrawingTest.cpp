@@ -132,11 +132,12 @@ TEST(WaveSummary, RangesMatchReadingEveryFrame)
     EXPECT_FALSE(summary.IsValidFor(doc, 63));
 }
 
-// Draws the whole view area (width × content height) at a zoom and scroll.
+// Draws the whole view area (width × content height) at a zoom, scroll and gain.
 Bitmap DrawView(CWaveformDrawing& drawing, const CQuorvelDoc& doc, int width, double zoom, int scroll,
-                PixelRect clip = {})
+                PixelRect clip = {}, double amplitude = 1.0)
 {
     CViewGeometry geometry(&doc);
+    geometry.SetAmplitude(amplitude);
     const int height = geometry.GetContentSize().cy;
     geometry.SetClientSize(width, height);
     geometry.m_dZoom = zoom;
@@ -193,6 +194,26 @@ TEST(WaveformDrawing, SummaryGivesTheSamePixelsAsReadingEveryFrame)
             for (int y = 256; y < a.height; ++y)
                 ASSERT_EQ(c1.At(x, y), a.At(x, y)) << "x " << x << " y " << y << " zoom " << k.zoom;
         }
+    }
+}
+
+TEST(WaveformDrawing, AmplifiedTracesAreClippedToTheirLanes)
+{
+    CQuorvelDoc doc;
+    FillDoc(doc, 2, 300007, Noise);
+    CWaveformDrawing fast;
+    CWaveformDrawing reference;
+    reference.SetUseSummary(false);
+    const Bitmap a = DrawView(fast, doc, 1600, 1600.0 / 300007.0, 0, {}, 37.5);
+    ASSERT_TRUE(fast.GetSummary().IsValidFor(doc, 63 * 37.5));
+    ASSERT_EQ(a.bits, DrawView(reference, doc, 1600, 1600.0 / 300007.0, 0, {}, 37.5).bits);
+    // Clipped values light the outermost trace rows of each lane (2 and 127,
+    // 130 and 255), never the rows beyond them.
+    for (int y : {0, 1, 2, 127, 128, 129, 130, 255}) {
+        int lit = 0;
+        for (int x = 0; x < 1600; ++x)
+            lit += a.At(x, y) == CWaveformDrawing::kWave;
+        EXPECT_EQ(lit > 0, y % 128 >= 2) << y;
     }
 }
 

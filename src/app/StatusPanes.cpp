@@ -1,0 +1,53 @@
+#include "app/StatusPanes.h"
+
+#include "app/MainFrame.h"
+#include "view/QuorvelView.h"
+#include "view/StatusText.h"
+
+#include <QLabel>
+
+namespace {
+
+// A sunken pane at least as wide as `sample`, so that it does not jump as
+// the numbers change.
+QLabel* AddPane(CMainFrame& frame, const char* name, const QString& sample, const QString& tip)
+{
+    auto* pane = new QLabel(sample);
+    pane->setObjectName(QString::fromLatin1(name));
+    pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pane->setToolTip(tip);
+    frame.AddStatusPane(pane);
+    // Measured in the bar, with its font, frame and margins.
+    pane->setMinimumWidth(pane->sizeHint().width());
+    pane->clear();
+    return pane;
+}
+
+}  // namespace
+
+CStatusPanes::CStatusPanes(CMainFrame& frame, CQuorvelView& view) : QObject(&frame), m_view(view)
+{
+    m_pLoop = AddPane(frame, "paneLoop", QStringLiteral("00000–000000, 000000 frames, 0.000 s"),
+                      QStringLiteral("The loop: first frame – frame after the last, its length"));
+    m_pPointer = AddPane(frame, "panePointer", QStringLiteral("Frame 000000, 0.000 s"),
+                         QStringLiteral("The frame under the mouse pointer and its time"));
+    m_pScore = AddPane(frame, "paneScore", QStringLiteral("Score 0.00000"),
+                       QStringLiteral("The seam score: how far the sound after the loop end strays from the "
+                                      "sound after the loop start (lower is better), as ringseam-cli score "
+                                      "rates it"));
+    connect(&view, &CQuorvelView::loopOrFramesChanged, this, &CStatusPanes::UpdateLoop);
+    connect(&view, &CQuorvelView::pointerFrameChanged, this, &CStatusPanes::UpdatePointer);
+    UpdateLoop();
+}
+
+void CStatusPanes::UpdateLoop()
+{
+    const CQuorvelDoc& doc = m_view.GetDocument();
+    m_pLoop->setText(QString::fromStdString(LoopPaneText(doc)));
+    m_pScore->setText(QString::fromStdString(ScorePaneText(doc)));
+}
+
+void CStatusPanes::UpdatePointer(int frame)
+{
+    m_pPointer->setText(QString::fromStdString(PointerPaneText(m_view.GetDocument(), frame)));
+}

@@ -1,0 +1,38 @@
+// CStatusPanes: the main window's number panes, beside the prompt pane and
+// before the lock indicators: the loop (start – end, length in frames and
+// seconds), the frame and time under the mouse pointer, and the loop's seam
+// score. They follow the waveform view: its loopOrFramesChanged refreshes
+// the loop and the score, its pointerFrameChanged the pointer pane.
+//
+// The labels belong to the frame's status bar; the view and its document
+// must outlive this object (all belong to the same main window).
+// User-interface thread only.
+#pragma once
+
+#include <QObject>
+
+class CMainFrame;
+class CQuorvelView;
+class QLabel;
+
+class CStatusPanes : public QObject {
+    Q_OBJECT
+public:
+    // Adds the three panes to the frame's status bar (the frame owns this).
+    CStatusPanes(CMainFrame& frame, CQuorvelView& view);
+
+    QLabel* GetLoopPane() const { return m_pLoop; }
+    QLabel* GetPointerPane() const { return m_pPointer; }
+    QLabel* GetScorePane() const { return m_pScore; }
+
+public slots:
+    // The loop and score panes from the document as it is now.
+    void UpdateLoop();
+    void UpdatePointer(int frame);
+
+private:
+    CQuorvelView& m_view;
+    QLabel* m_pLoop = nullptr;
+    QLabel* m_pPointer = nullptr;
+    QLabel* m_pScore = nullptr;
+};
