@@ -63,6 +63,8 @@ const char* const kUsage =
 
 // What a recorded run may last: the recording is held in memory until saved.
 constexpr double kMaxRecordSeconds = 600;
+// The silent device's buffer ahead of what it plays.
+constexpr int kRecordMarginMilliseconds = 250;
 
 // One line on stderr and the exit status to return.
 int Fail(int status, const std::string& message)
@@ -252,6 +254,9 @@ protected:
     std::unique_ptr<IWaveOut> CreateWaveOut() override
     {
         auto pDevice = std::make_unique<CVirtualWaveOut>();
+        // A device buffer like the real output's, so that a busy moment of
+        // this thread is no gap in the recording's time.
+        pDevice->SetMargin(kRecordMarginMilliseconds);
         m_pDevice = pDevice.get();
         return pDevice;
     }
