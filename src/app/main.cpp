@@ -4,7 +4,10 @@
 //   ringseam [FILE]
 //   ringseam --screenshot OUT.png [--find-loop] [FILE]
 //   ringseam --render-view OUT.png --width W FILE [--loop S:E]
-//   ringseam --play-for SECONDS FILE [--loop S:E] [--record OUT.wav]
+//   ringseam --play-for SECONDS FILE [--loop S:E] [--seam] [--record OUT.wav]
+//
+// With --seam, playback starts one second before the loop end (Play Seam)
+// instead of at the first frame.
 //
 // With --record, playback goes to a silent device that plays in real time
 // and what it played is saved as a WAV: the seam can be heard later, on a
@@ -50,6 +53,7 @@ struct Options {
     int nWidth = 0;
     double dSeconds = 0;
     bool bFindLoop = false;
+    bool bSeam = false;  // --play-for from one second before the loop end
     bool bHasLoop = false;
     std::int32_t nLoopStart = 0;
     std::int32_t nLoopEnd = 0;
@@ -59,7 +63,7 @@ const char* const kUsage =
     "usage: ringseam [FILE]\n"
     "       ringseam --screenshot OUT.png [--find-loop] [FILE]\n"
     "       ringseam --render-view OUT.png --width W FILE [--loop S:E]\n"
-    "       ringseam --play-for SECONDS FILE [--loop S:E] [--record OUT.wav]\n";
+    "       ringseam --play-for SECONDS FILE [--loop S:E] [--seam] [--record OUT.wav]\n";
 
 // What a recorded run may last: the recording is held in memory until saved.
 constexpr double kMaxRecordSeconds = 600;
@@ -135,6 +139,8 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
             o.nLoopEnd = std::int32_t(*end);
         } else if (a == "--find-loop") {
             o.bFindLoop = true;
+        } else if (a == "--seam") {
+            o.bSeam = true;
         } else if (a == "--record") {
             const auto value = needValue(i, a);
             if (!value || value->empty())
@@ -173,6 +179,8 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
     }
     if (!o.strRecord.empty() && o.mode != Mode::PlayFor)
         return "--record goes with --play-for";
+    if (o.bSeam && o.mode != Mode::PlayFor)
+        return "--seam goes with --play-for";
     return std::nullopt;
 }
 
@@ -284,7 +292,7 @@ int RunPlayFor(const Options& o)
     auto* pRecorder = dynamic_cast<CRecordingApp*>(&app);
     if (pRecorder)
         pRecorder->StartClock();
-    app.GetMainFrame()->OnCmdMsg(ID_PLAY_PLAY);
+    app.GetMainFrame()->OnCmdMsg(o.bSeam ? ID_PLAY_SEAM : ID_PLAY_PLAY);
     if (ui.m_nMessages > 0)
         return 1;  // "Unable to open sound output device." is on stderr
     QTimer::singleShot(int(o.dSeconds * 1000.0), qApp, &QCoreApplication::quit);
