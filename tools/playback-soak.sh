@@ -13,6 +13,11 @@
 # Usage: tools/playback-soak.sh [--runs N] [--seconds S] [--busy B]
 #                               [--no-paplay] [BUILD_DIR]
 # Defaults: 20 runs of 10 s with 2 busy processes; BUILD_DIR is build/.
+# A run passes when, from the first sound on, every sample equals the stream
+# until the sound ends, only silence follows, and at least S - 1 seconds were
+# heard (the program's start-up counts against its S seconds).
+# RINGSEAM_SOAK_KEEP=DIR keeps the recording of each failing run and the
+# players' output there, for a closer look.
 # Exit status 0 when every ringseam run is exact (paplay's count is only
 # reported), 1 otherwise, 2 on bad usage, 77 when PulseAudio is missing.
 set -uo pipefail
@@ -81,7 +86,7 @@ done
 # Records the monitor while "$@" plays, then checks the recording. Prints
 # the result line; returns 0 when exact.
 record_run() {
-  local raw="$work/run.raw"
+  local raw="$work/run.raw" keep
   rm -f "$raw"
   parec --device="$sink.monitor" --raw --format=s16le --rate=48000 --channels=2 --latency-msec=20 >"$raw" &
   local rec=$!
@@ -96,11 +101,16 @@ record_run() {
   sleep 0.5
   kill "$rec" 2>/dev/null
   wait "$rec" 2>/dev/null
+  keep="${RINGSEAM_SOAK_KEEP:-}"
+  [ -n "$keep" ] && mkdir -p "$keep" && cat "$work/player.log" >>"$keep/players.log"
   if [ "$status" -ne 0 ]; then
     echo "player failed with status $status: $(head -c 300 "$work/player.log")"
     return 1
   fi
-  "$check" compare "$work/stream.wav" "$raw" "$(awk -v s="$seconds" 'BEGIN { print s - 0.5 }')"
+  "$check" compare "$work/stream.wav" "$raw" "$((seconds - 1))" || {
+    [ -n "$keep" ] && cp "$raw" "$keep/$(basename "$1")-$(date +%s%N).raw"
+    return 1
+  }
 }
 
 summary() {
