@@ -27,9 +27,10 @@ namespace {
 Q_LOGGING_CATEGORY(lcAudio, "ringseam.audio", QtWarningMsg)
 
 // The sound server's buffer for the stream: what it still plays when
-// neither the user-interface thread nor the audio thread gets to run, and
-// what it catches up from after it was held up itself.
-constexpr qint64 kSinkBufferMilliseconds = 300;
+// neither the user-interface thread nor the audio thread gets to run (on a
+// busy machine either may wait 200 ms and more), and what it catches up
+// from after it was held up itself.
+constexpr qint64 kSinkBufferMilliseconds = 500;
 // How often the audio thread tops the server's buffer up, returns buffers
 // and reads the position while any buffer is held.
 constexpr int kPumpMilliseconds = 5;
@@ -161,9 +162,12 @@ private:
         return true;
     }
 
-    // Hands the sink as much as it takes now.
+    // Hands the sink as much as it takes now. The server would wait for a
+    // nearly full buffer before it starts a new stream; it starts at once
+    // instead, with the client's first buffers, and fills up as it plays.
     void Push(CWaveStreamQueue& queue)
     {
+        const bool bNew = queue.Pushed() == 0;
         qint64 nFree = m_pSink->bytesFree();
         while (nFree > 0) {
             const std::span<const std::uint8_t> piece = queue.NextToPush(std::uint64_t(nFree));
@@ -175,6 +179,16 @@ private:
             queue.MarkPushed(std::uint64_t(nDone));
             nFree -= nDone;
         }
+        if (bNew && queue.Pushed() > 0)
+            StartNow();
+    }
+
+    // Starts a stream that waits for more data: corked and uncorked, which
+    // triggers it.
+    void StartNow()
+    {
+        m_pSink->suspend();
+        m_pSink->resume();
     }
 
     // Bytes heard since the stream started: the sink's played time (what
@@ -201,8 +215,7 @@ private:
             if (!m_bKicked && m_heardMoved.elapsed() > kKickMilliseconds) {
                 m_bKicked = true;
                 qCDebug(lcAudio) << "stream started by hand at byte" << m_nHeard << "of" << nPushed;
-                m_pSink->suspend();
-                m_pSink->resume();
+                StartNow();
             } else if (m_heardMoved.elapsed() > kStallMilliseconds) {
                 m_nHeard = nPushed - nPushed % nFrameBytes;
                 qCDebug(lcAudio) << "stream stalled at byte" << m_nHeard;

@@ -5,14 +5,14 @@
 // Open sets the stream up and fails with a non-zero code when there is no
 // output device, it refuses the format, or the stream cannot be created.
 // Written buffers are handed on to the sound server by an audio thread of
-// the device's own, which keeps the server's buffer (about 250 ms) topped
+// the device's own, which keeps the server's buffer (about 500 ms) topped
 // up every few milliseconds: the sound goes on while the user-interface
 // thread is busy. A buffer is returned as soon as all of it has been handed
 // on, so the client's two buffers keep that margin filled; only the last
 // buffer written is returned once it has been heard (and 100 ms more, as
 // the server's clock may run a little ahead), so a client that stops when
-// it comes back cuts nothing off. A stream that stands still with all it
-// was given (shorter than the server waits for) is started by hand. Reset
+// it comes back cuts nothing off. The server would wait for a nearly full
+// buffer before it plays a new stream; it is started at once instead. Reset
 // drops everything the server holds at once. If the sink dies (the sound
 // server goes away) every queued buffer is returned and later writes fail.
 // Done notifications reach the sink on the thread that created the device,
