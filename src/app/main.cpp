@@ -68,7 +68,7 @@ const char* const kUsage =
 // What a recorded run may last: the recording is held in memory until saved.
 constexpr double kMaxRecordSeconds = 600;
 // The silent device's buffer ahead of what it plays.
-constexpr int kRecordMarginMilliseconds = 250;
+constexpr int kRecordMarginMilliseconds = 500;
 
 // One line on stderr and the exit status to return.
 int Fail(int status, const std::string& message)
