@@ -21,7 +21,8 @@
 //       device." and stays idle.
 //
 // Options: --sink NAME (made the default output first; its monitor is
-// recorded), --channels N, --rate HZ. Exit code 0 on success, 1 on a failed
+// recorded), --channels N, --rate HZ, --frames N (the sample's length; 1.2 s
+// when not given). Exit code 0 on success, 1 on a failed
 // check, 2 on bad usage.
 #include "document/QuorvelDoc.h"
 #include "playback/LoopingPlayback.h"
@@ -51,6 +52,7 @@ namespace {
 struct Options {
     int nChannels = 1;
     int nRate = 44100;
+    int nFrames = 0;  // of the sample played; 0: 1.2 s
     QString strSink;  // empty: the default output as it is
 };
 
@@ -78,7 +80,7 @@ void FillSample(CQuorvelDoc& doc, const Options& opt)
 {
     doc.m_nChannels = opt.nChannels;
     doc.m_nSampleRate = opt.nRate;
-    doc.m_nFrameCount = opt.nRate * 6 / 5;
+    doc.m_nFrameCount = opt.nFrames > 0 ? opt.nFrames : opt.nRate * 6 / 5;
     doc.m_bLoaded = true;
     doc.m_pSamples.resize(std::size_t(doc.m_nFrameCount) * std::size_t(opt.nChannels));
     std::uint32_t state = 12345;
@@ -608,6 +610,8 @@ int Run(int argc, char** argv)
         opt.nChannels = s.toInt();
     if (const QString s = ArgAfter(args, "--rate"); !s.isEmpty())
         opt.nRate = s.toInt();
+    if (const QString s = ArgAfter(args, "--frames"); !s.isEmpty())
+        opt.nFrames = s.toInt();
     if (opt.nChannels < 1 || opt.nChannels > 2 || opt.nRate < 8000) {
         std::fprintf(stderr, "bad --channels or --rate\n");
         return 2;
@@ -631,7 +635,7 @@ int Run(int argc, char** argv)
                  "usage: %s --loop SECONDS | --to-end | --timing TRIALS | --device-semantics | --lose-server PIDFILE | "
                  "--no-device "
                  "[--sink NAME] "
-                 "[--channels N] [--rate HZ]\n",
+                 "[--channels N] [--rate HZ] [--frames N]\n",
                  argv[0]);
     return 2;
 }
