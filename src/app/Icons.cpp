@@ -171,6 +171,18 @@ void DrawCommand(QPainter& p, int nID)
         p.drawPolygon(tri, 3);
         break;
     }
+    case ID_PLAY_SEAM: {
+        // Play, into the loop's end marker.
+        p.setPen(InkPen(1.0));
+        p.setBrush(kWave);
+        const QPointF tri[] = {{2, 3.5}, {9.5, 8}, {2, 12.5}};
+        p.drawPolygon(tri, 3);
+        p.setPen(InkPen(1.6, kLoop));
+        p.drawLine(QPointF(12.5, 2), QPointF(12.5, 14));
+        p.drawLine(QPointF(12.5, 2), QPointF(10.5, 2));
+        p.drawLine(QPointF(12.5, 14), QPointF(10.5, 14));
+        break;
+    }
     case ID_PLAY_STOP:
         p.setPen(InkPen(1.0));
         p.setBrush(QColor(190, 40, 40));

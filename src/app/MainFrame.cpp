@@ -91,6 +91,7 @@ void CMainFrame::CreateMenus()
 
     QMenu* play = bar->addMenu(QStringLiteral("&Play"));
     AddCommand(play, ID_PLAY_PLAY, QStringLiteral("&Play\tAlt+P"));
+    AddCommand(play, ID_PLAY_SEAM, QStringLiteral("Play S&eam\tCtrl+P"));
     AddCommand(play, ID_PLAY_STOP, QStringLiteral("&Stop\tAlt+S"));
 
     QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
@@ -134,7 +135,7 @@ void CMainFrame::CreateToolBar()
 
     // 0 marks a separator.
     const int buttons[] = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
-                           ID_PLAY_PLAY, ID_PLAY_STOP, 0,
+                           ID_PLAY_PLAY, ID_PLAY_SEAM, ID_PLAY_STOP, 0,
                            ID_EDIT_FIND_LOOP_CROSSFADE, ID_EDIT_FIND_LOOP, ID_EDIT_REMOVE_LOOP, ID_EDIT_RELOAD, 0,
                            ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT, ID_VIEW_ZOOM_1_1, ID_VIEW_ZOOM_ALL, ID_VIEW_ZOOM_LOOP, 0,
                            ID_VIEW_AMPLITUDE_IN, ID_VIEW_AMPLITUDE_OUT, ID_VIEW_AMPLITUDE_FIT, 0,
@@ -190,6 +191,7 @@ void CMainFrame::CreateAccelerators()
     m_pAccel->Add(ctrl, Qt::Key_N, ID_FILE_NEW);
     m_pAccel->Add(ctrl, Qt::Key_O, ID_FILE_OPEN);
     m_pAccel->Add(Qt::AltModifier, Qt::Key_P, ID_PLAY_PLAY);
+    m_pAccel->Add(ctrl, Qt::Key_P, ID_PLAY_SEAM);
     m_pAccel->Add(ctrl, Qt::Key_R, ID_EDIT_RELOAD);
     m_pAccel->Add(ctrl, Qt::Key_S, ID_FILE_SAVE);
     m_pAccel->Add(Qt::AltModifier, Qt::Key_S, ID_PLAY_STOP);

@@ -89,6 +89,7 @@ void CQuorvelApp::RegisterCommands()
 
     f.SetCommandHandler(ID_PLAY_PLAY, [v] { v->OnPlay(); });
     f.SetCommandHandler(ID_PLAY_STOP, [v] { v->OnStop(); });
+    f.SetCommandHandler(ID_PLAY_SEAM, [v] { v->OnPlaySeam(); });
     f.SetCommandHandler(ID_VIEW_ZOOM_IN, [v] { v->OnZoomIn(); });
     f.SetCommandHandler(ID_VIEW_ZOOM_OUT, [v] { v->OnZoomOut(); });
     f.SetCommandHandler(ID_VIEW_ZOOM_1_1, [v] { v->OnZoomOneToOne(); });

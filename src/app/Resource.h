@@ -65,6 +65,7 @@ struct CommandString {
 inline constexpr CommandString kCommandStrings[] = {
     {ID_PLAY_PLAY, "Play Wave", "Play (Alt+P)"},
     {ID_PLAY_STOP, "Stop Playing", "Stop (Alt+S)"},
+    {ID_PLAY_SEAM, "Play from one second before the loop end, then loop", "Play Seam (Ctrl+P)"},
     {ID_VIEW_ZOOM_OUT, "Zoom Out", "Zoom Out (Shift+Z)"},
     {ID_VIEW_ZOOM_IN, "Zoom In", "Zoom In (Ctrl+Z)"},
     {ID_VIEW_ZOOM_1_1, "Zoom 1:1", "Zoom 1:1 (Ctrl+1)"},

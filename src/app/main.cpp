@@ -4,7 +4,10 @@
 //   ringseam [FILE]
 //   ringseam --screenshot OUT.png [--find-loop] [--seam] [--amplitude GAIN|fit] [FILE]
 //   ringseam --render-view OUT.png --width W FILE [--loop S:E] [--amplitude GAIN|fit]
-//   ringseam --play-for SECONDS FILE [--loop S:E] [--record OUT.wav]
+//   ringseam --play-for SECONDS FILE [--loop S:E] [--seam] [--record OUT.wav]
+//
+// With --play-for, --seam starts playback one second before the loop end
+// (Play Seam) instead of at the first frame.
 //
 // --seam shows the seam view in the screenshot; --amplitude draws the
 // waveform at that gain (1 … 1024) or fitted to its peak.
@@ -54,7 +57,7 @@ struct Options {
     int nWidth = 0;
     double dSeconds = 0;
     bool bFindLoop = false;
-    bool bSeam = false;
+    bool bSeam = false;  // the seam view in a screenshot; Play Seam with --play-for
     bool bAmplitude = false;
     double dAmplitude = 1.0;  // kFitAmplitude: fit to the peak
     bool bHasLoop = false;
@@ -66,10 +69,12 @@ const char* const kUsage =
     "usage: ringseam [FILE]\n"
     "       ringseam --screenshot OUT.png [--find-loop] [--seam] [--amplitude GAIN|fit] [FILE]\n"
     "       ringseam --render-view OUT.png --width W FILE [--loop S:E] [--amplitude GAIN|fit]\n"
-    "       ringseam --play-for SECONDS FILE [--loop S:E] [--record OUT.wav]\n";
+    "       ringseam --play-for SECONDS FILE [--loop S:E] [--seam] [--record OUT.wav]\n";
 
 // What a recorded run may last: the recording is held in memory until saved.
 constexpr double kMaxRecordSeconds = 600;
+// The silent device's buffer ahead of what it plays.
+constexpr int kRecordMarginMilliseconds = 500;
 
 // One line on stderr and the exit status to return.
 int Fail(int status, const std::string& message)
@@ -184,13 +189,13 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
         if (o.nWidth == 0 || o.strFile.empty() || o.bFindLoop)
             return "--render-view needs --width W and a FILE";
         if (o.bSeam)
-            return "--seam goes with --screenshot";
+            return "--seam goes with --screenshot or --play-for";
         break;
     case Mode::PlayFor:
         if (o.strFile.empty() || o.nWidth || o.bFindLoop)
             return "--play-for needs a FILE";
-        if (o.bSeam || o.bAmplitude)
-            return "--seam and --amplitude go with --screenshot";
+        if (o.bAmplitude)
+            return "--amplitude goes with --screenshot or --render-view";
         if (!o.strRecord.empty() && o.dSeconds > kMaxRecordSeconds)
             return "--record takes at most " + std::to_string(int(kMaxRecordSeconds)) + " seconds of --play-for";
         break;
@@ -292,6 +297,9 @@ protected:
     std::unique_ptr<IWaveOut> CreateWaveOut() override
     {
         auto pDevice = std::make_unique<CVirtualWaveOut>();
+        // A device buffer like the real output's, so that a busy moment of
+        // this thread is no gap in the recording's time.
+        pDevice->SetMargin(kRecordMarginMilliseconds);
         m_pDevice = pDevice.get();
         return pDevice;
     }
@@ -319,7 +327,7 @@ int RunPlayFor(const Options& o)
     auto* pRecorder = dynamic_cast<CRecordingApp*>(&app);
     if (pRecorder)
         pRecorder->StartClock();
-    app.GetMainFrame()->OnCmdMsg(ID_PLAY_PLAY);
+    app.GetMainFrame()->OnCmdMsg(o.bSeam ? ID_PLAY_SEAM : ID_PLAY_PLAY);
     if (ui.m_nMessages > 0)
         return 1;  // "Unable to open sound output device." is on stderr
     QTimer::singleShot(int(o.dSeconds * 1000.0), qApp, &QCoreApplication::quit);

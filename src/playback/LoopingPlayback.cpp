@@ -43,10 +43,30 @@ void CLoopingPlayback::OnPlay()
         m_host.PostStop();
         return;
     }
+    StartPlayback(0);
+}
 
-    m_nFillPos = 0;
+void CLoopingPlayback::OnPlaySeam()
+{
+    OnStop();
+    StartPlayback(GetSeamStartFrame());
+}
+
+std::int32_t CLoopingPlayback::GetSeamStartFrame() const
+{
+    if (m_pDoc == nullptr)
+        return 0;
+    const CQuorvelDoc& doc = *m_pDoc;
+    const std::int32_t nEnd = doc.m_bHasLoop ? std::clamp(doc.m_nLoopEnd, 0, doc.m_nFrameCount) : doc.m_nFrameCount;
+    const std::int64_t nLead = std::int64_t(doc.m_nSampleRate) * kSeamLeadSeconds;
+    return std::int32_t(std::max<std::int64_t>(0, nEnd - nLead));
+}
+
+void CLoopingPlayback::StartPlayback(std::int32_t nFrom)
+{
+    m_nFillPos = nFrom;
     m_nDrawnPlayPos = m_nPlayPos;
-    m_nPlayPos = 0;
+    m_nPlayPos = nFrom;
     m_nPlayedFrames = 0;
     m_host.RedrawPlayCursor();
 

@@ -39,6 +39,8 @@ public:
     static constexpr int kBufferBytes = 16384;
     static constexpr int kScale = 16383;
     static constexpr int kTimerId = 1001;
+    // How much of the sound before the loop end Play Seam lets the user hear.
+    static constexpr int kSeamLeadSeconds = 1;
 
     // Neither is owned; both outlive the playback. Destroying a playback
     // that is still playing resets and closes the device first.
@@ -52,6 +54,13 @@ public:
     // cannot be opened shows "Unable to open sound output device." and
     // playback stays idle.
     void OnPlay();
+    // Play Seam: starts kSeamLeadSeconds before the loop end (before the end
+    // of the sample when there is no loop, at frame 0 when there is less
+    // before it), then goes on as Play does. While playing, it stops and
+    // starts again from there, so the user can hear the seam once more.
+    void OnPlaySeam();
+    // The frame Play Seam starts from, for the current document and loop.
+    std::int32_t GetSeamStartFrame() const;
     // Resets and closes the device, puts the cursor at the frame count; does
     // nothing while idle.
     void OnStop();
@@ -82,6 +91,9 @@ public:
     std::deque<LoopJump> m_loopJumps;
 
 private:
+    // Play from frame nFrom on: the device is opened and both buffers filled.
+    void StartPlayback(std::int32_t nFrom);
+
     IWaveOut& m_waveOut;
     IPlaybackHost& m_host;
     const CQuorvelDoc* m_pDoc = nullptr;

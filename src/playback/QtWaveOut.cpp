@@ -1,135 +1,270 @@
 #include "playback/QtWaveOut.h"
 
+#include "playback/WaveStreamQueue.h"
+
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QIODevice>
+#include <QLoggingCategory>
 #include <QMediaDevices>
 #include <QObject>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <deque>
+#include <functional>
+#include <mutex>
 
 namespace {
 
-// The sink's own buffer. Buffers are returned only once played, so the sink
-// must start playing on less than the two buffers a client keeps in flight.
-constexpr qsizetype kSinkBufferBytes = 16384;
-// How often the sink is topped up and finished buffers are looked for while
-// any is queued.
-constexpr int kPollMilliseconds = 5;
-// A sink idle this long with its clock standing still has played all it got.
+// QT_LOGGING_RULES="ringseam.audio.debug=true" shows how the audio thread
+// keeps up: late ticks, streams started by hand, stalls.
+Q_LOGGING_CATEGORY(lcAudio, "ringseam.audio", QtWarningMsg)
+
+// The sound server's buffer for the stream: what it still plays when
+// neither the user-interface thread nor the audio thread gets to run (on a
+// busy machine either may wait 200 ms and more), and what it catches up
+// from after it was held up itself.
+constexpr qint64 kSinkBufferMilliseconds = 500;
+// How often the audio thread tops the server's buffer up, returns buffers
+// and reads the position while any buffer is held.
+constexpr int kPumpMilliseconds = 5;
+// The server starts a stream once its buffer is nearly full. A stream that
+// got all the client had (a short sample, or the end after a drop-out) and
+// stands still this long is started by hand.
+constexpr qint64 kKickMilliseconds = 50;
+// A stream whose position stands still this long has played all it got,
+// whatever its clock says.
 constexpr qint64 kStallMilliseconds = 1000;
-// The sink's clock runs on between its updates and may claim the end of the
-// stream a little early: the last buffer queued is returned only this long
-// after its end seemed played, so that a Stop it triggers cuts nothing.
+// The server's clock runs on between its updates and may claim the end of
+// the stream a little early: the last buffer is returned only this long
+// after its end seemed heard, so that a Stop it triggers cuts nothing.
 constexpr qint64 kLastBufferGuardMilliseconds = 100;
 // How long a stopped sink object is kept before it is deleted.
 constexpr int kSinkLingerMilliseconds = 2000;
 
-// The written buffers, back to back, as one stream: what has been handed to
-// the sink so far, and which buffers are still owed back to the client.
-class CWaveQueue {
+// What the user-interface thread and the audio thread share; m_mutex guards
+// every member. Buffer memory is read by the audio thread only while it
+// holds the mutex, and the client gets a buffer back only through the queue,
+// so it never refills one that is being read.
+struct CSharedStream {
+    std::mutex m_mutex;
+    CWaveStreamQueue m_queue;
+    std::uint64_t m_nHeard = 0;  // bytes heard since the stream started, whole frames
+    bool m_bFailed = false;      // the sink died: writes fail until Reset or Close
+};
+
+// Lives in the audio thread and owns the sink there: starts and stops it,
+// keeps it topped up from the queue and reads its position. Finished
+// buffers are handed to m_done, which posts them to the client's thread.
+class CAudioPump : public QObject {
 public:
-    void Append(WaveHeader* pHeader)
+    CAudioPump(CSharedStream& shared, std::function<void(std::deque<WaveHeader*>)> done)
+        : m_shared(shared), m_done(std::move(done))
     {
-        const quint64 nStart = m_nWritten;
-        m_nWritten += pHeader->dwBufferLength;
-        m_chunks.push_back(Chunk{pHeader, nStart, m_nWritten});
+        m_timer.setInterval(kPumpMilliseconds);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] { Pump(); });
+    }
+    ~CAudioPump() override { StopSink(); }
+
+    // Blocking calls from the client's thread.
+    bool OpenSink(const QAudioDevice& device, const QAudioFormat& format)
+    {
+        m_device = device;
+        m_format = format;
+        return StartSink();
+    }
+    void StopSink()
+    {
+        m_timer.stop();
+        if (m_pSink == nullptr)
+            return;
+        // Qt's PulseAudio backend may still call into a stopped sink from
+        // its own thread for a moment (a drain it started when the stream
+        // ran dry): the object goes a while later.
+        QAudioSink* pSink = m_pSink;
+        m_pSink = nullptr;
+        m_pInput = nullptr;
+        pSink->stop();
+        pSink->setParent(nullptr);
+        QTimer::singleShot(kSinkLingerMilliseconds, pSink, &QObject::deleteLater);
     }
 
-    bool Contains(const WaveHeader* pHeader) const
+    // Posted by Write: start the sound at once rather than at the next tick.
+    void Pump()
     {
-        return std::any_of(m_chunks.begin(), m_chunks.end(), [&](const Chunk& c) { return c.pHeader == pHeader; });
-    }
-
-    bool IsEmpty() const { return m_chunks.empty(); }
-    quint64 Pushed() const { return m_nPushed; }
-
-    // Hands the sink as much as it takes now.
-    void PushInto(QIODevice* pTarget, qint64 nFree)
-    {
-        for (const Chunk& c : m_chunks) {
-            if (nFree <= 0)
-                break;
-            if (c.nEnd <= m_nPushed)
-                continue;
-            const quint64 nOffset = m_nPushed - c.nStart;
-            const qint64 nWant = std::min<qint64>(qint64(c.nEnd - m_nPushed), nFree);
-            const qint64 nDone =
-                pTarget->write(reinterpret_cast<const char*>(c.pHeader->lpData + nOffset), nWant);
-            if (nDone <= 0)
-                break;
-            m_nPushed += quint64(nDone);
-            nFree -= nDone;
-            if (nDone < nWant)
-                break;
+        if (m_sinceTick.isValid() && m_sinceTick.elapsed() > 4 * kPumpMilliseconds && m_timer.isActive())
+            qCDebug(lcAudio) << "audio thread late by" << m_sinceTick.elapsed() - kPumpMilliseconds << "ms";
+        m_sinceTick.start();
+        std::deque<WaveHeader*> finished;
+        {
+            std::lock_guard lock(m_shared.m_mutex);
+            CWaveStreamQueue& queue = m_shared.m_queue;
+            if (m_pSink == nullptr && !queue.IsEmpty() && !m_shared.m_bFailed && !StartSink())
+                m_shared.m_bFailed = true;
+            if (m_pSink != nullptr && m_pSink->state() == QAudio::StoppedState) {
+                // The sink died under us (the sound server went away): every
+                // buffer comes back, so the client can end.
+                StopSink();
+                m_shared.m_bFailed = true;
+            }
+            if (m_shared.m_bFailed) {
+                finished = queue.TakeAll();
+                m_shared.m_nHeard = 0;
+            } else if (m_pSink != nullptr) {
+                Push(queue);
+                m_shared.m_nHeard = Heard(queue);
+                const bool bLastHeard = LastHeardLongEnough(queue);
+                while (WaveHeader* pHeader = queue.TakeFinished(bLastHeard))
+                    finished.push_back(pHeader);
+            }
+            if (queue.IsEmpty() || m_pSink == nullptr)
+                m_timer.stop();
+            else if (!m_timer.isActive())
+                m_timer.start();
         }
+        if (!finished.empty())
+            m_done(std::move(finished));
     }
 
-    // The oldest buffer if all of it was handed over and played (the last
-    // one queued only after the guard time); the client may reuse it at
-    // once, since the sink keeps its own copy.
-    WaveHeader* TakeFinished(quint64 nPlayed)
+    // The stream starts afresh (after Reset): the next write opens a sink.
+    void Restart()
     {
-        if (m_chunks.empty())
-            return nullptr;
-        const Chunk& c = m_chunks.front();
-        if (c.nEnd > m_nPushed || c.nEnd > nPlayed) {
-            m_lastEnded.invalidate();
-            return nullptr;
-        }
-        if (m_chunks.size() == 1) {
-            if (!m_lastEnded.isValid())
-                m_lastEnded.start();
-            if (m_lastEnded.elapsed() < kLastBufferGuardMilliseconds)
-                return nullptr;
-        }
-        m_lastEnded.invalidate();
-        WaveHeader* pHeader = c.pHeader;
-        m_chunks.pop_front();
-        return pHeader;
-    }
-
-    // Every buffer still owed, oldest first; the stream starts afresh.
-    std::deque<WaveHeader*> TakeAll()
-    {
-        std::deque<WaveHeader*> all;
-        for (const Chunk& c : m_chunks)
-            all.push_back(c.pHeader);
-        m_chunks.clear();
-        m_nWritten = 0;
-        m_nPushed = 0;
-        m_lastEnded.invalidate();
-        return all;
+        StopSink();
+        m_nHeard = 0;
+        m_heardMoved.invalidate();
+        m_lastHeard.invalidate();
+        m_bKicked = false;
     }
 
 private:
-    struct Chunk {
-        WaveHeader* pHeader;
-        quint64 nStart;  // stream offset of its first byte
-        quint64 nEnd;    // stream offset just past it
-    };
-    std::deque<Chunk> m_chunks;  // written and not yet returned
-    quint64 m_nWritten = 0;      // bytes written since the stream started
-    quint64 m_nPushed = 0;       // bytes handed to the sink
-    QElapsedTimer m_lastEnded;   // since the last buffer queued seemed played
+    bool StartSink()
+    {
+        auto* pSink = new QAudioSink(m_device, m_format, this);
+        pSink->setBufferSize(m_format.bytesForDuration(kSinkBufferMilliseconds * 1000));
+        QIODevice* pInput = pSink->start();
+        if (pInput == nullptr || pSink->error() != QAudio::NoError || pSink->state() == QAudio::StoppedState) {
+            delete pSink;
+            return false;
+        }
+        m_pSink = pSink;
+        m_pInput = pInput;
+        m_nHeard = 0;
+        m_heardMoved.start();
+        m_lastHeard.invalidate();
+        m_bKicked = false;
+        return true;
+    }
+
+    // Hands the sink as much as it takes now. The server would wait for a
+    // nearly full buffer before it starts a new stream; it starts at once
+    // instead, with the client's first buffers, and fills up as it plays.
+    void Push(CWaveStreamQueue& queue)
+    {
+        const bool bNew = queue.Pushed() == 0;
+        qint64 nFree = m_pSink->bytesFree();
+        while (nFree > 0) {
+            const std::span<const std::uint8_t> piece = queue.NextToPush(std::uint64_t(nFree));
+            if (piece.empty())
+                break;
+            const qint64 nDone = m_pInput->write(reinterpret_cast<const char*>(piece.data()), qint64(piece.size()));
+            if (nDone <= 0)
+                break;
+            queue.MarkPushed(std::uint64_t(nDone));
+            nFree -= nDone;
+        }
+        if (bNew && queue.Pushed() > 0)
+            StartNow();
+    }
+
+    // Starts a stream that waits for more data: corked and uncorked, which
+    // triggers it.
+    void StartNow()
+    {
+        m_pSink->suspend();
+        m_pSink->resume();
+    }
+
+    // Bytes heard since the stream started: the sink's played time (what
+    // the server has taken less what its output still holds), in whole
+    // frames, never more than the sink was given and never going back.
+    std::uint64_t Heard(const CWaveStreamQueue& queue)
+    {
+        const std::uint64_t nFrameBytes = std::uint64_t(m_format.bytesPerFrame());
+        const std::uint64_t nPushed = queue.Pushed();
+        const std::uint64_t nUsecs = std::uint64_t(std::max<qint64>(m_pSink->processedUSecs(), 0));
+        // Whole microseconds: round to the nearest frame, or the end of the
+        // stream would stay a frame short of what was played.
+        const std::uint64_t nFrames = (nUsecs * std::uint64_t(m_format.sampleRate()) + 500000u) / 1000000u;
+        std::uint64_t nBytes = std::min(nFrames * nFrameBytes, nPushed);
+        nBytes -= nBytes % nFrameBytes;
+        if (nBytes > m_nHeard) {
+            m_nHeard = nBytes;
+            m_heardMoved.restart();
+            m_bKicked = false;
+        } else if (nPushed > m_nHeard && queue.NextToPush(1).empty()) {
+            // Everything the client wrote is with the server, and nothing
+            // moves: the server waits for a fuller buffer that will not
+            // come. Start it; if even that does not help, it is done.
+            if (!m_bKicked && m_heardMoved.elapsed() > kKickMilliseconds) {
+                m_bKicked = true;
+                qCDebug(lcAudio) << "stream started by hand at byte" << m_nHeard << "of" << nPushed;
+                StartNow();
+            } else if (m_heardMoved.elapsed() > kStallMilliseconds) {
+                m_nHeard = nPushed - nPushed % nFrameBytes;
+                qCDebug(lcAudio) << "stream stalled at byte" << m_nHeard;
+            }
+        }
+        return m_nHeard;
+    }
+
+    bool LastHeardLongEnough(const CWaveStreamQueue& queue)
+    {
+        if (!queue.IsOnlyLastLeft() || m_nHeard < queue.LastEnd()) {
+            m_lastHeard.invalidate();
+            return false;
+        }
+        if (!m_lastHeard.isValid())
+            m_lastHeard.start();
+        return m_lastHeard.elapsed() >= kLastBufferGuardMilliseconds;
+    }
+
+    CSharedStream& m_shared;
+    std::function<void(std::deque<WaveHeader*>)> m_done;
+    QAudioDevice m_device;
+    QAudioFormat m_format;
+    QAudioSink* m_pSink = nullptr;  // null until the first write after Open or Reset
+    QIODevice* m_pInput = nullptr;  // the sink's own input, valid while it runs
+    QTimer m_timer{this};
+    std::uint64_t m_nHeard = 0;
+    QElapsedTimer m_heardMoved;  // since the position last moved
+    QElapsedTimer m_lastHeard;   // since the last buffer seemed heard
+    bool m_bKicked = false;      // started by hand since the position last moved
+    QElapsedTimer m_sinceTick;   // since the last Pump, for the log
 };
 
 class CQtWaveOut : public QObject, public IWaveOut {
 public:
     CQtWaveOut()
     {
-        m_poll.setInterval(kPollMilliseconds);
-        m_poll.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_poll, &QTimer::timeout, this, [this] { OnPoll(); });
+        m_thread.setObjectName(QStringLiteral("ringseam-audio"));
+        m_pPump = new CAudioPump(m_shared, [this](std::deque<WaveHeader*> done) { PostDone(std::move(done)); });
+        m_pPump->moveToThread(&m_thread);
+        m_thread.start();
     }
 
-    ~CQtWaveOut() override { DropSink(); }
+    ~CQtWaveOut() override
+    {
+        RunInAudioThread([this] { delete m_pPump; });
+        m_thread.quit();
+        m_thread.wait();
+    }
 
     int Open(int nChannels, int nSampleRate, IWaveOutSink* pSink) override
     {
@@ -144,12 +279,17 @@ public:
         format.setSampleFormat(QAudioFormat::Int16);
         if (nChannels <= 0 || nSampleRate <= 0 || !device.isFormatSupported(format))
             return kQtWaveOutBadFormat;
+        // The stream is set up now, so the first Write only has to send.
+        bool bStarted = false;
+        RunInAudioThread([&] { bStarted = m_pPump->OpenSink(device, format); });
+        if (!bStarted)
+            return kQtWaveOutNoDevice;
 
-        m_device = device;
-        m_format = format;
         m_pSinkTarget = pSink;
         m_bOpen = true;
         ++m_nSession;
+        std::lock_guard lock(m_shared.m_mutex);
+        m_shared.m_bFailed = false;
         return 0;
     }
 
@@ -168,14 +308,15 @@ public:
             return kQtWaveOutNotOpen;
         if (pHeader == nullptr || pHeader->lpData == nullptr)
             return kQtWaveOutStartFailed;
-        if (m_queue.Contains(pHeader))
-            return kQtWaveOutStillPlaying;
-        if (m_pAudioSink == nullptr && !StartSink())
-            return kQtWaveOutStartFailed;
-        m_queue.Append(pHeader);
-        Push();
-        if (!m_poll.isActive())
-            m_poll.start();
+        {
+            std::lock_guard lock(m_shared.m_mutex);
+            if (m_shared.m_bFailed)
+                return kQtWaveOutStartFailed;
+            if (m_shared.m_queue.Contains(pHeader))
+                return kQtWaveOutStillPlaying;
+            m_shared.m_queue.Append(pHeader);
+        }
+        QMetaObject::invokeMethod(m_pPump, [pump = m_pPump] { pump->Pump(); }, Qt::QueuedConnection);
         return 0;
     }
 
@@ -183,19 +324,17 @@ public:
     {
         if (!m_bOpen)
             return kQtWaveOutNotOpen;
-        const std::deque<WaveHeader*> returned = m_queue.TakeAll();
-        DropSink();
-        // Posted, so that the client's own handler has returned first.
-        const quint64 nSession = m_nSession;
-        for (WaveHeader* pHeader : returned) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, nSession, pHeader] {
-                    if (nSession == m_nSession && m_pSinkTarget != nullptr)
-                        m_pSinkTarget->OnWaveOutDone(pHeader);
-                },
-                Qt::QueuedConnection);
+        // Nothing more is sent once the queue is empty; stopping the sink
+        // drops what the server still holds.
+        std::deque<WaveHeader*> returned;
+        {
+            std::lock_guard lock(m_shared.m_mutex);
+            returned = m_shared.m_queue.TakeAll();
+            m_shared.m_nHeard = 0;
+            m_shared.m_bFailed = false;
         }
+        RunInAudioThread([this] { m_pPump->Restart(); });
+        PostDone(std::move(returned));
         return 0;
     }
 
@@ -203,132 +342,55 @@ public:
     {
         if (!m_bOpen)
             return kQtWaveOutNotOpen;
-        if (!m_queue.IsEmpty())
-            return kQtWaveOutStillPlaying;
-        DropSink();
+        {
+            std::lock_guard lock(m_shared.m_mutex);
+            if (!m_shared.m_queue.IsEmpty())
+                return kQtWaveOutStillPlaying;
+        }
+        RunInAudioThread([this] { m_pPump->Restart(); });
         ++m_nSession;  // notifications still posted are dropped
         m_pSinkTarget = nullptr;
         m_bOpen = false;
         return 0;
     }
 
-    std::uint64_t GetPositionBytes() override { return PlayedBytes(); }
+    std::uint64_t GetPositionBytes() override
+    {
+        std::lock_guard lock(m_shared.m_mutex);
+        return m_shared.m_nHeard;
+    }
 
 private:
-    bool StartSink()
+    // Runs f in the audio thread and waits for it.
+    void RunInAudioThread(const std::function<void()>& f)
     {
-        auto* pAudioSink = new QAudioSink(m_device, m_format, this);
-        pAudioSink->setBufferSize(kSinkBufferBytes);
-        QIODevice* pInput = pAudioSink->start();
-        if (pInput == nullptr || pAudioSink->error() != QAudio::NoError ||
-            pAudioSink->state() == QAudio::StoppedState) {
-            delete pAudioSink;
-            return false;
-        }
-        m_pAudioSink = pAudioSink;
-        m_pInput = pInput;
-        m_nPlayedBytes = 0;
-        m_nStallPushed = 0;
-        m_stall.start();
-        return true;
+        QMetaObject::invokeMethod(m_pPump, f, Qt::BlockingQueuedConnection);
     }
 
-    // Stops the sound at once. The sink object itself goes a while later:
-    // Qt's PulseAudio backend may still call into it from its own thread for
-    // a moment after stop() (a drain it started when the stream ran dry).
-    void DropSink()
+    // Hands finished buffers to the client on this object's thread, after
+    // the handler that is running now has returned. Called from either
+    // thread.
+    void PostDone(std::deque<WaveHeader*> done)
     {
-        m_poll.stop();
-        if (m_pAudioSink == nullptr)
+        if (done.empty())
             return;
-        QAudioSink* pAudioSink = m_pAudioSink;
-        m_pAudioSink = nullptr;
-        m_pInput = nullptr;
-        pAudioSink->stop();
-        pAudioSink->setParent(nullptr);
-        if (QCoreApplication::instance() != nullptr)
-            QTimer::singleShot(kSinkLingerMilliseconds, pAudioSink, &QObject::deleteLater);
-        else
-            delete pAudioSink;
-        m_nPlayedBytes = 0;
-    }
-
-    // Fills the sink's buffer up: all of its free space, so that it reaches
-    // the amount it waits for before it starts playing.
-    void Push()
-    {
-        if (m_pAudioSink != nullptr && m_pInput != nullptr)
-            m_queue.PushInto(m_pInput, m_pAudioSink->bytesFree());
-    }
-
-    // Bytes heard since the stream started, whole frames, never more than
-    // the sink was given and never going back.
-    quint64 PlayedBytes()
-    {
-        if (m_pAudioSink == nullptr)
-            return 0;
-        const quint64 nFrameBytes = quint64(m_format.bytesPerFrame());
-        const quint64 nPushed = m_queue.Pushed();
-        const quint64 nUsecs = quint64(std::max<qint64>(m_pAudioSink->processedUSecs(), 0));
-        // The sink counts whole microseconds: round to the nearest frame, or
-        // the end of the stream would stay a frame short of what was played.
-        const quint64 nFrames = (nUsecs * quint64(m_format.sampleRate()) + 500000u) / 1000000u;
-        quint64 nBytes = std::min(nFrames * nFrameBytes, nPushed);
-        if (nBytes != m_nPlayedBytes || nPushed != m_nStallPushed) {
-            m_stall.restart();
-            m_nStallPushed = nPushed;
-        } else if (nPushed > nBytes && m_pAudioSink->state() == QAudio::IdleState &&
-                   m_stall.elapsed() > kStallMilliseconds) {
-            // The sink ran out of data long ago and its clock stands still:
-            // what it was given has been played, whatever its clock says.
-            nBytes = nPushed;
-        }
-        m_nPlayedBytes = std::max(m_nPlayedBytes, nBytes - nBytes % nFrameBytes);
-        return m_nPlayedBytes;
-    }
-
-    void OnPoll()
-    {
-        if (m_pAudioSink == nullptr) {
-            m_poll.stop();
-            return;
-        }
         const quint64 nSession = m_nSession;
-        if (m_pAudioSink->state() == QAudio::StoppedState) {
-            // The sink died under us (the sound server went away): every
-            // buffer comes back, so the client can end or try again.
-            const std::deque<WaveHeader*> returned = m_queue.TakeAll();
-            DropSink();
-            for (WaveHeader* pHeader : returned)
-                if (nSession == m_nSession && m_pSinkTarget != nullptr)
-                    m_pSinkTarget->OnWaveOutDone(pHeader);
-            return;
-        }
-        Push();
-        while (m_pAudioSink != nullptr && nSession == m_nSession) {
-            WaveHeader* pHeader = m_queue.TakeFinished(PlayedBytes());
-            if (pHeader == nullptr)
-                break;
-            // The client may write again (or reset, or close) from here.
-            if (m_pSinkTarget != nullptr)
-                m_pSinkTarget->OnWaveOutDone(pHeader);
-        }
-        if (m_pAudioSink == nullptr || m_queue.IsEmpty())
-            m_poll.stop();
+        QMetaObject::invokeMethod(
+            this,
+            [this, nSession, done = std::move(done)] {
+                for (WaveHeader* pHeader : done)
+                    if (nSession == m_nSession && m_pSinkTarget != nullptr)
+                        m_pSinkTarget->OnWaveOutDone(pHeader);
+            },
+            Qt::QueuedConnection);
     }
 
-    QAudioDevice m_device;
-    QAudioFormat m_format;
+    CSharedStream m_shared;
+    QThread m_thread;
+    CAudioPump* m_pPump = nullptr;  // lives in m_thread, deleted there
     IWaveOutSink* m_pSinkTarget = nullptr;
     bool m_bOpen = false;
-    quint64 m_nSession = 0;              // counts Opens and Closes; stale posts compare it
-    QAudioSink* m_pAudioSink = nullptr;  // null until the first Write after Open or Reset
-    QIODevice* m_pInput = nullptr;       // the sink's own input, valid while it runs
-    CWaveQueue m_queue;
-    quint64 m_nPlayedBytes = 0;
-    QElapsedTimer m_stall;  // since the position or the bytes pushed last moved
-    quint64 m_nStallPushed = 0;
-    QTimer m_poll{this};
+    std::atomic<quint64> m_nSession = 0;  // counts Opens and Closes; stale posts compare it
 };
 
 }  // namespace

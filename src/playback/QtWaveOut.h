@@ -2,19 +2,26 @@
 // QMediaDevices::defaultAudioOutput()), 16-bit PCM at the sample's own rate
 // and channel count, nothing resampled by us.
 //
-// Open fails with a non-zero code when there is no output device or it
-// refuses the format. Written buffers are queued and handed to the sink
-// whenever it has room (at once in Write, then every few milliseconds). A
-// buffer is returned once the sink reports it played (the last one queued
-// 100 ms after that, as the sink's clock may run a little ahead), so the end
-// of a sample is not cut off by the sink's own buffering; if the sink dies
-// (the sound server goes away) every queued buffer is returned. Done
-// notifications reach the sink on the thread that created the device, from
-// its event loop, never from inside Write, Reset or Close. The position is
-// the sink's played time converted to bytes, in whole frames.
+// Open sets the stream up and fails with a non-zero code when there is no
+// output device, it refuses the format, or the stream cannot be created.
+// Written buffers are handed on to the sound server by an audio thread of
+// the device's own, which keeps the server's buffer (about 500 ms) topped
+// up every few milliseconds: the sound goes on while the user-interface
+// thread is busy. A buffer is returned as soon as all of it has been handed
+// on, so the client's two buffers keep that margin filled; only the last
+// buffer written is returned once it has been heard (and 100 ms more, as
+// the server's clock may run a little ahead), so a client that stops when
+// it comes back cuts nothing off. The server would wait for a nearly full
+// buffer before it plays a new stream; it is started at once instead. Reset
+// drops everything the server holds at once. If the sink dies (the sound
+// server goes away) every queued buffer is returned and later writes fail.
+// Done notifications reach the sink on the thread that created the device,
+// from its event loop, never from inside Write, Reset or Close. The
+// position is what the server reports heard (what it took less what its
+// output still holds), in whole frames, read by the audio thread.
 //
 // Create and use it on the user-interface thread; it needs a running Qt
-// event loop (QCoreApplication or above).
+// event loop (QCoreApplication or above) there.
 #pragma once
 
 #include "playback/WaveOut.h"

@@ -18,6 +18,9 @@ int CVirtualWaveOut::Open(int nChannels, int nSampleRate, IWaveOutSink* pSink)
     m_pSink = pSink;
     m_queue.clear();
     m_pending.clear();
+    m_stream.TakeAll();
+    m_deviceBuffer.clear();
+    m_nMarginBytes = std::uint64_t(m_nMarginMs) * std::uint64_t(nSampleRate) / 1000 * std::uint64_t(nChannels) * 2;
     m_nPositionBytes = 0;
     m_nTimeRemainder = 0;
     ++m_nOpenCount;
@@ -27,6 +30,7 @@ int CVirtualWaveOut::Open(int nChannels, int nSampleRate, IWaveOutSink* pSink)
 bool CVirtualWaveOut::IsQueued(const WaveHeader* pHeader) const
 {
     return std::any_of(m_queue.begin(), m_queue.end(), [&](const Queued& q) { return q.pHeader == pHeader; }) ||
+           m_stream.Contains(pHeader) ||
            std::find(m_pending.begin(), m_pending.end(), pHeader) != m_pending.end();
 }
 
@@ -61,7 +65,10 @@ int CVirtualWaveOut::Write(WaveHeader* pHeader)
     m_written.insert(m_written.end(), pHeader->lpData, pHeader->lpData + pHeader->dwBufferLength);
     m_writeLengths.push_back(pHeader->dwBufferLength);
     ++m_nWriteCount;
-    if (pHeader->dwBufferLength == 0)
+    if (m_nMarginBytes > 0) {
+        m_stream.Append(pHeader);
+        Take();
+    } else if (pHeader->dwBufferLength == 0)
         m_pending.push_back(pHeader);
     else
         m_queue.push_back(Queued{pHeader, 0});
@@ -78,6 +85,9 @@ int CVirtualWaveOut::Reset()
     for (const Queued& q : m_queue)
         m_pending.push_back(q.pHeader);
     m_queue.clear();
+    for (WaveHeader* pHeader : m_stream.TakeAll())
+        m_pending.push_back(pHeader);
+    m_deviceBuffer.clear();
     m_nPositionBytes = 0;
     m_nTimeRemainder = 0;
     return 0;
@@ -90,7 +100,7 @@ int CVirtualWaveOut::Close()
         return kErrNotOpen;
     }
     // Closing with buffers still playing is refused by a real device.
-    if (!m_queue.empty()) {
+    if (!m_queue.empty() || !m_stream.IsEmpty()) {
         ++m_nMisuseCount;
         return kErrStillQueued;
     }
@@ -101,8 +111,30 @@ int CVirtualWaveOut::Close()
     return 0;
 }
 
+void CVirtualWaveOut::Take()
+{
+    while (m_deviceBuffer.size() < m_nMarginBytes) {
+        const auto piece = m_stream.NextToPush(m_nMarginBytes - m_deviceBuffer.size());
+        if (piece.empty())
+            break;
+        m_deviceBuffer.insert(m_deviceBuffer.end(), piece.begin(), piece.end());
+        m_stream.MarkPushed(piece.size());
+    }
+    while (WaveHeader* pHeader = m_stream.TakeFinished(m_deviceBuffer.empty()))
+        m_pending.push_back(pHeader);
+}
+
 std::uint64_t CVirtualWaveOut::Advance(std::uint64_t nBytes)
 {
+    if (m_nMarginBytes > 0) {
+        const auto nTake = std::min<std::uint64_t>(nBytes, m_deviceBuffer.size());
+        const auto end = m_deviceBuffer.begin() + std::ptrdiff_t(nTake);
+        m_heard.insert(m_heard.end(), m_deviceBuffer.begin(), end);
+        m_deviceBuffer.erase(m_deviceBuffer.begin(), end);
+        m_nPositionBytes += nTake;
+        Take();
+        return nTake;
+    }
     std::uint64_t nPlayed = 0;
     while (nPlayed < nBytes && !m_queue.empty()) {
         Queued& q = m_queue.front();

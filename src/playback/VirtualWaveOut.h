@@ -5,10 +5,17 @@
 // real device posts it to the user-interface thread. Everything written and
 // everything "heard" is recorded, so tests can check the stream byte by byte.
 //
+// With a margin (SetMargin), it behaves like the real output instead: the
+// written buffers are taken into a device buffer of that many milliseconds
+// as soon as it has room, and a buffer is finished once all of it has been
+// taken (the last one written only once all of it has been played), so the
+// client keeps the margin filled ahead of what plays.
+//
 // Not thread-safe: one thread drives it and receives its notifications.
 #pragma once
 
 #include "playback/WaveOut.h"
+#include "playback/WaveStreamQueue.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +27,10 @@ public:
     // Result codes (Windows' own values, for familiarity).
     static constexpr int kErrNotOpen = 5;      // invalid handle
     static constexpr int kErrStillQueued = 33;  // header already queued
+
+    // Milliseconds of device buffer from the next Open on; 0 (the default):
+    // none, a buffer is finished once played.
+    void SetMargin(int nMilliseconds) { m_nMarginMs = nMilliseconds; }
 
     int Open(int nChannels, int nSampleRate, IWaveOutSink* pSink) override;
     int PrepareHeader(WaveHeader* pHeader) override;
@@ -61,8 +72,9 @@ public:
     int m_nMisuseCount = 0;
     // Every byte of every successful Write, in order, as it was at the Write.
     std::vector<std::uint8_t> m_written;
-    // Every byte played, read from the buffer at the moment it is played: a
-    // client that touches a queued buffer makes this differ from m_written.
+    // Every byte played, read from the buffer at the moment it is played (or,
+    // with a margin, taken): a client that touches a queued buffer makes this
+    // differ from m_written.
     std::vector<std::uint8_t> m_heard;
     // Frame size of every Write, to check buffers hold whole frames.
     std::vector<std::uint32_t> m_writeLengths;
@@ -73,6 +85,9 @@ private:
         std::uint32_t nConsumed;
     };
     bool IsQueued(const WaveHeader* pHeader) const;
+    // With a margin: fills the device buffer from the written buffers and
+    // finishes those that may go back.
+    void Take();
 
     bool m_bOpen = false;
     int m_nChannels = 0;
@@ -83,4 +98,8 @@ private:
     std::uint64_t m_nPositionBytes = 0;
     std::uint64_t m_nTimeRemainder = 0;  // byte-milliseconds not yet played
     int m_nWriteAttempts = 0;
+    int m_nMarginMs = 0;
+    std::uint64_t m_nMarginBytes = 0;       // of the open format; 0: no margin
+    CWaveStreamQueue m_stream;              // with a margin: written, not yet finished
+    std::deque<std::uint8_t> m_deviceBuffer;  // with a margin: taken, not yet played
 };

@@ -533,6 +533,11 @@ void CQuorvelView::OnPlay()
     m_pPlayback->OnPlay();
 }
 
+void CQuorvelView::OnPlaySeam()
+{
+    m_pPlayback->OnPlaySeam();
+}
+
 void CQuorvelView::OnStop()
 {
     m_pPlayback->OnStop();

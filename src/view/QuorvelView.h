@@ -130,6 +130,8 @@ public slots:
     void OnSaveAsShortcut();
     void OnSpectralCombFilter();
     void OnPlay();
+    // Plays from one second before the loop end, then loops as Play does.
+    void OnPlaySeam();
     void OnStop();
 
 signals:

@@ -31,6 +31,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 #include <cstdint>
 
 namespace {
@@ -279,6 +280,53 @@ private slots:
         app.GetMainFrame()->GetCommandAction(ID_FILE_OPEN)->trigger();
         QCOMPARE(filters.first(), QStringLiteral("Sample Files (.wav; .xi) (*.wav *.xi)"));
         QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("tone.wav - Ringseam"));
+    }
+
+    // Play Seam, by its key or its menu item and toolbar button, plays from
+    // one second before the loop end: the cursor and the first frame sent
+    // are that frame, and pressing it again while playing starts there again.
+    void playSeamStartsOneSecondBeforeTheLoopEnd()
+    {
+        QVERIFY(WriteToneWav(Path("long.wav"), 100000, 2));
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("long.wav")}));
+        CQuorvelDoc& doc = app.GetDocument();
+        doc.m_bHasLoop = true;
+        doc.m_nLoopStart = 50000;
+        doc.m_nLoopEnd = 90000;
+        const int seam = 90000 - 44100;
+        CMainFrame* frame = app.GetMainFrame();
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        const CLoopingPlayback& playback = app.GetView()->GetPlayback();
+        CVirtualWaveOut& device = *app.m_pWaveOut;
+
+        const std::function<void()> ways[] = {
+            [&] { QTest::keyClick(app.GetView(), Qt::Key_P, Qt::ControlModifier); },
+            [&] { frame->GetCommandAction(ID_PLAY_SEAM)->trigger(); },
+        };
+        for (const auto& playSeam : ways) {
+            for (int press = 0; press < 2; ++press) {
+                const std::size_t nBefore = device.m_written.size();
+                const int nOpens = device.m_nOpenCount;
+                playSeam();
+                QVERIFY(playback.m_bPlaying);
+                QCOMPARE(device.m_nOpenCount, nOpens + 1);
+                QCOMPARE(playback.m_nPlayPos, seam);
+                for (int c = 0; c < 2; ++c) {
+                    const std::size_t at = nBefore + 2 * std::size_t(c);
+                    const auto sent = std::int16_t(device.m_written[at] | (device.m_written[at + 1] << 8));
+                    QCOMPARE(int(sent), doc.GetSampleScaled(seam, c, CLoopingPlayback::kScale));
+                }
+                // A tenth of a second later the cursor is a tenth of a second on.
+                device.AdvanceTime(100);
+                device.DeliverPending();
+                app.GetView()->GetPlayback().OnTimer(CLoopingPlayback::kTimerId);
+                QCOMPARE(playback.m_nPlayPos, seam + 4410);
+            }
+            QTest::keyClick(app.GetView(), Qt::Key_S, Qt::AltModifier);
+            QVERIFY(!playback.m_bPlaying);
+        }
     }
 
     void acceleratorsReachTheRealView()

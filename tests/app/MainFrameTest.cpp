@@ -45,7 +45,7 @@ private slots:
                  (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &As...\tCtrl+A", "-",
                               "Recent File", "-", "E&xit"}));
         QVERIFY(!TopMenu(frame, 0)->actions().at(5)->isEnabled());
-        QCOMPARE(MenuTexts(TopMenu(frame, 1)), (QStringList{"&Play\tAlt+P", "&Stop\tAlt+S"}));
+        QCOMPARE(MenuTexts(TopMenu(frame, 1)), (QStringList{"&Play\tAlt+P", "Play S&eam\tCtrl+P", "&Stop\tAlt+S"}));
         QCOMPARE(MenuTexts(TopMenu(frame, 2)),
                  (QStringList{"Find Loop + &Crossfade\tCtrl+L", "Find &Loop\tCtrl+K", "&Remove Loop\tCtrl+DEL",
                               "Re&load\tCtrl+R"}));
@@ -100,6 +100,7 @@ private slots:
             {ID_FILE_SAVE_AS, "Save As", "Save the active document with a new name"},
             {0, nullptr, nullptr},
             {ID_PLAY_PLAY, "Play (Alt+P)", "Play Wave"},
+            {ID_PLAY_SEAM, "Play Seam (Ctrl+P)", "Play from one second before the loop end, then loop"},
             {ID_PLAY_STOP, "Stop (Alt+S)", "Stop Playing"},
             {0, nullptr, nullptr},
             {ID_EDIT_FIND_LOOP_CROSSFADE, "Best Loop + Crossfade (Ctrl+L)", "Find best loop and crossfade"},
@@ -204,6 +205,7 @@ private slots:
         QTest::newRow("Ctrl+N") << int(Qt::Key_N) << ctrl << ID_FILE_NEW;
         QTest::newRow("Ctrl+O") << int(Qt::Key_O) << ctrl << ID_FILE_OPEN;
         QTest::newRow("Alt+P") << int(Qt::Key_P) << int(Qt::AltModifier) << ID_PLAY_PLAY;
+        QTest::newRow("Ctrl+P") << int(Qt::Key_P) << ctrl << ID_PLAY_SEAM;
         QTest::newRow("Ctrl+R") << int(Qt::Key_R) << ctrl << ID_EDIT_RELOAD;
         QTest::newRow("Ctrl+S") << int(Qt::Key_S) << ctrl << ID_FILE_SAVE;
         QTest::newRow("Alt+S") << int(Qt::Key_S) << int(Qt::AltModifier) << ID_PLAY_STOP;
@@ -223,7 +225,7 @@ private slots:
         frame.SetView(view);
         std::map<int, int> handled;
         for (int id : {ID_VIEW_ZOOM_1_1, ID_VIEW_ZOOM_ALL, ID_VIEW_ZOOM_LOOP, ID_SAVE_AS_SHORTCUT, ID_EDIT_FIND_LOOP,
-                       ID_EDIT_FIND_LOOP_CROSSFADE, ID_FILE_NEW, ID_FILE_OPEN, ID_PLAY_PLAY, ID_EDIT_RELOAD,
+                       ID_EDIT_FIND_LOOP_CROSSFADE, ID_FILE_NEW, ID_FILE_OPEN, ID_PLAY_PLAY, ID_PLAY_SEAM, ID_EDIT_RELOAD,
                        ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_PLAY_STOP, ID_EDIT_REMOVE_LOOP, ID_VIEW_ZOOM_IN,
                        ID_VIEW_ZOOM_OUT, ID_APP_ABOUT, ID_VIEW_AMPLITUDE_FIT, ID_VIEW_AMPLITUDE_IN,
                        ID_VIEW_AMPLITUDE_OUT, ID_VIEW_SEAM})
@@ -264,7 +266,7 @@ private slots:
         view->setFocus();
         QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QTest::keyClick(view, Qt::Key_Z);
-        QTest::keyClick(view, Qt::Key_P, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
         QTest::keyClick(view, Qt::Key_1, Qt::ControlModifier | Qt::KeypadModifier);
         QTest::keyClick(view, Qt::Key_F1);
         QCOMPARE(sent.size(), 0);

@@ -80,6 +80,7 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         QVERIFY(WriteToneWav(Path("tone.wav"), 40000));
+        QVERIFY(WriteToneWav(Path("long.wav"), 100000));
     }
 
     void renderViewDrawsTheClientAreaAtTheGivenWidth()
@@ -190,11 +191,32 @@ private slots:
     }
 
     // A recorded run plays into a silent device in real time and saves what
-    // it played: the frames at the playback scale, the loop repeated.
+    // it played: the frames at the playback scale, the loop repeated; from
+    // the first frame, or with --seam from one second before the loop end.
+    void playForRecordsWhatItPlayed_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("loopStart");
+        QTest::addColumn<int>("loopEnd");
+        QTest::addColumn<bool>("seam");
+        QTest::addColumn<int>("firstFrame");
+        QTest::newRow("play") << "tone.wav" << 20000 << 30000 << false << 0;
+        QTest::newRow("seam") << "long.wav" << 50000 << 90000 << true << 90000 - 44100;
+        QTest::newRow("seam of a loop ending before one second") << "tone.wav" << 20000 << 30000 << true << 0;
+    }
+
     void playForRecordsWhatItPlayed()
     {
-        const int loopStart = 20000, loopEnd = 30000;
-        const Run r = Ringseam({"--play-for", "1", Path("tone.wav"), "--loop", "20000:30000", "--record", Path("rec.wav")});
+        QFETCH(QString, file);
+        QFETCH(int, loopStart);
+        QFETCH(int, loopEnd);
+        QFETCH(bool, seam);
+        QFETCH(int, firstFrame);
+        QStringList args{"--play-for", "1", Path(file), "--loop", QStringLiteral("%1:%2").arg(loopStart).arg(loopEnd),
+                         "--record", Path("rec.wav")};
+        if (seam)
+            args << "--seam";
+        const Run r = Ringseam(args);
         QCOMPARE(r.nExit, 0);
         QCOMPARE(r.strErr, QString());
         QFile f(Path("rec.wav"));
@@ -219,7 +241,7 @@ private slots:
         // About the second asked for (the clock runs on real time), and past
         // the loop end, so the jump back is in the recording.
         QVERIFY2(frames > 44100 * 8 / 10 && frames < 44100 * 13 / 10, qPrintable(QString::number(frames)));
-        int pos = 0;
+        int pos = firstFrame;
         for (int k = 0; k < frames; ++k) {
             const int want = int(std::trunc(ToneCode(pos) / 32768.0 * 16383.0));
             const int got = std::int16_t(le(44 + 2 * k, 2));
@@ -230,6 +252,7 @@ private slots:
 
         // Bad usage: without --play-for, or a target that cannot be written.
         QCOMPARE(Ringseam({"--record", Path("r.wav"), Path("tone.wav")}).nExit, 2);
+        QCOMPARE(Ringseam({"--seam", Path("tone.wav")}).nExit, 2);
         const Run bad = Ringseam({"--play-for", "0.1", Path("tone.wav"), "--record", Path("no/such/dir/r.wav")});
         QCOMPARE(bad.nExit, 1);
         QVERIFY2(bad.strErr.startsWith(QStringLiteral("ringseam: cannot write")), qPrintable(bad.strErr));

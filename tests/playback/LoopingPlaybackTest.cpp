@@ -9,10 +9,10 @@ namespace {
 
 // The frames a filler must write for a loop that does not change: the
 // sample from frame 0, jumping from the loop end back to the loop start.
-std::vector<int> ExpectedFrames(int nFrames, bool bLoop, int nStart, int nEnd, std::size_t nCount)
+std::vector<int> ExpectedFrames(int nFrames, bool bLoop, int nStart, int nEnd, std::size_t nCount, int nFrom = 0)
 {
     std::vector<int> frames;
-    int pos = 0;
+    int pos = nFrom;
     while (frames.size() < nCount && pos < nFrames) {
         frames.push_back(pos % 16000);
         ++pos;
@@ -88,6 +88,45 @@ TEST(LoopingPlayback, LoopShorterThanABufferJumpsBackOncePerPass)
     EXPECT_EQ(frames, ExpectedFrames(20000, true, 1000, 1100, frames.size()));
     EXPECT_TRUE(rig.playback.m_bPlaying);
     ExpectCleanDevice(rig);
+}
+
+TEST(LoopingPlayback, PlaySeamStartsOneSecondBeforeTheLoopEndAndRestartsThere)
+{
+    struct Case {
+        const char* name;
+        int nFrames, nRate;
+        bool bLoop;
+        int nStart, nEnd;
+        int nSeam;  // the first frame played
+    };
+    const Case cases[] = {
+        {"loop ending two seconds in", 100000, 44100, true, 50000, 90000, 90000 - 44100},
+        {"less than a second before the loop end", 40000, 44100, true, 20000, 30000, 0},
+        {"loop end beyond the frames", 100000, 22050, true, 10000, 150000, 100000 - 22050},
+        {"no loop: the last second", 100000, 44100, false, 0, 0, 100000 - 44100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CPlaybackRig rig;
+        FillDoc(rig.doc, 2, c.nFrames, c.nRate);
+        if (c.bLoop)
+            SetLoop(rig.doc, c.nStart, c.nEnd);
+        for (int press = 0; press < 2; ++press) {
+            const auto nBefore = std::ptrdiff_t(rig.out.m_written.size());
+            rig.playback.OnPlaySeam();
+            ASSERT_TRUE(rig.playback.m_bPlaying);
+            EXPECT_EQ(rig.out.m_nOpenCount, press + 1);
+            // The second press stopped the first playback and started afresh.
+            EXPECT_EQ(rig.out.m_nResetCount, press);
+            EXPECT_EQ(rig.playback.m_nPlayPos, c.nSeam);
+            rig.Step(200);
+            const std::vector<int> frames =
+                DecodeFrames(std::vector<std::uint8_t>(rig.out.m_written.begin() + nBefore, rig.out.m_written.end()), 2);
+            EXPECT_EQ(frames, ExpectedFrames(c.nFrames, c.bLoop, c.nStart, c.nEnd, frames.size(), c.nSeam));
+            EXPECT_EQ(rig.playback.m_nPlayPos % 16000, frames[rig.HeardFrames()]);
+        }
+        EXPECT_EQ(rig.out.m_nMisuseCount, 0);
+    }
 }
 
 TEST(LoopingPlayback, LoopEndAtFrameCountRepeatsToTheLastFrame)
@@ -507,12 +546,15 @@ TEST(LoopingPlayback, DestroyingWhilePlayingReleasesTheDevice)
 
 // Random samples, loops, edits of the loop while playing and irregular
 // ticks: after every tick the cursor is the next frame of the written stream.
+// Both on a device that returns buffers once played and on one that takes
+// them into a quarter second of device buffer ahead of what plays.
 TEST(LoopingPlayback, CursorFollowsTheWrittenStreamForRandomLoops)
 {
     std::mt19937 rng(20261207);
-    for (int round = 0; round < 60; ++round) {
+    for (int round = 0; round < 120; ++round) {
         SCOPED_TRACE(round);
         CPlaybackRig rig;
+        rig.out.SetMargin(round % 2 == 0 ? 0 : 250);
         const int nChannels = 1 + int(rng() % 2);
         const int nFrames = 1 + int(rng() % 15000);
         FillDoc(rig.doc, nChannels, nFrames, rng() % 2 ? 44100 : 22050);

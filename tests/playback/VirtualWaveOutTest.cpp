@@ -51,6 +51,39 @@ TEST(VirtualWaveOut, PlaysBuffersInOrderAndPostsTheirReturn)
     EXPECT_EQ(out.m_heard, out.m_written);
 }
 
+TEST(VirtualWaveOut, WithAMarginBuffersGoBackOnceTakenAndTheLastOnceHeard)
+{
+    CVirtualWaveOut out;
+    out.SetMargin(500);  // 500 bytes at 1000 mono frames per second
+    CCollectingSink sink;
+    Buffers b(300);
+    ASSERT_EQ(out.Open(1, 1000, &sink), 0);
+    out.Write(&b.hdr[0]);
+    out.Write(&b.hdr[1]);
+    EXPECT_EQ(out.DeliverPending(), 1) << "the first is taken whole before anything plays";
+    EXPECT_EQ(sink.m_done, (std::vector<WaveHeader*>{&b.hdr[0]}));
+
+    out.Advance(100);  // room for the rest of the second, which is the last
+    EXPECT_EQ(out.DeliverPending(), 0) << "the last buffer waits until it has been heard";
+    out.Write(&b.hdr[0]);
+    EXPECT_EQ(out.DeliverPending(), 1) << "a buffer behind it lets it go";
+    EXPECT_EQ(out.GetPositionBytes(), 100u);
+
+    EXPECT_EQ(out.Advance(5000), 800u);  // runs dry
+    out.DeliverPending();
+    EXPECT_EQ(sink.m_done, (std::vector<WaveHeader*>{&b.hdr[0], &b.hdr[1], &b.hdr[0]}));
+    EXPECT_EQ(out.m_heard, out.m_written);
+
+    // Reset returns what is still held and drops what waits to play.
+    out.Write(&b.hdr[1]);
+    out.Write(&b.hdr[2]);
+    EXPECT_EQ(out.Reset(), 0);
+    EXPECT_EQ(out.Advance(1000), 0u);
+    EXPECT_EQ(out.DeliverPending(), 2);
+    EXPECT_EQ(out.Close(), 0);
+    EXPECT_EQ(out.m_nMisuseCount, 0);
+}
+
 TEST(VirtualWaveOut, TimeCarriesFractionsOfAFrame)
 {
     CVirtualWaveOut out;
