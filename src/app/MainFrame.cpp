@@ -63,8 +63,8 @@ QAction* CMainFrame::AddCommand(QMenu* pMenu, int nID, const QString& text)
             action->setToolTip(QString::fromUtf8(s->pszTip));
         }
         // No shortcut: the text after the tab only shows the key, and the
-        // accelerator table decides what keys do, so Save As shows Ctrl+A
-        // while Ctrl+A sends another command.
+        // accelerator table decides what keys do (Ctrl+A sends a command of
+        // its own, which the application routes to Save As).
         connect(action, &QAction::triggered, this, [this, nID] { OnCmdMsg(nID); });
         m_actions[nID] = action;
     }

@@ -76,6 +76,8 @@ void CQuorvelApp::RegisterCommands()
     f.SetCommandHandler(ID_FILE_OPEN, [this] { OnFileOpen(); });
     f.SetCommandHandler(ID_FILE_SAVE, [this] { OnFileSave(); });
     f.SetCommandHandler(ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); });
+    // Ctrl+A: the key the Save As item shows.
+    f.SetCommandHandler(ID_SAVE_AS_SHORTCUT, [this] { OnFileSaveAs(); });
     f.SetCommandHandler(ID_APP_EXIT, [this] { OnAppExit(); });
     f.SetCommandHandler(ID_APP_ABOUT, [this] { OnAppAbout(); });
     for (int i = 0; i < kRecentFileCount; ++i)
@@ -93,7 +95,6 @@ void CQuorvelApp::RegisterCommands()
     f.SetCommandHandler(ID_EDIT_RELOAD, [v] { v->OnReload(); });
     f.SetCommandHandler(ID_EDIT_REMOVE_LOOP, [v] { v->OnRemoveLoop(); });
     f.SetCommandHandler(ID_EDIT_SPECTRAL_FILTER, [v] { v->OnSpectralCombFilter(); });
-    f.SetCommandHandler(ID_SAVE_AS_SHORTCUT, [v] { v->OnSaveAsShortcut(); });
 }
 
 std::unique_ptr<IWaveOut> CQuorvelApp::CreateWaveOut()

@@ -456,10 +456,6 @@ void CQuorvelView::OnRemoveLoop()
     RedrawMarkers();
 }
 
-void CQuorvelView::OnSaveAsShortcut()
-{
-}
-
 void CQuorvelView::OnSpectralCombFilter()
 {
     RunReporting([this] { m_doc.SpectralCombFilter(); });

@@ -111,7 +111,6 @@ public slots:
     void OnFindLoopCrossfade();
     void OnReload();
     void OnRemoveLoop();
-    void OnSaveAsShortcut();
     void OnSpectralCombFilter();
     void OnPlay();
     void OnStop();

@@ -300,10 +300,13 @@ private slots:
         press(Qt::Key_2, Qt::ControlModifier);
         QCOMPARE(view->GetZoom(), fit);
 
-        // Ctrl+A and Ctrl+C do nothing: no Save As dialog, no change.
+        // Ctrl+A is Save As, as its menu item shows (cancelled here); Ctrl+C
+        // does nothing.
         press(Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(app.m_nSavePrompts, 1);
+        QCOMPARE(app.m_strProposed, QFileInfo(Path("tone.wav")).absoluteFilePath());
         press(Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(app.m_nSavePrompts, 0);
+        QCOMPARE(app.m_nSavePrompts, 1);
 
         press(Qt::Key_K, Qt::ControlModifier);  // Find Loop
         QVERIFY(app.GetDocument().m_bHasLoop);
@@ -322,7 +325,7 @@ private slots:
         press(Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(app.m_nOpenPrompts, 1);
         press(Qt::Key_S, Qt::ControlModifier);  // Save to its own name: no dialog
-        QCOMPARE(app.m_nSavePrompts, 0);
+        QCOMPARE(app.m_nSavePrompts, 1);
         press(Qt::Key_L, Qt::ControlModifier);  // Find Loop + Crossfade
         QVERIFY(app.GetDocument().m_bHasLoop);
         press(Qt::Key_R, Qt::ControlModifier);  // Reload keeps the loop

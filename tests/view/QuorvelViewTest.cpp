@@ -682,10 +682,6 @@ private slots:
         QVERIFY(view->m_messages.isEmpty());
 
         view->ClearLog();
-        view->OnSaveAsShortcut();
-        QVERIFY(view->m_repaints.isEmpty());
-        QCOMPARE(view->m_nFullRepaints, 0);
-
         view->OnSpectralCombFilter();
         QCOMPARE(view->m_nFullRepaints, 1);
     }
