@@ -48,7 +48,15 @@ bool CQuorvelApp::InitInstance(const QStringList& files, bool bShow)
 
     if (files.isEmpty()) {
         OnFileNew();
-    } else if (!OpenDocumentFile(files.first())) {
+        return true;
+    }
+    switch (TryOpenDocumentFile(files.first())) {
+    case OpenResult::Opened:
+        break;
+    case OpenResult::Cancelled:
+        InitialUpdateFrame();  // the empty document the cancelled load left
+        break;
+    case OpenResult::Failed:
         m_pFrame->hide();
         return false;
     }
@@ -157,26 +165,26 @@ void CQuorvelApp::OnFileOpen()
         OpenDocumentFile(path);
 }
 
-bool CQuorvelApp::OpenDocumentFile(const QString& path)
+CQuorvelApp::OpenResult CQuorvelApp::TryOpenDocumentFile(const QString& path)
 {
     const std::string full = QFileInfo(path).absoluteFilePath().toStdString();
     CDocument* pOpen = nullptr;
     if (m_template.MatchDocType(full, pOpen) == CSampleDocTemplate::yesAlreadyOpen) {
         m_pFrame->raise();
         m_pFrame->activateWindow();
-        return true;
+        return OpenResult::Opened;
     }
     // Playback reads the frames the load is about to replace.
     m_pView->OnStop();
-    const bool ok = DocumentFlow::OpenDocument(*m_pDoc, full);
-    if (ok) {
-        m_pRecentFiles->Add(QString::fromStdString(m_pDoc->GetPathName()));
-        UpdateRecentMenu();
-        InitialUpdateFrame();
-    } else {
+    if (!DocumentFlow::OpenDocument(*m_pDoc, full)) {
         UpdateTitle();
+        // Every failure is reported and named; a cancel is neither.
+        return m_pDoc->GetLastFailure().empty() ? OpenResult::Cancelled : OpenResult::Failed;
     }
-    return ok;
+    m_pRecentFiles->Add(QString::fromStdString(m_pDoc->GetPathName()));
+    UpdateRecentMenu();
+    InitialUpdateFrame();
+    return OpenResult::Opened;
 }
 
 void CQuorvelApp::OnOpenRecentFile(int nIndex)
@@ -184,7 +192,7 @@ void CQuorvelApp::OnOpenRecentFile(int nIndex)
     const QStringList& list = m_pRecentFiles->GetList();
     if (nIndex < 0 || nIndex >= list.size())
         return;
-    if (!OpenDocumentFile(list[nIndex])) {
+    if (TryOpenDocumentFile(list[nIndex]) == OpenResult::Failed) {
         m_pRecentFiles->Remove(nIndex);
         UpdateRecentMenu();
     }

@@ -38,7 +38,8 @@ public:
     // Start-up. Shows the main window (when bShow), then opens the one path
     // in `files` or, with none, creates an empty document. Returns false,
     // with the window hidden again, when the file could not be opened (its
-    // failure was reported).
+    // failure was reported); a load the user cancelled leaves the window up
+    // with an empty document.
     bool InitInstance(const QStringList& files, bool bShow = true);
 
     CQuorvelDoc& GetDocument() { return *m_pDoc; }
@@ -54,15 +55,21 @@ public:
     void OnFileSave();
     void OnFileSaveAs();
     // Opens entry nIndex (0-based) of the recent-file list; an entry that
-    // fails to open leaves the list.
+    // fails to open (not one whose load the user cancelled) leaves the list.
     void OnOpenRecentFile(int nIndex);
     void OnAppExit();
     void OnAppAbout();
 
+    // How an open ended. Failed: the failure was reported and the document
+    // is empty. Cancelled: the user cancelled a question of the load (which
+    // sample, the spectra's progress); the document is empty, nothing is
+    // reported.
+    enum class OpenResult { Opened, Failed, Cancelled };
     // Opens `path` (made absolute). The document already open under exactly
-    // that path is only brought forward. Returns whether the document now
-    // shows the file.
-    bool OpenDocumentFile(const QString& path);
+    // that path is only brought forward.
+    OpenResult TryOpenDocumentFile(const QString& path);
+    // Whether the document now shows the file.
+    bool OpenDocumentFile(const QString& path) { return TryOpenDocumentFile(path) == OpenResult::Opened; }
     // Saves to `path`; on success the document takes it as its name.
     bool DoSave(const QString& path);
 

@@ -107,7 +107,7 @@ public:
     // --- spectral banks and curves ---------------------------------------------
     // Allocates the banks, computes them on the worker thread behind the
     // progress (IUserInterface::RunProgress), then both curves. Throws
-    // CArchiveException::generic when the user cancels.
+    // CUserException when the user cancels.
     void ComputeBanks();
     void AllocateBanks();
     // Worker thread: the spectrum of one bank of one channel.

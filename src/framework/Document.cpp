@@ -116,6 +116,10 @@ IUserInterface& CDocument::GetUserInterface() const
 
 void CDocument::ReportSaveLoadException(const std::exception& e, FailureContext context)
 {
+    if (dynamic_cast<const CUserException*>(&e)) {
+        m_strLastFailure.clear();
+        return;
+    }
     m_strLastFailure = FailureMessage(e, context);
     GetUserInterface().ShowMessage(m_strLastFailure, "", MessageIcon::Stop);
 }

@@ -63,10 +63,12 @@ public:
     void SetUserInterface(IUserInterface* pUi) { m_pUi = pUi; }
     IUserInterface& GetUserInterface() const;
 
-    // Reports a failed load, save or reload to the user.
+    // Reports a failed load, save or reload to the user. A CUserException
+    // (the user cancelled) is not reported and leaves GetLastFailure() empty.
     void ReportSaveLoadException(const std::exception& e, FailureContext context);
     // The message of the last reported failure ("" when none since the last
-    // successful Open/Save); lets callers such as the CLI print it.
+    // successful Open/Save, or when the user cancelled); lets callers such as
+    // the CLI print it.
     const std::string& GetLastFailure() const { return m_strLastFailure; }
 
 protected:
@@ -87,7 +89,8 @@ namespace DocumentFlow {
 bool NewDocument(CDocument& doc);
 // File Open: OnOpenDocument; on success the path and title follow the file;
 // on failure the document is reset to an untitled empty one (the failure has
-// already been reported). Returns whether the file was opened.
+// already been reported, unless the user cancelled, which leaves
+// GetLastFailure() empty). Returns whether the file was opened.
 bool OpenDocument(CDocument& doc, const std::string& path);
 // Save / Save As to `path`: on success the document takes the new path and
 // title. Returns whether the file was written.

@@ -389,6 +389,10 @@ bool CQuorvelView::ReloadReporting()
 {
     try {
         m_doc.Reload();
+    } catch (const CUserException&) {
+        // The user cancelled the sample choice: the document is as it was.
+        FramesChanged();
+        return false;
     } catch (const CException& e) {
         FramesChanged();
         ShowMessage(QString::fromStdString(FailureMessage(e, FailureContext::Reload)), true);

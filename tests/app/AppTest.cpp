@@ -58,6 +58,25 @@ bool WriteToneWav(const QString& path, int frames, int channels = 1)
     return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
 }
 
+// An extended instrument of two silent 16-bit samples, of 1000 and 500 frames.
+bool WriteTwoSampleXi(const QString& path)
+{
+    QByteArray data("Extended Instrument: ");
+    data.append(QByteArray("two").leftJustified(22, ' ')).append('\x1A');
+    data.append(QByteArray("test").leftJustified(20, ' ')).append("\x02\x01", 2);
+    data.append(QByteArray(296 - data.size(), '\0')).append("\x02\x00", 2);
+    for (int bytes : {2000, 1000}) {
+        QByteArray header(40, '\0');
+        header[0] = char(bytes & 0xFF);
+        header[1] = char(bytes >> 8);
+        header[14] = 0x10;  // 16-bit, no loop
+        data.append(header);
+    }
+    data.append(QByteArray(3000, '\0'));
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
 // The application with a silent device and scripted file dialogs.
 class CTestApp : public CQuorvelApp {
 public:
@@ -157,7 +176,7 @@ private slots:
         QVERIFY(!app.GetMainFrame()->isVisible());
     }
 
-    void cancelledComputingFftFailsTheOpenAndLeavesAnEmptyDocument()
+    void cancelledComputingFftEndsTheOpenSilentlyWithAnEmptyDocument()
     {
         CTestApp app;
         QVERIFY(app.InitInstance({}));
@@ -165,16 +184,18 @@ private slots:
         QVERIFY(WriteToneWav(Path("long.wav"), 44100 * 120));
         bool sawProgress = false;
         BoxSeen seen;
+        QPointer<QTimer> boxWatch;
         AnswerNextModal([&](QWidget* w) {
             auto* dlg = qobject_cast<CComputeFFTDlg*>(w);
             sawProgress = dlg != nullptr;
             if (dlg)
                 QTest::mouseClick(dlg->GetCancelButton(), Qt::LeftButton);
-            AnswerNextModal([&](QWidget* box) { seen = CloseMessageBox(box); });
+            boxWatch = AnswerNextModal([&](QWidget* box) { seen = CloseMessageBox(box); });
         });
         QVERIFY(!app.OpenDocumentFile(Path("long.wav")));
+        delete boxWatch;
         QVERIFY(sawProgress);
-        QCOMPARE(seen.strCaption, QStringLiteral("Quorvel"));
+        QCOMPARE(seen.strText, QString());  // the user's cancel is no failure
         QVERIFY(!app.GetDocument().m_bLoaded);
         QCOMPARE(app.GetDocument().m_nFrameCount, 0);
         QCOMPARE(app.GetDocument().GetPathName(), std::string());
@@ -345,24 +366,35 @@ private slots:
 
     void anInstrumentAsksWhichSampleToLoad()
     {
-        const QString xi = QStringLiteral(RINGSEAM_SHARED_SAMPLES "/xmrs_instr.xi");
-        if (!QFileInfo::exists(xi))
-            QSKIP("shared sample xmrs_instr.xi not present");
-        CTestApp app;
-        QVERIFY(app.InitInstance({}));
-
-        // Cancel fails the open and leaves an empty document.
+        const QString xi = Path("two.xi");
+        QVERIFY(WriteTwoSampleXi(xi));
+        // Cancels the next Select Sample dialog; the prompt it showed and
+        // any message box that followed are recorded.
         QString prompt;
-        AnswerNextModal([&](QWidget* w) {
-            if (auto* dlg = qobject_cast<CSelectSampleDlg*>(w)) {
-                prompt = dlg->GetPromptLabel()->text();
-                dlg->reject();
-            }
-            AnswerNextModal([](QWidget* box) { CloseMessageBox(box); });
-        });
-        QVERIFY(!app.OpenDocumentFile(xi));
+        BoxSeen seen;
+        QPointer<QTimer> boxWatch;
+        auto cancelNextChoice = [&] {
+            prompt.clear();
+            AnswerNextModal([&](QWidget* w) {
+                if (auto* dlg = qobject_cast<CSelectSampleDlg*>(w)) {
+                    prompt = dlg->GetPromptLabel()->text();
+                    dlg->reject();
+                }
+                boxWatch = AnswerNextModal([&](QWidget* box) { seen = CloseMessageBox(box); });
+            });
+        };
+
+        // Cancel at start-up ends the open without a message; the window stays
+        // with an empty document.
+        CTestApp app;
+        cancelNextChoice();
+        QVERIFY(app.InitInstance({xi}));
+        delete boxWatch;
         QCOMPARE(prompt, QStringLiteral("Selected instrument has 2 samples inside. Please select sample number to use."));
+        QCOMPARE(seen.strText, QString());
+        QVERIFY(app.GetMainFrame()->isVisible());
         QVERIFY(!app.GetDocument().m_bLoaded);
+        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("Untitled - Ringseam"));
 
         // A wrong number is refused in place; the second sample is then taken.
         BoxSeen refused;
@@ -379,9 +411,28 @@ private slots:
         });
         QVERIFY(app.OpenDocumentFile(xi));
         QCOMPARE(refused.strText, QStringLiteral("Entered value is incorrect."));
-        QVERIFY(app.GetDocument().m_bLoaded);
         QVERIFY(app.GetDocument().m_bFromXI);
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("xmrs_instr.xi - Ringseam"));
+        QCOMPARE(app.GetDocument().m_nFrameCount, 500);
+        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("two.xi - Ringseam"));
+
+        // Reload asks again; its Cancel keeps the document as it was, silently.
+        cancelNextChoice();
+        app.GetMainFrame()->OnCmdMsg(ID_EDIT_RELOAD);
+        delete boxWatch;
+        QVERIFY(!prompt.isEmpty());
+        QCOMPARE(seen.strText, QString());
+        QCOMPARE(app.GetDocument().m_nFrameCount, 500);
+
+        // Cancelled from the recent-file list: the entry stays, as it did not
+        // fail.
+        QVERIFY(app.OpenDocumentFile(Path("tone.wav")));
+        cancelNextChoice();
+        app.GetMainFrame()->OnCmdMsg(ID_FILE_MRU_FILE1 + 1);
+        delete boxWatch;
+        QVERIFY(!prompt.isEmpty());
+        QCOMPARE(seen.strText, QString());
+        QVERIFY(!app.GetDocument().m_bLoaded);
+        QCOMPARE(app.GetRecentFileList().GetList().size(), 2);
     }
 
     void aboutFromTheHelpMenu()
@@ -422,6 +473,7 @@ private slots:
         QCOMPARE(dlg.GetPromptLabel()->text(),
                  QStringLiteral("Selected instrument has 3 samples inside. Please select sample number to use."));
         QCOMPARE(dlg.GetNumberEdit()->text(), QStringLiteral("1"));
+        QCOMPARE(dlg.GetRangeLabel()->text(), QStringLiteral("Sample &number (1 to 3):"));
         dlg.show();
         dlg.GetNumberEdit()->setText(text);
         BoxSeen seen;
@@ -439,18 +491,19 @@ private slots:
         }
     }
 
-    void selectSampleEnterTakesTheFirstAndCancelRefuses()
+    void selectSampleTakesATypedNumberOnEnterAndCancelRefuses()
     {
-        {
+        for (const QString& typed : {QString(), QStringLiteral("2")}) {
             CSelectSampleDlg dlg(2);
             QWidget* focused = nullptr;
             QTimer::singleShot(0, &dlg, [&] {
                 focused = dlg.focusWidget();
+                QTest::keyClicks(focused ? focused : &dlg, typed);
                 QTest::keyClick(focused ? focused : &dlg, Qt::Key_Return);
             });
             QCOMPARE(dlg.exec(), int(QDialog::Accepted));
-            QCOMPARE(focused, static_cast<QWidget*>(dlg.GetOkButton()));
-            QCOMPARE(dlg.m_nSample, 1);
+            QCOMPARE(focused, static_cast<QWidget*>(dlg.GetNumberEdit()));
+            QCOMPARE(dlg.m_nSample, typed.isEmpty() ? 1 : 2);
         }
         {
             CSelectSampleDlg dlg(2);

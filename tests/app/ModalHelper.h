@@ -36,7 +36,9 @@ inline void FailIfStillOpen(QPointer<QWidget> modal, int nMs = 5000)
     });
 }
 
-inline void AnswerNextModal(std::function<void(QWidget*)> answer, int nTimeoutMs = 10000)
+// Returns the polling timer: deleting it stops waiting for a modal that
+// should not come.
+inline QPointer<QTimer> AnswerNextModal(std::function<void(QWidget*)> answer, int nTimeoutMs = 10000)
 {
     auto* timer = new QTimer;
     auto remaining = std::make_shared<int>(nTimeoutMs / 10);
@@ -55,6 +57,7 @@ inline void AnswerNextModal(std::function<void(QWidget*)> answer, int nTimeoutMs
         }
     });
     timer->start(10);
+    return timer;
 }
 
 // Types `path` into a file dialog's name field and presses its accept button.
