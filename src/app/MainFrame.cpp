@@ -8,6 +8,7 @@
 
 #include <QAbstractScrollArea>
 #include <QAction>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -223,7 +224,19 @@ void CMainFrame::UpdateFrameTitle(const std::string& docTitle)
 {
     std::string appName;
     CSampleDocTemplate().GetDocString(appName, CSampleDocTemplate::windowTitle);
-    setWindowTitle(QString::fromStdString(docTitle + " - " + appName));
+    // "[*]" is where Qt shows the modified mark; one in a file name is
+    // doubled to stand for itself.
+    const QString title = QString::fromStdString(docTitle).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(title + QStringLiteral("[*] - ") + QString::fromStdString(appName));
+}
+
+void CMainFrame::closeEvent(QCloseEvent* pEvent)
+{
+    if (m_closeQuery && !m_closeQuery()) {
+        pEvent->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(pEvent);
 }
 
 void CMainFrame::SetRecentFiles(const QStringList& paths)

@@ -11,6 +11,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QSettings>
 
 CQuorvelApp::CQuorvelApp(IUserInterface* pUi) : m_pDoc(std::make_unique<CQuorvelDoc>())
@@ -22,11 +23,16 @@ CQuorvelApp::CQuorvelApp(IUserInterface* pUi) : m_pDoc(std::make_unique<CQuorvel
         m_pUi = m_pOwnUi.get();
     }
     m_pDoc->SetUserInterface(m_pUi);
+    m_pDoc->SetModifiedListener([this](bool bModified) {
+        if (m_pFrame && !m_bOpening)
+            m_pFrame->setWindowModified(bModified);
+    });
     m_template.SetDocument(m_pDoc.get());
 }
 
 CQuorvelApp::~CQuorvelApp()
 {
+    m_pDoc->SetModifiedListener(nullptr);
     // The view refers to the document: the window goes first.
     delete m_pFrame;
     m_pFrame = nullptr;
@@ -70,6 +76,7 @@ void CQuorvelApp::CreateFrame()
         gui->SetParentWindow(m_pFrame);
     m_pView = new CShellView(*m_pDoc, CreateWaveOut());
     m_pFrame->SetView(m_pView);
+    m_pFrame->SetCloseQuery([this] { return SaveModified(); });
     connect(m_pView, &CQuorvelView::contentSizeChanged, m_pFrame, &CMainFrame::ResizeParentToFit);
     RegisterCommands();
     UpdateRecentMenu();
@@ -120,6 +127,7 @@ void CQuorvelApp::UpdateTitle()
 {
     const std::string& title = m_pDoc->GetTitle();
     m_pFrame->UpdateFrameTitle(title.empty() ? std::string(kUntitledTitle) : title);
+    m_pFrame->setWindowModified(m_pDoc->IsModified());
 }
 
 void CQuorvelApp::UpdateRecentMenu()
@@ -153,6 +161,8 @@ QString CQuorvelApp::PromptForFileName(bool bOpen, const QString& proposed)
 
 void CQuorvelApp::OnFileNew()
 {
+    if (!SaveModified())
+        return;
     m_pView->OnStop();
     DocumentFlow::NewDocument(*m_pDoc);
     InitialUpdateFrame();
@@ -174,9 +184,14 @@ CQuorvelApp::OpenResult CQuorvelApp::TryOpenDocumentFile(const QString& path)
         m_pFrame->activateWindow();
         return OpenResult::Opened;
     }
+    if (!SaveModified())
+        return OpenResult::Cancelled;
     // Playback reads the frames the load is about to replace.
     m_pView->OnStop();
-    if (!DocumentFlow::OpenDocument(*m_pDoc, full)) {
+    m_bOpening = true;
+    const bool bOpened = DocumentFlow::OpenDocument(*m_pDoc, full);
+    m_bOpening = false;
+    if (!bOpened) {
         UpdateTitle();
         // Every failure is reported and named; a cancel is neither.
         return m_pDoc->GetLastFailure().empty() ? OpenResult::Cancelled : OpenResult::Failed;
@@ -198,16 +213,14 @@ void CQuorvelApp::OnOpenRecentFile(int nIndex)
     }
 }
 
-void CQuorvelApp::OnFileSave()
+bool CQuorvelApp::OnFileSave()
 {
-    if (m_pDoc->GetPathName().empty()) {
-        OnFileSaveAs();
-        return;
-    }
-    DoSave(QString::fromStdString(m_pDoc->GetPathName()));
+    if (m_pDoc->GetPathName().empty())
+        return OnFileSaveAs();
+    return DoSave(QString::fromStdString(m_pDoc->GetPathName()));
 }
 
-void CQuorvelApp::OnFileSaveAs()
+bool CQuorvelApp::OnFileSaveAs()
 {
     const std::string& current = m_pDoc->GetPathName();
     const QString proposed = QString::fromStdString(
@@ -215,8 +228,8 @@ void CQuorvelApp::OnFileSaveAs()
                         : current);
     const QString chosen = PromptForFileName(false, proposed);
     if (chosen.isEmpty())
-        return;
-    DoSave(QString::fromStdString(m_template.ApplyDefaultExtension(chosen.toStdString())));
+        return false;
+    return DoSave(QString::fromStdString(m_template.ApplyDefaultExtension(chosen.toStdString())));
 }
 
 bool CQuorvelApp::DoSave(const QString& path)
@@ -230,8 +243,30 @@ bool CQuorvelApp::DoSave(const QString& path)
     return true;
 }
 
+bool CQuorvelApp::SaveModified()
+{
+    if (!m_pDoc->IsModified())
+        return true;
+    const std::string& title = m_pDoc->GetTitle();
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
+                    QStringLiteral("Save changes to %1?")
+                        .arg(QString::fromStdString(title.empty() ? std::string(kUntitledTitle) : title)),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_pFrame);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return OnFileSave();
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void CQuorvelApp::OnAppExit()
 {
+    // The window's close asks about unsaved changes.
     m_pFrame->close();
 }
 

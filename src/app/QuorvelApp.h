@@ -5,6 +5,11 @@
 // recent-file list of six, then either an empty document or the file named
 // on the command line, then the window.
 //
+// A document with unsaved changes is never dropped without asking: New,
+// Open, a recent file, Exit and closing the window first ask "Save changes
+// to <title>?" (Save / Discard / Cancel). The window title carries the mark
+// of unsaved changes.
+//
 // A failed open or save has already been reported through the document's
 // user interface when the handlers return.
 //
@@ -52,10 +57,13 @@ public:
     // --- commands -------------------------------------------------------------
     void OnFileNew();
     void OnFileOpen();
-    void OnFileSave();
-    void OnFileSaveAs();
+    // Save, or Save As for a document without a file. Both return whether
+    // the file was written (false when the name was cancelled or the save
+    // failed; the failure has been reported).
+    bool OnFileSave();
+    bool OnFileSaveAs();
     // Opens entry nIndex (0-based) of the recent-file list; an entry that
-    // fails to open (not one whose load the user cancelled) leaves the list.
+    // fails to open (not one the user cancelled) leaves the list.
     void OnOpenRecentFile(int nIndex);
     void OnAppExit();
     void OnAppAbout();
@@ -66,12 +74,18 @@ public:
     // reported.
     enum class OpenResult { Opened, Failed, Cancelled };
     // Opens `path` (made absolute). The document already open under exactly
-    // that path is only brought forward.
+    // that path is only brought forward. Unsaved changes are asked about
+    // first; Cancel there gives Cancelled with the document untouched.
     OpenResult TryOpenDocumentFile(const QString& path);
     // Whether the document now shows the file.
     bool OpenDocumentFile(const QString& path) { return TryOpenDocumentFile(path) == OpenResult::Opened; }
     // Saves to `path`; on success the document takes it as its name.
     bool DoSave(const QString& path);
+    // Before the document is replaced or the program ends: true when there
+    // are no unsaved changes, or the user discarded them, or saved them.
+    // False (the user cancelled, or the save failed or was cancelled) means
+    // the caller must keep everything as it is.
+    bool SaveModified();
 
 protected:
     // The file name the user picks in the Open (bOpen) or Save As dialog, or
@@ -85,6 +99,7 @@ private:
     void RegisterCommands();
     // After New or a successful Open: the view's first update and the title.
     void InitialUpdateFrame();
+    // The document's title and its modified mark.
     void UpdateTitle();
     void UpdateRecentMenu();
     QString FileDialogFilter() const;
@@ -97,4 +112,7 @@ private:
     std::unique_ptr<CQuorvelDoc> m_pDoc;
     CMainFrame* m_pFrame = nullptr;  // owned; deleted before the document
     CQuorvelView* m_pView = nullptr;  // owned by the frame
+    // An open is under way: its passing changes of the modified flag are not
+    // shown.
+    bool m_bOpening = false;
 };

@@ -7,6 +7,7 @@
 #include "framework/Exceptions.h"
 #include "framework/UserInterface.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,9 @@ public:
 
     // Overridables, in the order the framework calls them.
     virtual void Serialize(CArchive& ar) = 0;
+    // Whether the document holds changes its file does not have.
     virtual bool IsModified();
+    // Sets that state; a change of it reaches the modified listener.
     virtual void SetModifiedFlag(bool bModified = true);
     virtual void DeleteContents();
     // Resets the document: DeleteContents, empty path, modified cleared.
@@ -58,6 +61,10 @@ public:
     const std::vector<IDocumentView*>& GetViews() const { return m_views; }
     void UpdateAllViews(IDocumentView* pSender, long lHint = 0);
 
+    // Called with the new state whenever the modified flag changes (the
+    // shell shows it in the window title); empty for nobody.
+    void SetModifiedListener(std::function<void(bool)> listener) { m_modifiedListener = std::move(listener); }
+
     // The interface for questions and reports; not owned. Defaults to
     // DefaultUserInterface().
     void SetUserInterface(IUserInterface* pUi) { m_pUi = pUi; }
@@ -77,6 +84,7 @@ protected:
     bool m_bModified = false;
 
 private:
+    std::function<void(bool)> m_modifiedListener;
     std::vector<IDocumentView*> m_views;
     IUserInterface* m_pUi = nullptr;
     std::string m_strLastFailure;

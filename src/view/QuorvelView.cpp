@@ -210,8 +210,19 @@ void CQuorvelView::SaveMarkers()
     m_nSavedLoopStart = m_doc.m_nLoopStart;
 }
 
+bool CQuorvelView::LoopChangedSinceSave() const
+{
+    if (m_bSavedLoop != m_doc.m_bHasLoop)
+        return true;
+    return m_doc.m_bHasLoop && (m_nSavedLoopStart != m_doc.m_nLoopStart || m_nSavedLoopEnd != m_doc.m_nLoopEnd);
+}
+
 void CQuorvelView::RedrawMarkers()
 {
+    // Every change of the loop, by mouse or command, comes here after
+    // SaveMarkers: a loop other than the saved one is an edit.
+    if (LoopChangedSinceSave())
+        m_doc.SetModifiedFlag();
     if (m_bSavedLoop) {
         RepaintColumn(m_geometry.FrameToX(m_nSavedLoopStart));
         RepaintColumn(m_geometry.FrameToX(m_nSavedLoopEnd));
@@ -439,7 +450,10 @@ void CQuorvelView::OnFindLoopCrossfade()
         if (m_doc.m_bHasLoop)
             m_doc.Crossfade(m_doc.CrossfadeLengthForLoop());
     });
-    FramesChanged();
+    if (m_doc.m_bHasLoop)
+        FramesEdited();  // crossfaded
+    else
+        FramesChanged();
     if (!bDone)
         return;
     RedrawMarkers();
@@ -463,7 +477,7 @@ void CQuorvelView::OnRemoveLoop()
 void CQuorvelView::OnSpectralCombFilter()
 {
     RunReporting([this] { m_doc.SpectralCombFilter(); });
-    FramesChanged();
+    FramesEdited();
     RepaintAll();
 }
 

@@ -13,7 +13,9 @@
 #include "view/QuorvelView.h"
 
 #include "ModalHelper.h"
+#include "ShellTestSupport.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
@@ -31,32 +33,6 @@
 #include <cstdint>
 
 namespace {
-
-// A 16-bit 44100 Hz WAV of `frames` frames of a 440 Hz tone in every channel.
-bool WriteToneWav(const QString& path, int frames, int channels = 1)
-{
-    QByteArray data;
-    auto le16 = [&](int v) { data.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); };
-    auto le32 = [&](std::uint32_t v) { le16(int(v & 0xFFFF)), le16(int(v >> 16)); };
-    const std::uint32_t bytes = std::uint32_t(frames) * 2u * std::uint32_t(channels);
-    data.append("RIFF");
-    le32(36 + bytes);
-    data.append("WAVEfmt ");
-    le32(16);
-    le16(1);
-    le16(channels);
-    le32(44100);
-    le32(44100u * 2u * std::uint32_t(channels));
-    le16(2 * channels);
-    le16(16);
-    data.append("data");
-    le32(bytes);
-    for (int i = 0; i < frames; ++i)
-        for (int c = 0; c < channels; ++c)
-            le16(int(std::lround(12000.0 * std::sin(2 * 3.14159265358979 * 440.0 * i / 44100.0))) & 0xFFFF);
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
 
 // An extended instrument of two silent 16-bit samples, of 1000 and 500 frames.
 bool WriteTwoSampleXi(const QString& path)
@@ -76,33 +52,6 @@ bool WriteTwoSampleXi(const QString& path)
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
 }
-
-// The application with a silent device and scripted file dialogs.
-class CTestApp : public CQuorvelApp {
-public:
-    bool m_bRealDialogs = false;  // show the real file dialogs instead
-    QString m_strNextFileName;  // what the next file dialog answers ("" = Cancel)
-    int m_nOpenPrompts = 0;
-    int m_nSavePrompts = 0;
-    QString m_strProposed;
-    CVirtualWaveOut* m_pWaveOut = nullptr;  // owned by the view
-
-protected:
-    QString PromptForFileName(bool bOpen, const QString& proposed) override
-    {
-        if (m_bRealDialogs)
-            return CQuorvelApp::PromptForFileName(bOpen, proposed);
-        ++(bOpen ? m_nOpenPrompts : m_nSavePrompts);
-        m_strProposed = proposed;
-        return m_strNextFileName;
-    }
-    std::unique_ptr<IWaveOut> CreateWaveOut() override
-    {
-        auto device = std::make_unique<CVirtualWaveOut>();
-        m_pWaveOut = device.get();
-        return device;
-    }
-};
 
 }  // namespace
 
@@ -134,7 +83,7 @@ private slots:
         CTestApp app;
         QVERIFY(app.InitInstance({}));
         QVERIFY(app.GetMainFrame()->isVisible());
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("Untitled - Ringseam"));
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("Untitled - Ringseam"));
         QVERIFY(!app.GetDocument().m_bLoaded);
         QCOMPARE(app.GetMainFrame()->GetView(), static_cast<QWidget*>(app.GetView()));
     }
@@ -143,7 +92,7 @@ private slots:
     {
         CTestApp app;
         QVERIFY(app.InitInstance({Path("tone.wav")}));
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("tone.wav - Ringseam"));
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("tone.wav - Ringseam"));
         QVERIFY(app.GetDocument().m_bLoaded);
         QCOMPARE(app.GetDocument().m_nFrameCount, 30000);
         QCOMPARE(app.GetRecentFileList().GetList(), QStringList{QFileInfo(Path("tone.wav")).absoluteFilePath()});
@@ -199,7 +148,7 @@ private slots:
         QVERIFY(!app.GetDocument().m_bLoaded);
         QCOMPARE(app.GetDocument().m_nFrameCount, 0);
         QCOMPARE(app.GetDocument().GetPathName(), std::string());
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("Untitled - Ringseam"));
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("Untitled - Ringseam"));
         QVERIFY(app.GetRecentFileList().GetList().isEmpty());
     }
 
@@ -257,7 +206,7 @@ private slots:
         QCOMPARE(app.m_nSavePrompts, 1);
         QCOMPARE(app.m_strProposed, QFileInfo(Path("tone.wav")).absoluteFilePath());
         QVERIFY(QFileInfo::exists(Path("saved.wav")));
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("saved.wav - Ringseam"));
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("saved.wav - Ringseam"));
 
         // An untitled document proposes its title with the first extension.
         app.OnFileNew();
@@ -285,7 +234,7 @@ private slots:
         QCOMPARE(title, QStringLiteral("Save As"));
         QCOMPARE(filters, (QStringList{"Sample Files (.wav; .xi) (*.wav *.xi)", "All Files (*)"}));
         QVERIFY(QFileInfo::exists(Path("typed.wav")));
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("typed.wav - Ringseam"));
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("typed.wav - Ringseam"));
 
         // Open lists the same filter and reads what is picked.
         AnswerNextModal([&](QWidget* w) {
@@ -296,7 +245,7 @@ private slots:
         });
         app.GetMainFrame()->GetCommandAction(ID_FILE_OPEN)->trigger();
         QCOMPARE(filters.first(), QStringLiteral("Sample Files (.wav; .xi) (*.wav *.xi)"));
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("tone.wav - Ringseam"));
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("tone.wav - Ringseam"));
     }
 
     void acceleratorsReachTheRealView()
@@ -351,9 +300,18 @@ private slots:
         QVERIFY(app.GetDocument().m_bHasLoop);
         press(Qt::Key_R, Qt::ControlModifier);  // Reload keeps the loop
         QVERIFY(app.GetDocument().m_bHasLoop);
+        // The crossfade is unsaved: New asks first.
+        BoxSeen asked;
+        AnswerNextModal([&](QWidget* w) {
+            if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                asked.strText = box->text();
+                box->button(QMessageBox::Discard)->click();
+            }
+        });
         press(Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(asked.strText, QStringLiteral("Save changes to tone.wav?"));
         QVERIFY(!app.GetDocument().m_bLoaded);
-        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Ringseam"));
+        QCOMPARE(ShownTitle(frame), QStringLiteral("Untitled - Ringseam"));
 
         QList<int> ids;
         for (const QList<QVariant>& args : sent)
@@ -394,7 +352,7 @@ private slots:
         QCOMPARE(seen.strText, QString());
         QVERIFY(app.GetMainFrame()->isVisible());
         QVERIFY(!app.GetDocument().m_bLoaded);
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("Untitled - Ringseam"));
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("Untitled - Ringseam"));
 
         // A wrong number is refused in place; the second sample is then taken.
         BoxSeen refused;
@@ -413,7 +371,7 @@ private slots:
         QCOMPARE(refused.strText, QStringLiteral("Entered value is incorrect."));
         QVERIFY(app.GetDocument().m_bFromXI);
         QCOMPARE(app.GetDocument().m_nFrameCount, 500);
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("two.xi - Ringseam"));
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("two.xi - Ringseam"));
 
         // Reload asks again; its Cancel keeps the document as it was, silently.
         cancelNextChoice();

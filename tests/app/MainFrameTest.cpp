@@ -5,6 +5,8 @@
 #include "app/AcceleratorTable.h"
 #include "app/Resource.h"
 
+#include "ModalHelper.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QMenuBar>
@@ -141,12 +143,26 @@ private slots:
         QVERIFY(frame.GetIdleLabel()->isVisible());
     }
 
-    void titleShowsDocumentAndProgram()
+    void titleShowsDocumentProgramAndUnsavedChanges()
     {
         CMainFrame frame;
-        QCOMPARE(frame.windowTitle(), QStringLiteral("Untitled - Ringseam"));
-        frame.UpdateFrameTitle("cello.wav");
-        QCOMPARE(frame.windowTitle(), QStringLiteral("cello.wav - Ringseam"));
+        QCOMPARE(ShownTitle(&frame), QStringLiteral("Untitled - Ringseam"));
+        struct {
+            const char* pszDoc;
+            bool bModified;
+            const char* pszShown;
+        } const cases[] = {
+            {"cello.wav", false, "cello.wav - Ringseam"},
+            {"cello.wav", true, "cello.wav* - Ringseam"},
+            // Qt's placeholder in a file name is shown as it is.
+            {"odd[*].wav", true, "odd[*].wav* - Ringseam"},
+            {"odd[*]", false, "odd[*] - Ringseam"},
+        };
+        for (const auto& c : cases) {
+            frame.UpdateFrameTitle(c.pszDoc);
+            frame.setWindowModified(c.bModified);
+            QCOMPARE(ShownTitle(&frame), QString::fromUtf8(c.pszShown));
+        }
     }
 
     void everyAcceleratorSendsItsCommand_data()

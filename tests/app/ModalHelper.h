@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 
 #include <functional>
 #include <memory>
@@ -83,6 +84,14 @@ struct BoxSeen {
     QString strCaption;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
+
+// The window title as the desktop shows it: Qt's placeholder replaced by the
+// mark of unsaved changes, or dropped.
+inline QString ShownTitle(QWidget* w)
+{
+    w->winId();  // the native window carries the shown title
+    return w->windowHandle()->title();
+}
 
 inline BoxSeen CloseMessageBox(QWidget* w)
 {
