@@ -12,7 +12,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QSettings>
+
+namespace {
+// Where the main window's size and position are kept between runs.
+const char* const kWindowPlacementKey = "Main Window/Geometry";
+}  // namespace
 
 CQuorvelApp::CQuorvelApp(IUserInterface* pUi) : m_pDoc(std::make_unique<CQuorvelDoc>())
 {
@@ -42,11 +48,19 @@ CQuorvelApp::~CQuorvelApp()
 
 bool CQuorvelApp::InitInstance(const QStringList& files, bool bShow)
 {
-    m_pSettings = std::make_unique<QSettings>(QString::fromLatin1(kRegistryKey), QString::fromLatin1(kAppTitle));
+    m_pSettings = std::make_unique<QSettings>(QString::fromLatin1(kSettingsOrganization),
+                                              QString::fromLatin1(kSettingsApplication));
     m_pRecentFiles = std::make_unique<CRecentFileList>(*m_pSettings, kRecentFileCount);
     m_pRecentFiles->ReadList();
+    QSettings legacy(QString::fromLatin1(kLegacySettingsOrganization), QString::fromLatin1(kLegacySettingsApplication));
+    m_pRecentFiles->ImportList(legacy);
 
     CreateFrame();
+    // The window as the user left it: the start-up document does not refit it.
+    m_bKeepPlacement =
+        m_bRememberPlacement &&
+        m_pFrame->restoreGeometry(m_pSettings->value(QString::fromLatin1(kWindowPlacementKey)).toByteArray());
+    const auto placed = qScopeGuard([this] { m_bKeepPlacement = false; });
     // Shown before the document arrives, so the view's first update fits the
     // window the user sees, and the progress of a long load has its window.
     if (bShow)
@@ -76,11 +90,25 @@ void CQuorvelApp::CreateFrame()
         gui->SetParentWindow(m_pFrame);
     m_pView = new CShellView(*m_pDoc, CreateWaveOut());
     m_pFrame->SetView(m_pView);
-    m_pFrame->SetCloseQuery([this] { return SaveModified(); });
-    connect(m_pView, &CQuorvelView::contentSizeChanged, m_pFrame, &CMainFrame::ResizeParentToFit);
+    m_pFrame->SetCloseQuery([this] { return QueryClose(); });
+    connect(m_pView, &CQuorvelView::contentSizeChanged, m_pFrame, [this](QSize size, bool bShrinkOnly) {
+        if (!m_bKeepPlacement)
+            m_pFrame->ResizeParentToFit(size, bShrinkOnly);
+    });
     RegisterCommands();
     UpdateRecentMenu();
     m_pFrame->resize(820, 560);
+}
+
+bool CQuorvelApp::QueryClose()
+{
+    if (!SaveModified())
+        return false;
+    if (m_bRememberPlacement) {
+        m_pSettings->setValue(QString::fromLatin1(kWindowPlacementKey), m_pFrame->saveGeometry());
+        m_pSettings->sync();
+    }
+    return true;
 }
 
 void CQuorvelApp::RegisterCommands()

@@ -1,9 +1,10 @@
 // CQuorvelApp: the application. It owns the one document, the main frame
 // with its view, the document template, the settings and the recent-file
 // list; it handles the File and Help commands and starts the program:
-// settings under "Local AppWizard-Generated Applications" / "Quorvel", a
-// recent-file list of six, then either an empty document or the file named
-// on the command line, then the window.
+// settings under "Ringseam" / "Ringseam" (the recent-file list of an earlier
+// version's settings taken over once), a recent-file list of six, the
+// window where it was left, then either an empty document or the file named
+// on the command line.
 //
 // A document with unsaved changes is never dropped without asking: New,
 // Open, a recent file, Exit and closing the window first ask "Save changes
@@ -46,6 +47,11 @@ public:
     // failure was reported); a load the user cancelled leaves the window up
     // with an empty document.
     bool InitInstance(const QStringList& files, bool bShow = true);
+    // Whether the window takes the size and position it had when it was last
+    // closed, and keeps them for the next run (default on; the unattended
+    // modes turn it off before InitInstance). The document opened at start-up
+    // then leaves that size alone; later ones fit the window to their content.
+    void SetRememberWindowPlacement(bool bRemember) { m_bRememberPlacement = bRemember; }
 
     CQuorvelDoc& GetDocument() { return *m_pDoc; }
     CMainFrame* GetMainFrame() const { return m_pFrame; }
@@ -96,6 +102,8 @@ protected:
 
 private:
     void CreateFrame();
+    // Before the window closes: unsaved changes, then the window placement.
+    bool QueryClose();
     void RegisterCommands();
     // After New or a successful Open: the view's first update and the title.
     void InitialUpdateFrame();
@@ -115,4 +123,8 @@ private:
     // An open is under way: its passing changes of the modified flag are not
     // shown.
     bool m_bOpening = false;
+    bool m_bRememberPlacement = true;
+    // During start-up, when the window took its remembered placement: the
+    // view's content does not resize it.
+    bool m_bKeepPlacement = false;
 };

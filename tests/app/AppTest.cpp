@@ -63,7 +63,8 @@ private:
 
     static void ClearSettings()
     {
-        QSettings(QString::fromLatin1(kRegistryKey), QString::fromLatin1(kAppTitle)).clear();
+        QSettings(QStringLiteral("Ringseam"), QStringLiteral("Ringseam")).clear();
+        QSettings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Quorvel")).clear();
     }
 
 private slots:
@@ -119,7 +120,7 @@ private slots:
         BoxSeen seen;
         AnswerNextModal([&](QWidget* w) { seen = CloseMessageBox(w); });
         QVERIFY(!app.InitInstance({Path("missing.wav")}));
-        QCOMPARE(seen.strCaption, QStringLiteral("Quorvel"));
+        QCOMPARE(seen.strCaption, QStringLiteral("Ringseam"));
         QCOMPARE(seen.icon, QMessageBox::Critical);
         QVERIFY(!seen.strText.isEmpty());
         QVERIFY(!app.GetMainFrame()->isVisible());
@@ -195,6 +196,33 @@ private slots:
         next.GetMainFrame()->OnCmdMsg(ID_FILE_MRU_FILE1 + 1);
         QCOMPARE(next.GetRecentFileList().GetList().size(), 5);
         QVERIFY(!next.GetRecentFileList().GetList().contains(paths[1]));
+    }
+
+    void settingsLiveUnderTheProductNameAndKeepTheWindowPlacement()
+    {
+        // The recent-file list an earlier version kept is taken over.
+        const QString tone = QFileInfo(Path("tone.wav")).absoluteFilePath();
+        QSettings legacy(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Quorvel"));
+        legacy.setValue(QStringLiteral("Recent File List/File1"), tone);
+        legacy.sync();
+        QRect placed;
+        {
+            CTestApp app;
+            QVERIFY(app.InitInstance({}));
+            QCOMPARE(app.GetRecentFileList().GetList(), QStringList{tone});
+            app.GetMainFrame()->setGeometry(60, 50, 700, 480);
+            placed = app.GetMainFrame()->geometry();
+            QVERIFY(app.GetMainFrame()->close());
+        }
+        QSettings settings(QStringLiteral("Ringseam"), QStringLiteral("Ringseam"));
+        QCOMPARE(QFileInfo(settings.fileName()).absoluteFilePath(), QFileInfo(Path("config/Ringseam/Ringseam.conf")).absoluteFilePath());
+        QCOMPARE(settings.value(QStringLiteral("Recent File List/File1")).toString(), tone);
+
+        // Also with a document at start-up, which would otherwise fit the
+        // window to its content.
+        CTestApp next;
+        QVERIFY(next.InitInstance({Path("tone.wav")}));
+        QCOMPARE(next.GetMainFrame()->geometry(), placed);
     }
 
     void saveAsAppendsTheDefaultExtension()

@@ -39,8 +39,9 @@ struct DocState {
     bool operator==(const DocState&) const = default;
 };
 
-// Answers the next message box with `button` and records its text; returns
-// the watch, to be deleted once no box is to be expected any more.
+// Answers the next message box with `button` and records its caption and
+// text ("caption: text"); returns the watch, to be deleted once no box is to
+// be expected any more.
 QPointer<QTimer> AnswerBox(QMessageBox::StandardButton button, QString& text)
 {
     text.clear();
@@ -48,7 +49,7 @@ QPointer<QTimer> AnswerBox(QMessageBox::StandardButton button, QString& text)
         auto* box = qobject_cast<QMessageBox*>(w);
         if (!box)
             return;
-        text = box->text();
+        text = box->windowTitle() + QStringLiteral(": ") + box->text();
         box->button(button)->click();
     });
 }
@@ -139,7 +140,7 @@ private slots:
             else
                 frame->close();
             delete watch;
-            QCOMPARE(asked, QStringLiteral("Save changes to %1?").arg(title));
+            QCOMPARE(asked, QStringLiteral("Ringseam: Save changes to %1?").arg(title));
             QVERIFY2(DocState::Of(app) == before, name);
         }
     }
@@ -223,7 +224,7 @@ private slots:
         QPointer<QTimer> watch = AnswerBox(QMessageBox::Save, asked);
         frame->OnCmdMsg(ID_APP_EXIT);
         delete watch;
-        QCOMPARE(asked, QStringLiteral("Save changes to Untitled?"));
+        QCOMPARE(asked, QStringLiteral("Ringseam: Save changes to Untitled?"));
         QCOMPARE(app.m_nSavePrompts, 1);
         QVERIFY(DocState::Of(app) == before);
 
@@ -234,15 +235,15 @@ private slots:
         watch = AnswerNextModal([&](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);
             QVERIFY(box);
-            asked = box->text();
+            asked = box->windowTitle() + QStringLiteral(": ") + box->text();
             failureWatch = AnswerBox(QMessageBox::Ok, failure);
             box->button(QMessageBox::Save)->click();
         });
         frame->OnCmdMsg(ID_FILE_NEW);
         delete watch;
         delete failureWatch;
-        QCOMPARE(asked, QStringLiteral("Save changes to Untitled?"));
-        QCOMPARE(failure, QStringLiteral("Failed to save document."));
+        QCOMPARE(asked, QStringLiteral("Ringseam: Save changes to Untitled?"));
+        QCOMPARE(failure, QStringLiteral("Ringseam: Failed to save document."));
         QVERIFY(!QFileInfo::exists(Path("take.aif")));
         QVERIFY(DocState::Of(app) == before);
     }
