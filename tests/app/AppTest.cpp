@@ -13,6 +13,7 @@
 #include "view/QuorvelView.h"
 
 #include "ModalHelper.h"
+#include "SampleBytes.h"
 #include "ShellTestSupport.h"
 
 #include <QAbstractButton>
@@ -34,23 +35,14 @@
 
 namespace {
 
-// An extended instrument of two silent 16-bit samples, of 1000 and 500 frames.
+// An extended instrument of two 16-bit samples, of 1000 and 500 frames.
 bool WriteTwoSampleXi(const QString& path)
 {
-    QByteArray data("Extended Instrument: ");
-    data.append(QByteArray("two").leftJustified(22, ' ')).append('\x1A');
-    data.append(QByteArray("test").leftJustified(20, ' ')).append("\x02\x01", 2);
-    data.append(QByteArray(296 - data.size(), '\0')).append("\x02\x00", 2);
-    for (int bytes : {2000, 1000}) {
-        QByteArray header(40, '\0');
-        header[0] = char(bytes & 0xFF);
-        header[1] = char(bytes >> 8);
-        header[14] = 0x10;  // 16-bit, no loop
-        data.append(header);
-    }
-    data.append(QByteArray(3000, '\0'));
+    const SampleBytes::Bytes data =
+        SampleBytes::Xi({SampleBytes::XITone(1000, true, 0, 0, 0), SampleBytes::XITone(500, true, 0, 0, 0)});
     QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+    return f.open(QIODevice::WriteOnly) && f.write(reinterpret_cast<const char*>(data.data()), qint64(data.size())) ==
+                                               qint64(data.size());
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <QtTest>
 
 #include <map>
+#include <tuple>
 
 class MainFrameTest : public QObject {
     Q_OBJECT
@@ -147,21 +148,13 @@ private slots:
     {
         CMainFrame frame;
         QCOMPARE(ShownTitle(&frame), QStringLiteral("Untitled - Ringseam"));
-        struct {
-            const char* pszDoc;
-            bool bModified;
-            const char* pszShown;
-        } const cases[] = {
-            {"cello.wav", false, "cello.wav - Ringseam"},
-            {"cello.wav", true, "cello.wav* - Ringseam"},
-            // Qt's placeholder in a file name is shown as it is.
-            {"odd[*].wav", true, "odd[*].wav* - Ringseam"},
-            {"odd[*]", false, "odd[*] - Ringseam"},
-        };
-        for (const auto& c : cases) {
-            frame.UpdateFrameTitle(c.pszDoc);
-            frame.setWindowModified(c.bModified);
-            QCOMPARE(ShownTitle(&frame), QString::fromUtf8(c.pszShown));
+        // Qt's placeholder "[*]" in a file name is shown as it is.
+        for (const auto& [doc, bModified, shown] : {std::tuple("cello.wav", false, "cello.wav - Ringseam"),
+                                                    std::tuple("cello.wav", true, "cello.wav* - Ringseam"),
+                                                    std::tuple("odd[*]", true, "odd[*]* - Ringseam")}) {
+            frame.UpdateFrameTitle(doc);
+            frame.setWindowModified(bModified);
+            QCOMPARE(ShownTitle(&frame), QString::fromUtf8(shown));
         }
     }
 

@@ -413,41 +413,36 @@ private slots:
 
     void onlyARealChangeOfLoopOrFramesMarksTheDocumentModified()
     {
-        // On 1000 frames shown one per pixel with the loop 100 to 900, or on
-        // an empty document.
+        auto click = [](Qt::MouseButton button, int x) {
+            return [button, x](CSpyView& v) { QTest::mouseClick(v.viewport(), button, {}, QPoint(x, 10)); };
+        };
+        // 1000 frames shown one per pixel, with or without the loop 100 to
+        // 900, or an empty document.
         struct {
-            const char* pszName;
-            bool bLoaded;
-            bool bLoop;
+            bool bLoaded, bLoop;
             std::function<void(CSpyView&)> edit;
             bool bModifies;
         } const cases[] = {
-            {"left click on the loop start", true, true,
-             [](CSpyView& v) { QTest::mouseClick(v.viewport(), Qt::LeftButton, {}, QPoint(100, 10)); }, false},
-            {"right click on the loop end", true, true,
-             [](CSpyView& v) { QTest::mouseClick(v.viewport(), Qt::RightButton, {}, QPoint(900, 10)); }, false},
-            {"left click elsewhere", true, true,
-             [](CSpyView& v) { QTest::mouseClick(v.viewport(), Qt::LeftButton, {}, QPoint(300, 10)); }, true},
-            {"right click without a loop", true, false,
-             [](CSpyView& v) { QTest::mouseClick(v.viewport(), Qt::RightButton, {}, QPoint(900, 10)); }, true},
-            {"Remove Loop", true, true, [](CSpyView& v) { v.OnRemoveLoop(); }, true},
-            {"Remove Loop without a loop", true, false, [](CSpyView& v) { v.OnRemoveLoop(); }, false},
-            {"comb filter", true, false, [](CSpyView& v) { v.OnSpectralCombFilter(); }, true},
-            {"click on an empty document", false, false,
-             [](CSpyView& v) { QTest::mouseClick(v.viewport(), Qt::LeftButton, {}, QPoint(300, 10)); }, false},
-            {"comb filter on an empty document", false, false, [](CSpyView& v) { v.OnSpectralCombFilter(); }, false},
-            {"crossfade on an empty document", false, false, [](CSpyView& v) { v.OnFindLoopCrossfade(); }, false},
+            {true, true, click(Qt::LeftButton, 100), false},  // onto the loop start
+            {true, true, click(Qt::RightButton, 900), false},  // onto the loop end
+            {true, true, click(Qt::LeftButton, 300), true},
+            {true, false, click(Qt::RightButton, 900), true},  // a loop appears
+            {true, true, [](CSpyView& v) { v.OnRemoveLoop(); }, true},
+            {true, false, [](CSpyView& v) { v.OnRemoveLoop(); }, false},
+            {false, false, click(Qt::LeftButton, 300), false},
+            {false, false, [](CSpyView& v) { v.OnSpectralCombFilter(); }, false},
+            {false, false, [](CSpyView& v) { v.OnFindLoopCrossfade(); }, false},
         };
-        for (const auto& c : cases) {
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
             CQuorvelDoc doc;
-            if (c.bLoaded)
+            if (cases[i].bLoaded)
                 FillDoc(doc, 1, 1000, [](int f, int) { return std::sin(f * 0.05); });
-            doc.m_bHasLoop = c.bLoop;
+            doc.m_bHasLoop = cases[i].bLoop;
             doc.m_nLoopStart = 100;
             doc.m_nLoopEnd = 900;
             auto view = ShowView(doc, 1000, 256);
-            c.edit(*view);
-            QVERIFY2(doc.IsModified() == c.bModifies, c.pszName);
+            cases[i].edit(*view);
+            QVERIFY2(doc.IsModified() == cases[i].bModifies, qPrintable(QStringLiteral("case %1").arg(i)));
         }
     }
 
