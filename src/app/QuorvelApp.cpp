@@ -280,6 +280,7 @@ bool CQuorvelApp::SaveModified()
                     QStringLiteral("Save changes to %1?")
                         .arg(QString::fromStdString(title.empty() ? std::string(kUntitledTitle) : title)),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_pFrame);
+    box.setTextFormat(Qt::PlainText);  // a file name is no markup
     box.setDefaultButton(QMessageBox::Save);
     box.setEscapeButton(QMessageBox::Cancel);
     switch (box.exec()) {
