@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
 # Installs what building and testing Ringseam needs on Debian 12.
-# Run as root (or through sudo). Safe to run again.
+# Run as root, or as a user who may use sudo: it asks for sudo itself then.
+# Safe to run again.
 set -euo pipefail
 if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "install-deps.sh: installing packages needs root; run it as root (sudo is not installed)" >&2
+    exit 1
+  fi
   exec sudo "$0" "$@"
 fi
 export DEBIAN_FRONTEND=noninteractive

@@ -255,7 +255,7 @@ void CQuorvelDoc::ComputeBanks()
         const bool bDone = GetUserInterface().RunProgress(session);
         if (!bDone || session.WasCancelled()) {
             session.Cancel();
-            throw CArchiveException(CArchiveException::generic, {}, "computing the spectra was cancelled");
+            throw CUserException({}, "computing the spectra was cancelled");
         }
         session.Finish();
     }

@@ -23,7 +23,8 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
     version->setTextFormat(Qt::PlainText);
 
     auto* credits = new QLabel(QStringLiteral("Finds seamless sustain loops in WAV samples\n"
-                                              "and FastTracker 2 instruments."),
+                                              "and FastTracker 2 instruments.\n"
+                                              "Free software under the GNU GPL, version 3 or later."),
                                this);
     credits->setObjectName(QStringLiteral("credits"));
     credits->setTextFormat(Qt::PlainText);
@@ -39,5 +40,5 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
     grid->addWidget(credits, 1, 1);
     grid->addWidget(ok, 0, 2, Qt::AlignTop);
     grid->setColumnStretch(1, 1);
-    resize(348, 90);
+    resize(348, 100);
 }

@@ -1,5 +1,5 @@
 // CGuiUserInterface: the desktop answers to the core's questions and reports:
-// message boxes captioned "Quorvel" unless given a caption, the Select Sample
+// message boxes captioned "Ringseam" unless given a caption, the Select Sample
 // dialog, and the Computing FFT progress dialog. All modal, all on the
 // user-interface thread; the parent window is not owned and may be null.
 #pragma once

@@ -8,6 +8,7 @@
 
 #include <QAbstractScrollArea>
 #include <QAction>
+#include <QCloseEvent>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
@@ -65,8 +66,8 @@ QAction* CMainFrame::AddCommand(QMenu* pMenu, int nID, const QString& text)
             action->setToolTip(QString::fromUtf8(s->pszTip));
         }
         // No shortcut: the text after the tab only shows the key, and the
-        // accelerator table decides what keys do, so Save As shows Ctrl+A
-        // while Ctrl+A sends another command.
+        // accelerator table decides what keys do (Ctrl+A sends a command of
+        // its own, which the application routes to Save As).
         connect(action, &QAction::triggered, this, [this, nID] { OnCmdMsg(nID); });
         m_actions[nID] = action;
     }
@@ -276,7 +277,19 @@ void CMainFrame::UpdateFrameTitle(const std::string& docTitle)
 {
     std::string appName;
     CSampleDocTemplate().GetDocString(appName, CSampleDocTemplate::windowTitle);
-    setWindowTitle(QString::fromStdString(docTitle + " - " + appName));
+    // "[*]" is where Qt shows the modified mark; one in a file name is
+    // doubled to stand for itself.
+    const QString title = QString::fromStdString(docTitle).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(title + QStringLiteral("[*] - ") + QString::fromStdString(appName));
+}
+
+void CMainFrame::closeEvent(QCloseEvent* pEvent)
+{
+    if (m_closeQuery && !m_closeQuery()) {
+        pEvent->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(pEvent);
 }
 
 void CMainFrame::SetRecentFiles(const QStringList& paths)

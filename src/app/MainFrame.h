@@ -56,8 +56,14 @@ public:
     QMenu* GetFileMenu() const { return m_pFileMenu; }
     CAcceleratorTable* GetAccelerators() const { return m_pAccel; }
 
-    // "<title> - Ringseam".
+    // "<title> - Ringseam", with the mark of unsaved changes after the
+    // document's title while setWindowModified(true) holds ("tone.wav* -
+    // Ringseam").
     void UpdateFrameTitle(const std::string& docTitle);
+
+    // Asked before the window closes (Exit, the close button, the session
+    // ending); false keeps it open. Without one the window just closes.
+    void SetCloseQuery(std::function<bool()> query) { m_closeQuery = std::move(query); }
 
     // Shows up to six recent files in the File menu (full paths, most recent
     // first); an empty list shows the greyed "Recent File" item.
@@ -72,6 +78,9 @@ signals:
     // Every command sent, handled or not (for the status of tests and tools).
     void commandSent(int nID);
 
+protected:
+    void closeEvent(QCloseEvent* pEvent) override;
+
 private:
     QAction* AddCommand(QMenu* pMenu, int nID, const QString& text);
     void CreateMenus();
@@ -80,6 +89,7 @@ private:
     void CreateAccelerators();
     void ToggleSeamPane();
 
+    std::function<bool()> m_closeQuery;
     std::map<int, std::function<void()>> m_handlers;
     std::map<int, QAction*> m_actions;
     QMenu* m_pFileMenu = nullptr;

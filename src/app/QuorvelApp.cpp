@@ -13,7 +13,14 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QScopeGuard>
 #include <QSettings>
+
+namespace {
+// Where the main window's size and position are kept between runs.
+const char* const kWindowPlacementKey = "Main Window/Geometry";
+}  // namespace
 
 CQuorvelApp::CQuorvelApp(IUserInterface* pUi) : m_pDoc(std::make_unique<CQuorvelDoc>())
 {
@@ -24,11 +31,16 @@ CQuorvelApp::CQuorvelApp(IUserInterface* pUi) : m_pDoc(std::make_unique<CQuorvel
         m_pUi = m_pOwnUi.get();
     }
     m_pDoc->SetUserInterface(m_pUi);
+    m_pDoc->SetModifiedListener([this](bool bModified) {
+        if (m_pFrame && !m_bOpening)
+            m_pFrame->setWindowModified(bModified);
+    });
     m_template.SetDocument(m_pDoc.get());
 }
 
 CQuorvelApp::~CQuorvelApp()
 {
+    m_pDoc->SetModifiedListener(nullptr);
     // The view refers to the document: the window goes first.
     delete m_pFrame;
     m_pFrame = nullptr;
@@ -38,11 +50,19 @@ CQuorvelApp::~CQuorvelApp()
 
 bool CQuorvelApp::InitInstance(const QStringList& files, bool bShow)
 {
-    m_pSettings = std::make_unique<QSettings>(QString::fromLatin1(kRegistryKey), QString::fromLatin1(kAppTitle));
+    m_pSettings = std::make_unique<QSettings>(QString::fromLatin1(kSettingsOrganization),
+                                              QString::fromLatin1(kSettingsApplication));
     m_pRecentFiles = std::make_unique<CRecentFileList>(*m_pSettings, kRecentFileCount);
     m_pRecentFiles->ReadList();
+    QSettings legacy(QString::fromLatin1(kLegacySettingsOrganization), QString::fromLatin1(kLegacySettingsApplication));
+    m_pRecentFiles->ImportList(legacy);
 
     CreateFrame();
+    // The window as the user left it: the start-up document does not refit it.
+    m_bKeepPlacement =
+        m_bRememberPlacement &&
+        m_pFrame->restoreGeometry(m_pSettings->value(QString::fromLatin1(kWindowPlacementKey)).toByteArray());
+    const auto placed = qScopeGuard([this] { m_bKeepPlacement = false; });
     // Shown before the document arrives, so the view's first update fits the
     // window the user sees, and the progress of a long load has its window.
     if (bShow)
@@ -50,7 +70,15 @@ bool CQuorvelApp::InitInstance(const QStringList& files, bool bShow)
 
     if (files.isEmpty()) {
         OnFileNew();
-    } else if (!OpenDocumentFile(files.first())) {
+        return true;
+    }
+    switch (TryOpenDocumentFile(files.first())) {
+    case OpenResult::Opened:
+        break;
+    case OpenResult::Cancelled:
+        InitialUpdateFrame();  // the empty document the cancelled load left
+        break;
+    case OpenResult::Failed:
         m_pFrame->hide();
         return false;
     }
@@ -64,7 +92,11 @@ void CQuorvelApp::CreateFrame()
         gui->SetParentWindow(m_pFrame);
     m_pView = new CShellView(*m_pDoc, CreateWaveOut());
     m_pFrame->SetView(m_pView);
-    connect(m_pView, &CQuorvelView::contentSizeChanged, m_pFrame, &CMainFrame::ResizeParentToFit);
+    m_pFrame->SetCloseQuery([this] { return QueryClose(); });
+    connect(m_pView, &CQuorvelView::contentSizeChanged, m_pFrame, [this](QSize size, bool bShrinkOnly) {
+        if (!m_bKeepPlacement)
+            m_pFrame->ResizeParentToFit(size, bShrinkOnly);
+    });
     auto* seam = new CSeamView(*m_pDoc);
     connect(m_pView, &CQuorvelView::loopOrFramesChanged, seam, &CSeamView::Refresh);
     m_pFrame->SetSeamPane(seam);
@@ -72,6 +104,17 @@ void CQuorvelApp::CreateFrame()
     RegisterCommands();
     UpdateRecentMenu();
     m_pFrame->resize(820, 560);
+}
+
+bool CQuorvelApp::QueryClose()
+{
+    if (!SaveModified())
+        return false;
+    if (m_bRememberPlacement) {
+        m_pSettings->setValue(QString::fromLatin1(kWindowPlacementKey), m_pFrame->saveGeometry());
+        m_pSettings->sync();
+    }
+    return true;
 }
 
 void CQuorvelApp::RegisterCommands()
@@ -82,6 +125,8 @@ void CQuorvelApp::RegisterCommands()
     f.SetCommandHandler(ID_FILE_OPEN, [this] { OnFileOpen(); });
     f.SetCommandHandler(ID_FILE_SAVE, [this] { OnFileSave(); });
     f.SetCommandHandler(ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); });
+    // Ctrl+A: the key the Save As item shows.
+    f.SetCommandHandler(ID_SAVE_AS_SHORTCUT, [this] { OnFileSaveAs(); });
     f.SetCommandHandler(ID_APP_EXIT, [this] { OnAppExit(); });
     f.SetCommandHandler(ID_APP_ABOUT, [this] { OnAppAbout(); });
     for (int i = 0; i < kRecentFileCount; ++i)
@@ -103,7 +148,6 @@ void CQuorvelApp::RegisterCommands()
     f.SetCommandHandler(ID_EDIT_RELOAD, [v] { v->OnReload(); });
     f.SetCommandHandler(ID_EDIT_REMOVE_LOOP, [v] { v->OnRemoveLoop(); });
     f.SetCommandHandler(ID_EDIT_SPECTRAL_FILTER, [v] { v->OnSpectralCombFilter(); });
-    f.SetCommandHandler(ID_SAVE_AS_SHORTCUT, [v] { v->OnSaveAsShortcut(); });
 }
 
 std::unique_ptr<IWaveOut> CQuorvelApp::CreateWaveOut()
@@ -121,6 +165,7 @@ void CQuorvelApp::UpdateTitle()
 {
     const std::string& title = m_pDoc->GetTitle();
     m_pFrame->UpdateFrameTitle(title.empty() ? std::string(kUntitledTitle) : title);
+    m_pFrame->setWindowModified(m_pDoc->IsModified());
 }
 
 void CQuorvelApp::UpdateRecentMenu()
@@ -154,6 +199,8 @@ QString CQuorvelApp::PromptForFileName(bool bOpen, const QString& proposed)
 
 void CQuorvelApp::OnFileNew()
 {
+    if (!SaveModified())
+        return;
     m_pView->OnStop();
     DocumentFlow::NewDocument(*m_pDoc);
     InitialUpdateFrame();
@@ -166,26 +213,31 @@ void CQuorvelApp::OnFileOpen()
         OpenDocumentFile(path);
 }
 
-bool CQuorvelApp::OpenDocumentFile(const QString& path)
+CQuorvelApp::OpenResult CQuorvelApp::TryOpenDocumentFile(const QString& path)
 {
     const std::string full = QFileInfo(path).absoluteFilePath().toStdString();
     CDocument* pOpen = nullptr;
     if (m_template.MatchDocType(full, pOpen) == CSampleDocTemplate::yesAlreadyOpen) {
         m_pFrame->raise();
         m_pFrame->activateWindow();
-        return true;
+        return OpenResult::Opened;
     }
+    if (!SaveModified())
+        return OpenResult::Cancelled;
     // Playback reads the frames the load is about to replace.
     m_pView->OnStop();
-    const bool ok = DocumentFlow::OpenDocument(*m_pDoc, full);
-    if (ok) {
-        m_pRecentFiles->Add(QString::fromStdString(m_pDoc->GetPathName()));
-        UpdateRecentMenu();
-        InitialUpdateFrame();
-    } else {
+    m_bOpening = true;
+    const bool bOpened = DocumentFlow::OpenDocument(*m_pDoc, full);
+    m_bOpening = false;
+    if (!bOpened) {
         UpdateTitle();
+        // Every failure is reported and named; a cancel is neither.
+        return m_pDoc->GetLastFailure().empty() ? OpenResult::Cancelled : OpenResult::Failed;
     }
-    return ok;
+    m_pRecentFiles->Add(QString::fromStdString(m_pDoc->GetPathName()));
+    UpdateRecentMenu();
+    InitialUpdateFrame();
+    return OpenResult::Opened;
 }
 
 void CQuorvelApp::OnOpenRecentFile(int nIndex)
@@ -193,22 +245,20 @@ void CQuorvelApp::OnOpenRecentFile(int nIndex)
     const QStringList& list = m_pRecentFiles->GetList();
     if (nIndex < 0 || nIndex >= list.size())
         return;
-    if (!OpenDocumentFile(list[nIndex])) {
+    if (TryOpenDocumentFile(list[nIndex]) == OpenResult::Failed) {
         m_pRecentFiles->Remove(nIndex);
         UpdateRecentMenu();
     }
 }
 
-void CQuorvelApp::OnFileSave()
+bool CQuorvelApp::OnFileSave()
 {
-    if (m_pDoc->GetPathName().empty()) {
-        OnFileSaveAs();
-        return;
-    }
-    DoSave(QString::fromStdString(m_pDoc->GetPathName()));
+    if (m_pDoc->GetPathName().empty())
+        return OnFileSaveAs();
+    return DoSave(QString::fromStdString(m_pDoc->GetPathName()));
 }
 
-void CQuorvelApp::OnFileSaveAs()
+bool CQuorvelApp::OnFileSaveAs()
 {
     const std::string& current = m_pDoc->GetPathName();
     const QString proposed = QString::fromStdString(
@@ -216,8 +266,8 @@ void CQuorvelApp::OnFileSaveAs()
                         : current);
     const QString chosen = PromptForFileName(false, proposed);
     if (chosen.isEmpty())
-        return;
-    DoSave(QString::fromStdString(m_template.ApplyDefaultExtension(chosen.toStdString())));
+        return false;
+    return DoSave(QString::fromStdString(m_template.ApplyDefaultExtension(chosen.toStdString())));
 }
 
 bool CQuorvelApp::DoSave(const QString& path)
@@ -231,8 +281,31 @@ bool CQuorvelApp::DoSave(const QString& path)
     return true;
 }
 
+bool CQuorvelApp::SaveModified()
+{
+    if (!m_pDoc->IsModified())
+        return true;
+    const std::string& title = m_pDoc->GetTitle();
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
+                    QStringLiteral("Save changes to %1?")
+                        .arg(QString::fromStdString(title.empty() ? std::string(kUntitledTitle) : title)),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_pFrame);
+    box.setTextFormat(Qt::PlainText);  // a file name is no markup
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return OnFileSave();
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void CQuorvelApp::OnAppExit()
 {
+    // The window's close asks about unsaved changes.
     m_pFrame->close();
 }
 

@@ -32,6 +32,19 @@ void CRecentFileList::WriteList() const
     m_settings.sync();
 }
 
+bool CRecentFileList::ImportList(QSettings& older)
+{
+    if (!m_list.isEmpty())
+        return false;
+    CRecentFileList previous(older, m_nSize);
+    previous.ReadList();
+    if (previous.m_list.isEmpty())
+        return false;
+    m_list = previous.m_list;
+    WriteList();
+    return true;
+}
+
 void CRecentFileList::Add(const QString& path)
 {
     if (path.isEmpty())

@@ -19,6 +19,10 @@ public:
     // Reads the list from the settings (entries beyond nSize are dropped).
     void ReadList();
     void WriteList() const;
+    // When this list is empty, takes the one kept in `older` (the settings
+    // of an earlier version, left as they are) and writes it here. Returns
+    // whether anything was taken.
+    bool ImportList(QSettings& older);
 
     // Puts `path` first; an equal entry already in the list moves up instead
     // of being doubled; the oldest falls off when the list is full.

@@ -49,9 +49,13 @@ inline constexpr int ID_VIEW_STATUS_BAR = 59393;
 // Entries of the recent-file list.
 inline constexpr int kRecentFileCount = 6;
 
-// The application title: caption of messages that have none, and the name
-// under which settings are kept.
-inline constexpr const char* kRegistryKey = "Local AppWizard-Generated Applications";
+// The settings (recent files, window placement) are kept under organisation
+// and application "Ringseam" (~/.config/Ringseam/Ringseam.conf on Linux);
+// earlier versions kept the recent-file list under the legacy names.
+inline constexpr const char* kSettingsOrganization = "Ringseam";
+inline constexpr const char* kSettingsApplication = "Ringseam";
+inline constexpr const char* kLegacySettingsOrganization = "Local AppWizard-Generated Applications";
+inline constexpr const char* kLegacySettingsApplication = "Quorvel";
 inline constexpr const char* kIdleMessage = "For Help, press F1";
 inline constexpr const char* kRecentFilePrompt = "Open this document";
 

@@ -244,6 +244,8 @@ int RunScreenshot(const Options& o)
 {
     CConsoleUserInterface ui;
     CQuorvelApp app(&ui);
+    // A picture of the window as it always starts, wherever the user left it.
+    app.SetRememberWindowPlacement(false);
     if (!app.InitInstance(o.strFile.empty() ? QStringList() : QStringList{QString::fromStdString(o.strFile)}))
         return 1;
     if (o.bFindLoop)
@@ -317,6 +319,7 @@ int RunPlayFor(const Options& o)
     const bool bRecord = !o.strRecord.empty();
     std::unique_ptr<CQuorvelApp> pApp = bRecord ? std::make_unique<CRecordingApp>(&ui) : std::make_unique<CQuorvelApp>(&ui);
     CQuorvelApp& app = *pApp;
+    app.SetRememberWindowPlacement(false);
     if (!app.InitInstance({QString::fromStdString(o.strFile)}))
         return 1;
     CQuorvelDoc& doc = app.GetDocument();
@@ -410,8 +413,8 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication qapp(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
-    QApplication::setOrganizationName(QString::fromLatin1(kRegistryKey));
+    QApplication::setApplicationName(QString::fromLatin1(kSettingsApplication));
+    QApplication::setOrganizationName(QString::fromLatin1(kSettingsOrganization));
     QApplication::setDesktopFileName(QStringLiteral("ringseam"));
 
     if (!o.strFile.empty() && !QFileInfo::exists(QString::fromStdString(o.strFile)) && o.mode != Mode::Window)

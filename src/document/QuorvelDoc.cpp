@@ -132,7 +132,17 @@ void CQuorvelDoc::Reload()
     fresh.m_nUnityNote = m_nUnityNote;
     fresh.ReadSampleFile(ar, true);
     pFile->Close();
+    // The frames of the document's own file leave the modified flag as it
+    // was: they are what the file holds. Frames from another file (the one
+    // opened before a Save As, or into an emptied document) that differ from
+    // those held make the document differ from its file.
+    const bool bChanged = fresh.m_nChannels != m_nChannels || fresh.m_nSampleRate != m_nSampleRate ||
+                          fresh.m_pSamples != m_pSamples || fresh.m_nXISampleIndex != m_nXISampleIndex ||
+                          fresh.m_bFromXI != m_bFromXI;
+    const bool bOwnFile = MakeFullPath(m_strSourcePath) == GetPathName();
     TakeSampleData(fresh);
+    if (bChanged && !bOwnFile)
+        SetModifiedFlag();
 }
 
 void CQuorvelDoc::TakeSampleData(CQuorvelDoc& from)

@@ -96,8 +96,11 @@ public:
     // none, m_strFileType); anything else throws CArchiveException::generic.
     void WriteSampleFile(CArchive& ar);
     // Re-reads the frames of m_strSourcePath keeping loop and unity note.
-    // Nothing happens when m_strSourcePath is empty. On failure the document
-    // is left exactly as it was and the exception reaches the caller.
+    // When that file is not the document's own (after a Save As, or into an
+    // emptied document) and its frames differ from those held, the document
+    // is marked modified. Nothing happens when m_strSourcePath is empty. On
+    // failure the document is left exactly as it was and the exception
+    // reaches the caller.
     void Reload();
     void ReadWav(CArchive& ar, bool bKeepLoop);
     void ReadXI(CArchive& ar, bool bKeepLoop);
@@ -108,7 +111,7 @@ public:
     // --- spectral banks and curves ---------------------------------------------
     // Allocates the banks, computes them on the worker thread behind the
     // progress (IUserInterface::RunProgress), then both curves. Throws
-    // CArchiveException::generic when the user cancels.
+    // CUserException when the user cancels.
     void ComputeBanks();
     void AllocateBanks();
     // Worker thread: the spectrum of one bank of one channel.

@@ -3,11 +3,11 @@
 #include "document/SampleChoice.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 CSelectSampleDlg::CSelectSampleDlg(int nSampleCount, QWidget* pParent) : QDialog(pParent), m_nSampleCount(nSampleCount)
 {
@@ -25,6 +25,9 @@ CSelectSampleDlg::CSelectSampleDlg(int nSampleCount, QWidget* pParent) : QDialog
 
     m_pNumber = new QLineEdit(QString::number(kSampleChoiceDefault), this);
     m_pNumber->setObjectName(QStringLiteral("number"));
+    m_pRange = new QLabel(QStringLiteral("Sample &number (1 to %1):").arg(nSampleCount), this);
+    m_pRange->setObjectName(QStringLiteral("range"));
+    m_pRange->setBuddy(m_pNumber);
 
     m_pOk = new QPushButton(QStringLiteral("OK"), this);
     m_pOk->setObjectName(QStringLiteral("ok"));
@@ -34,20 +37,24 @@ CSelectSampleDlg::CSelectSampleDlg(int nSampleCount, QWidget* pParent) : QDialog
     connect(m_pOk, &QPushButton::clicked, this, &CSelectSampleDlg::accept);
     connect(m_pCancel, &QPushButton::clicked, this, &CSelectSampleDlg::reject);
 
-    // Prompt and edit box on the left, OK above Cancel on the right.
+    // Prompt, then the numbered edit box, on the left; OK above Cancel on
+    // the right.
+    auto* number = new QHBoxLayout;
+    number->addWidget(m_pRange);
+    number->addWidget(m_pNumber, 1);
     auto* grid = new QGridLayout(this);
     grid->addWidget(m_pPrompt, 0, 0);
-    grid->addWidget(m_pNumber, 1, 0);
+    grid->addLayout(number, 1, 0);
     grid->addWidget(m_pOk, 0, 1, Qt::AlignTop);
     grid->addWidget(m_pCancel, 1, 1);
     grid->setColumnStretch(0, 1);
 
-    // Tab order as in the original template: OK, Cancel, then the edit box;
-    // the focus starts on OK so Enter accepts the number shown.
+    // The focus starts in the edit box with its number selected: typing a
+    // number replaces it, and Enter presses the default OK.
+    setTabOrder(m_pNumber, m_pOk);
     setTabOrder(m_pOk, m_pCancel);
-    setTabOrder(m_pCancel, m_pNumber);
-    m_pOk->setFocus();
-    // Room for the whole prompt; about the original 202 × 36 dialog units.
+    m_pNumber->setFocus();
+    m_pNumber->selectAll();
     grid->setSizeConstraint(QLayout::SetMinimumSize);
     resize(340, 0);
 }
@@ -61,6 +68,9 @@ void CSelectSampleDlg::accept()
         QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kSampleChoiceErrorCaption),
                         QString::fromUtf8(kSampleChoiceError), QMessageBox::Ok, this);
         box.exec();
+        // Ready for the next try.
+        m_pNumber->setFocus();
+        m_pNumber->selectAll();
         return;
     }
     m_nSample = *choice;

@@ -1,9 +1,10 @@
 // CSelectSampleDlg: asks which sample of an instrument to load. The prompt
-// names the number of non-empty samples; the edit box starts at 1 with the
-// OK button focused, so Enter takes the first sample. OK accepts only a whole
-// number from 1 to m_nSampleCount; anything else shows "Entered value is
-// incorrect." (caption "Error") and leaves the dialog open. Cancel rejects,
-// which fails the load.
+// names the number of non-empty samples and the edit box's label the range
+// ("1 to N"); the edit box starts at 1, focused and selected, so a typed
+// number replaces it and Enter accepts. OK accepts only a whole number from
+// 1 to m_nSampleCount; anything else shows "Entered value is incorrect."
+// (caption "Error") and leaves the dialog open. Cancel rejects, which ends
+// the load without a failure report.
 //
 // User-interface thread only.
 #pragma once
@@ -25,6 +26,7 @@ public:
 
     QLineEdit* GetNumberEdit() const { return m_pNumber; }
     QLabel* GetPromptLabel() const { return m_pPrompt; }
+    QLabel* GetRangeLabel() const { return m_pRange; }
     QPushButton* GetOkButton() const { return m_pOk; }
 
 public slots:
@@ -32,6 +34,7 @@ public slots:
 
 private:
     QLabel* m_pPrompt = nullptr;
+    QLabel* m_pRange = nullptr;  // "Sample number (1 to N):"
     QLineEdit* m_pNumber = nullptr;
     QPushButton* m_pOk = nullptr;
     QPushButton* m_pCancel = nullptr;

@@ -132,9 +132,11 @@ void CQuorvelDoc::ReadXI(CArchive& ar, bool bKeepLoop)
     if (nonEmpty.size() >= 2) {
         const int nOffered = int(nonEmpty.size());
         const std::optional<int> choice = GetUserInterface().ChooseSample(nOffered);
-        if (!choice || !IsValidSampleChoice(*choice, nOffered))
+        if (!choice)
+            throw CUserException(ar.GetFile()->GetFilePath(), "no sample chosen");
+        if (!IsValidSampleChoice(*choice, nOffered))
             throw CArchiveException(CArchiveException::generic, ar.GetFile()->GetFilePath(),
-                                    "no sample chosen");
+                                    "sample number out of range");
         nIndex = nonEmpty[std::size_t(*choice - 1)];
     }
 

@@ -11,7 +11,14 @@ CDocument::CDocument() = default;
 CDocument::~CDocument() = default;
 
 bool CDocument::IsModified() { return m_bModified; }
-void CDocument::SetModifiedFlag(bool bModified) { m_bModified = bModified; }
+void CDocument::SetModifiedFlag(bool bModified)
+{
+    if (m_bModified == bModified)
+        return;
+    m_bModified = bModified;
+    if (m_modifiedListener)
+        m_modifiedListener(bModified);
+}
 void CDocument::DeleteContents() {}
 
 bool CDocument::OnNewDocument()
@@ -116,6 +123,10 @@ IUserInterface& CDocument::GetUserInterface() const
 
 void CDocument::ReportSaveLoadException(const std::exception& e, FailureContext context)
 {
+    if (dynamic_cast<const CUserException*>(&e)) {
+        m_strLastFailure.clear();
+        return;
+    }
     m_strLastFailure = FailureMessage(e, context);
     GetUserInterface().ShowMessage(m_strLastFailure, "", MessageIcon::Stop);
 }

@@ -7,6 +7,7 @@
 #include "framework/Exceptions.h"
 #include "framework/UserInterface.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,9 @@ public:
 
     // Overridables, in the order the framework calls them.
     virtual void Serialize(CArchive& ar) = 0;
+    // Whether the document holds changes its file does not have.
     virtual bool IsModified();
+    // Sets that state; a change of it reaches the modified listener.
     virtual void SetModifiedFlag(bool bModified = true);
     virtual void DeleteContents();
     // Resets the document: DeleteContents, empty path, modified cleared.
@@ -58,15 +61,21 @@ public:
     const std::vector<IDocumentView*>& GetViews() const { return m_views; }
     void UpdateAllViews(IDocumentView* pSender, long lHint = 0);
 
+    // Called with the new state whenever the modified flag changes (the
+    // shell shows it in the window title); empty for nobody.
+    void SetModifiedListener(std::function<void(bool)> listener) { m_modifiedListener = std::move(listener); }
+
     // The interface for questions and reports; not owned. Defaults to
     // DefaultUserInterface().
     void SetUserInterface(IUserInterface* pUi) { m_pUi = pUi; }
     IUserInterface& GetUserInterface() const;
 
-    // Reports a failed load, save or reload to the user.
+    // Reports a failed load, save or reload to the user. A CUserException
+    // (the user cancelled) is not reported and leaves GetLastFailure() empty.
     void ReportSaveLoadException(const std::exception& e, FailureContext context);
     // The message of the last reported failure ("" when none since the last
-    // successful Open/Save); lets callers such as the CLI print it.
+    // successful Open/Save, or when the user cancelled); lets callers such as
+    // the CLI print it.
     const std::string& GetLastFailure() const { return m_strLastFailure; }
 
 protected:
@@ -75,6 +84,7 @@ protected:
     bool m_bModified = false;
 
 private:
+    std::function<void(bool)> m_modifiedListener;
     std::vector<IDocumentView*> m_views;
     IUserInterface* m_pUi = nullptr;
     std::string m_strLastFailure;
@@ -87,7 +97,8 @@ namespace DocumentFlow {
 bool NewDocument(CDocument& doc);
 // File Open: OnOpenDocument; on success the path and title follow the file;
 // on failure the document is reset to an untitled empty one (the failure has
-// already been reported). Returns whether the file was opened.
+// already been reported, unless the user cancelled, which leaves
+// GetLastFailure() empty). Returns whether the file was opened.
 bool OpenDocument(CDocument& doc, const std::string& path);
 // Save / Save As to `path`: on success the document takes the new path and
 // title. Returns whether the file was written.

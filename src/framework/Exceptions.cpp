@@ -32,6 +32,11 @@ CArchiveException::CArchiveException(Cause cause, std::string fileName, std::str
 {
 }
 
+CUserException::CUserException(std::string fileName, std::string detail)
+    : CArchiveException(generic, std::move(fileName), std::move(detail))
+{
+}
+
 CFileException::CFileException(Cause cause, std::string fileName, int osError)
     : CException("File failure: " + fileName + (osError ? std::string(": ") + std::strerror(osError) : "")),
       m_cause(cause), m_strFileName(std::move(fileName)), m_nOsError(osError)

@@ -36,6 +36,15 @@ public:
     std::string m_strDetail;  // optional developer-facing detail (which rule refused the file)
 };
 
+// The user cancelled a question the load needed (which sample of an
+// instrument to load, the computation of the spectra). The load fails like
+// any archive failure with cause generic, but nobody reports it: the user
+// chose it.
+class CUserException : public CArchiveException {
+public:
+    explicit CUserException(std::string fileName = {}, std::string detail = {});
+};
+
 // Operating-system level file failures.
 class CFileException : public CException {
 public:

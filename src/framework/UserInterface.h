@@ -41,10 +41,11 @@ public:
     virtual bool RunProgress(IProgressSource& source) = 0;
 };
 
-// The application title, used as the caption of messages that have none.
-inline constexpr const char* kAppTitle = "Quorvel";
-// The name the program shows in window titles and help.
+// The name the program shows everywhere: window title, captions of messages
+// that have none, About box, launcher, settings.
 inline constexpr const char* kProductName = "Ringseam";
+// The application title, used as the caption of messages that have none.
+inline constexpr const char* kAppTitle = kProductName;
 
 // A user interface for runs without anyone to ask: messages are dropped (or
 // written to stderr when `verbose`), a sample choice is answered from a

@@ -243,8 +243,19 @@ void CQuorvelView::SaveMarkers()
     m_nSavedLoopStart = m_doc.m_nLoopStart;
 }
 
+bool CQuorvelView::LoopChangedSinceSave() const
+{
+    if (m_bSavedLoop != m_doc.m_bHasLoop)
+        return true;
+    return m_doc.m_bHasLoop && (m_nSavedLoopStart != m_doc.m_nLoopStart || m_nSavedLoopEnd != m_doc.m_nLoopEnd);
+}
+
 void CQuorvelView::RedrawMarkers()
 {
+    // Every change of the loop, by mouse or command, comes here after
+    // SaveMarkers: a loop other than the saved one is an edit.
+    if (LoopChangedSinceSave())
+        m_doc.SetModifiedFlag();
     if (m_bSavedLoop) {
         RepaintColumn(m_geometry.FrameToX(m_nSavedLoopStart));
         RepaintColumn(m_geometry.FrameToX(m_nSavedLoopEnd));
@@ -442,6 +453,10 @@ bool CQuorvelView::ReloadReporting()
 {
     try {
         m_doc.Reload();
+    } catch (const CUserException&) {
+        // The user cancelled the sample choice: the document is as it was.
+        FramesChanged();
+        return false;
     } catch (const CException& e) {
         FramesChanged();
         ShowMessage(QString::fromStdString(FailureMessage(e, FailureContext::Reload)), true);
@@ -488,7 +503,10 @@ void CQuorvelView::OnFindLoopCrossfade()
         if (m_doc.m_bHasLoop)
             m_doc.Crossfade(m_doc.CrossfadeLengthForLoop());
     });
-    FramesChanged();
+    if (m_doc.m_bHasLoop)
+        FramesEdited();  // crossfaded
+    else
+        FramesChanged();
     if (!bDone)
         return;
     RedrawMarkers();
@@ -515,14 +533,10 @@ void CQuorvelView::OnRemoveLoop()
     RedrawStrip(1);
 }
 
-void CQuorvelView::OnSaveAsShortcut()
-{
-}
-
 void CQuorvelView::OnSpectralCombFilter()
 {
     RunReporting([this] { m_doc.SpectralCombFilter(); });
-    FramesChanged();
+    FramesEdited();
     RepaintAll();
 }
 

@@ -87,6 +87,10 @@ public:
     void UpdateScrollSizes();
     void SetZoom(double zoom);
     void SaveMarkers();
+    // Whether the document's loop differs from the one SaveMarkers saved.
+    bool LoopChangedSinceSave() const;
+    // Repaints the saved and the current marker columns, and marks the
+    // document modified when the loop changed since SaveMarkers.
     void RedrawMarkers();
     void RedrawPlayCursor() override;
     void RedrawStrip(int strip);
@@ -127,7 +131,6 @@ public slots:
     void OnFindLoopCrossfade();
     void OnReload();
     void OnRemoveLoop();
-    void OnSaveAsShortcut();
     void OnSpectralCombFilter();
     void OnPlay();
     // Plays from one second before the loop end, then loops as Play does.
@@ -169,6 +172,14 @@ private:
     // Frames changed in place: the drawing's min/max summary is stale, and
     // whoever follows the frames is told.
     void FramesChanged();
+    // Frames rewritten by an edit: as FramesChanged, and a document that has
+    // frames now differs from its file.
+    void FramesEdited()
+    {
+        FramesChanged();
+        if (m_doc.m_nFrameCount > 0)
+            m_doc.SetModifiedFlag();
+    }
     // Runs Reload; on failure shows the message and returns false.
     bool ReloadReporting();
     // Runs an edit of the frames or loop; an allocation failure is shown

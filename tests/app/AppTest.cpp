@@ -14,7 +14,10 @@
 #include "view/SeamView.h"
 
 #include "ModalHelper.h"
+#include "SampleBytes.h"
+#include "ShellTestSupport.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QDockWidget>
 #include <QFile>
@@ -36,58 +39,15 @@
 
 namespace {
 
-// A 16-bit 44100 Hz WAV of `frames` frames of a 440 Hz tone in every channel.
-bool WriteToneWav(const QString& path, int frames, int channels = 1)
+// An extended instrument of two 16-bit samples, of 1000 and 500 frames.
+bool WriteTwoSampleXi(const QString& path)
 {
-    QByteArray data;
-    auto le16 = [&](int v) { data.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); };
-    auto le32 = [&](std::uint32_t v) { le16(int(v & 0xFFFF)), le16(int(v >> 16)); };
-    const std::uint32_t bytes = std::uint32_t(frames) * 2u * std::uint32_t(channels);
-    data.append("RIFF");
-    le32(36 + bytes);
-    data.append("WAVEfmt ");
-    le32(16);
-    le16(1);
-    le16(channels);
-    le32(44100);
-    le32(44100u * 2u * std::uint32_t(channels));
-    le16(2 * channels);
-    le16(16);
-    data.append("data");
-    le32(bytes);
-    for (int i = 0; i < frames; ++i)
-        for (int c = 0; c < channels; ++c)
-            le16(int(std::lround(12000.0 * std::sin(2 * 3.14159265358979 * 440.0 * i / 44100.0))) & 0xFFFF);
+    const SampleBytes::Bytes data =
+        SampleBytes::Xi({SampleBytes::XITone(1000, true, 0, 0, 0), SampleBytes::XITone(500, true, 0, 0, 0)});
     QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+    return f.open(QIODevice::WriteOnly) && f.write(reinterpret_cast<const char*>(data.data()), qint64(data.size())) ==
+                                               qint64(data.size());
 }
-
-// The application with a silent device and scripted file dialogs.
-class CTestApp : public CQuorvelApp {
-public:
-    bool m_bRealDialogs = false;  // show the real file dialogs instead
-    QString m_strNextFileName;  // what the next file dialog answers ("" = Cancel)
-    int m_nOpenPrompts = 0;
-    int m_nSavePrompts = 0;
-    QString m_strProposed;
-    CVirtualWaveOut* m_pWaveOut = nullptr;  // owned by the view
-
-protected:
-    QString PromptForFileName(bool bOpen, const QString& proposed) override
-    {
-        if (m_bRealDialogs)
-            return CQuorvelApp::PromptForFileName(bOpen, proposed);
-        ++(bOpen ? m_nOpenPrompts : m_nSavePrompts);
-        m_strProposed = proposed;
-        return m_strNextFileName;
-    }
-    std::unique_ptr<IWaveOut> CreateWaveOut() override
-    {
-        auto device = std::make_unique<CVirtualWaveOut>();
-        m_pWaveOut = device.get();
-        return device;
-    }
-};
 
 }  // namespace
 
@@ -99,7 +59,8 @@ private:
 
     static void ClearSettings()
     {
-        QSettings(QString::fromLatin1(kRegistryKey), QString::fromLatin1(kAppTitle)).clear();
+        QSettings(QStringLiteral("Ringseam"), QStringLiteral("Ringseam")).clear();
+        QSettings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Quorvel")).clear();
     }
 
 private slots:
@@ -119,7 +80,7 @@ private slots:
         CTestApp app;
         QVERIFY(app.InitInstance({}));
         QVERIFY(app.GetMainFrame()->isVisible());
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("Untitled - Ringseam"));
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("Untitled - Ringseam"));
         QVERIFY(!app.GetDocument().m_bLoaded);
         QCOMPARE(app.GetMainFrame()->GetView(), static_cast<QWidget*>(app.GetView()));
     }
@@ -128,7 +89,7 @@ private slots:
     {
         CTestApp app;
         QVERIFY(app.InitInstance({Path("tone.wav")}));
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("tone.wav - Ringseam"));
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("tone.wav - Ringseam"));
         QVERIFY(app.GetDocument().m_bLoaded);
         QCOMPARE(app.GetDocument().m_nFrameCount, 30000);
         QCOMPARE(app.GetRecentFileList().GetList(), QStringList{QFileInfo(Path("tone.wav")).absoluteFilePath()});
@@ -155,13 +116,13 @@ private slots:
         BoxSeen seen;
         AnswerNextModal([&](QWidget* w) { seen = CloseMessageBox(w); });
         QVERIFY(!app.InitInstance({Path("missing.wav")}));
-        QCOMPARE(seen.strCaption, QStringLiteral("Quorvel"));
+        QCOMPARE(seen.strCaption, QStringLiteral("Ringseam"));
         QCOMPARE(seen.icon, QMessageBox::Critical);
         QVERIFY(!seen.strText.isEmpty());
         QVERIFY(!app.GetMainFrame()->isVisible());
     }
 
-    void cancelledComputingFftFailsTheOpenAndLeavesAnEmptyDocument()
+    void cancelledComputingFftEndsTheOpenSilentlyWithAnEmptyDocument()
     {
         CTestApp app;
         QVERIFY(app.InitInstance({}));
@@ -169,20 +130,22 @@ private slots:
         QVERIFY(WriteToneWav(Path("long.wav"), 44100 * 120));
         bool sawProgress = false;
         BoxSeen seen;
+        QPointer<QTimer> boxWatch;
         AnswerNextModal([&](QWidget* w) {
             auto* dlg = qobject_cast<CComputeFFTDlg*>(w);
             sawProgress = dlg != nullptr;
             if (dlg)
                 QTest::mouseClick(dlg->GetCancelButton(), Qt::LeftButton);
-            AnswerNextModal([&](QWidget* box) { seen = CloseMessageBox(box); });
+            boxWatch = AnswerNextModal([&](QWidget* box) { seen = CloseMessageBox(box); });
         });
         QVERIFY(!app.OpenDocumentFile(Path("long.wav")));
+        delete boxWatch;
         QVERIFY(sawProgress);
-        QCOMPARE(seen.strCaption, QStringLiteral("Quorvel"));
+        QCOMPARE(seen.strText, QString());  // the user's cancel is no failure
         QVERIFY(!app.GetDocument().m_bLoaded);
         QCOMPARE(app.GetDocument().m_nFrameCount, 0);
         QCOMPARE(app.GetDocument().GetPathName(), std::string());
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("Untitled - Ringseam"));
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("Untitled - Ringseam"));
         QVERIFY(app.GetRecentFileList().GetList().isEmpty());
     }
 
@@ -231,6 +194,33 @@ private slots:
         QVERIFY(!next.GetRecentFileList().GetList().contains(paths[1]));
     }
 
+    void settingsLiveUnderTheProductNameAndKeepTheWindowPlacement()
+    {
+        // The recent-file list an earlier version kept is taken over.
+        const QString tone = QFileInfo(Path("tone.wav")).absoluteFilePath();
+        QSettings legacy(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Quorvel"));
+        legacy.setValue(QStringLiteral("Recent File List/File1"), tone);
+        legacy.sync();
+        QRect placed;
+        {
+            CTestApp app;
+            QVERIFY(app.InitInstance({}));
+            QCOMPARE(app.GetRecentFileList().GetList(), QStringList{tone});
+            app.GetMainFrame()->setGeometry(60, 50, 700, 480);
+            placed = app.GetMainFrame()->geometry();
+            QVERIFY(app.GetMainFrame()->close());
+        }
+        QSettings settings(QStringLiteral("Ringseam"), QStringLiteral("Ringseam"));
+        QCOMPARE(QFileInfo(settings.fileName()).absoluteFilePath(), QFileInfo(Path("config/Ringseam/Ringseam.conf")).absoluteFilePath());
+        QCOMPARE(settings.value(QStringLiteral("Recent File List/File1")).toString(), tone);
+
+        // Also with a document at start-up, which would otherwise fit the
+        // window to its content.
+        CTestApp next;
+        QVERIFY(next.InitInstance({Path("tone.wav")}));
+        QCOMPARE(next.GetMainFrame()->geometry(), placed);
+    }
+
     void saveAsAppendsTheDefaultExtension()
     {
         CTestApp app;
@@ -240,7 +230,7 @@ private slots:
         QCOMPARE(app.m_nSavePrompts, 1);
         QCOMPARE(app.m_strProposed, QFileInfo(Path("tone.wav")).absoluteFilePath());
         QVERIFY(QFileInfo::exists(Path("saved.wav")));
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("saved.wav - Ringseam"));
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("saved.wav - Ringseam"));
 
         // An untitled document proposes its title with the first extension.
         app.OnFileNew();
@@ -268,7 +258,7 @@ private slots:
         QCOMPARE(title, QStringLiteral("Save As"));
         QCOMPARE(filters, (QStringList{"Sample Files (.wav; .xi) (*.wav *.xi)", "All Files (*)"}));
         QVERIFY(QFileInfo::exists(Path("typed.wav")));
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("typed.wav - Ringseam"));
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("typed.wav - Ringseam"));
 
         // Open lists the same filter and reads what is picked.
         AnswerNextModal([&](QWidget* w) {
@@ -279,7 +269,7 @@ private slots:
         });
         app.GetMainFrame()->GetCommandAction(ID_FILE_OPEN)->trigger();
         QCOMPARE(filters.first(), QStringLiteral("Sample Files (.wav; .xi) (*.wav *.xi)"));
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("tone.wav - Ringseam"));
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("tone.wav - Ringseam"));
     }
 
     // Play Seam, by its key or its menu item and toolbar button, plays from
@@ -351,10 +341,13 @@ private slots:
         press(Qt::Key_2, Qt::ControlModifier);
         QCOMPARE(view->GetZoom(), fit);
 
-        // Ctrl+A and Ctrl+C do nothing: no Save As dialog, no change.
+        // Ctrl+A is Save As, as its menu item shows (cancelled here); Ctrl+C
+        // does nothing.
         press(Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(app.m_nSavePrompts, 1);
+        QCOMPARE(app.m_strProposed, QFileInfo(Path("tone.wav")).absoluteFilePath());
         press(Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(app.m_nSavePrompts, 0);
+        QCOMPARE(app.m_nSavePrompts, 1);
 
         press(Qt::Key_K, Qt::ControlModifier);  // Find Loop
         QVERIFY(app.GetDocument().m_bHasLoop);
@@ -373,14 +366,23 @@ private slots:
         press(Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(app.m_nOpenPrompts, 1);
         press(Qt::Key_S, Qt::ControlModifier);  // Save to its own name: no dialog
-        QCOMPARE(app.m_nSavePrompts, 0);
+        QCOMPARE(app.m_nSavePrompts, 1);
         press(Qt::Key_L, Qt::ControlModifier);  // Find Loop + Crossfade
         QVERIFY(app.GetDocument().m_bHasLoop);
         press(Qt::Key_R, Qt::ControlModifier);  // Reload keeps the loop
         QVERIFY(app.GetDocument().m_bHasLoop);
+        // The crossfade is unsaved: New asks first.
+        BoxSeen asked;
+        AnswerNextModal([&](QWidget* w) {
+            if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                asked.strText = box->text();
+                box->button(QMessageBox::Discard)->click();
+            }
+        });
         press(Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(asked.strText, QStringLiteral("Save changes to tone.wav?"));
         QVERIFY(!app.GetDocument().m_bLoaded);
-        QCOMPARE(frame->windowTitle(), QStringLiteral("Untitled - Ringseam"));
+        QCOMPARE(ShownTitle(frame), QStringLiteral("Untitled - Ringseam"));
 
         QList<int> ids;
         for (const QList<QVariant>& args : sent)
@@ -426,6 +428,10 @@ private slots:
 
         frame->OnCmdMsg(ID_EDIT_REMOVE_LOOP);
         QCOMPARE(pane("paneLoop") + pane("paneScore"), QStringLiteral("No loop"));
+        AnswerNextModal([](QWidget* w) {
+            if (auto* box = qobject_cast<QMessageBox*>(w))
+                box->button(QMessageBox::Discard)->click();
+        });
         frame->OnCmdMsg(ID_FILE_NEW);
         QCOMPARE(pane("paneLoop"), QString());
     }
@@ -457,24 +463,35 @@ private slots:
 
     void anInstrumentAsksWhichSampleToLoad()
     {
-        const QString xi = QStringLiteral(RINGSEAM_SHARED_SAMPLES "/xmrs_instr.xi");
-        if (!QFileInfo::exists(xi))
-            QSKIP("shared sample xmrs_instr.xi not present");
-        CTestApp app;
-        QVERIFY(app.InitInstance({}));
-
-        // Cancel fails the open and leaves an empty document.
+        const QString xi = Path("two.xi");
+        QVERIFY(WriteTwoSampleXi(xi));
+        // Cancels the next Select Sample dialog; the prompt it showed and
+        // any message box that followed are recorded.
         QString prompt;
-        AnswerNextModal([&](QWidget* w) {
-            if (auto* dlg = qobject_cast<CSelectSampleDlg*>(w)) {
-                prompt = dlg->GetPromptLabel()->text();
-                dlg->reject();
-            }
-            AnswerNextModal([](QWidget* box) { CloseMessageBox(box); });
-        });
-        QVERIFY(!app.OpenDocumentFile(xi));
+        BoxSeen seen;
+        QPointer<QTimer> boxWatch;
+        auto cancelNextChoice = [&] {
+            prompt.clear();
+            AnswerNextModal([&](QWidget* w) {
+                if (auto* dlg = qobject_cast<CSelectSampleDlg*>(w)) {
+                    prompt = dlg->GetPromptLabel()->text();
+                    dlg->reject();
+                }
+                boxWatch = AnswerNextModal([&](QWidget* box) { seen = CloseMessageBox(box); });
+            });
+        };
+
+        // Cancel at start-up ends the open without a message; the window stays
+        // with an empty document.
+        CTestApp app;
+        cancelNextChoice();
+        QVERIFY(app.InitInstance({xi}));
+        delete boxWatch;
         QCOMPARE(prompt, QStringLiteral("Selected instrument has 2 samples inside. Please select sample number to use."));
+        QCOMPARE(seen.strText, QString());
+        QVERIFY(app.GetMainFrame()->isVisible());
         QVERIFY(!app.GetDocument().m_bLoaded);
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("Untitled - Ringseam"));
 
         // A wrong number is refused in place; the second sample is then taken.
         BoxSeen refused;
@@ -491,9 +508,28 @@ private slots:
         });
         QVERIFY(app.OpenDocumentFile(xi));
         QCOMPARE(refused.strText, QStringLiteral("Entered value is incorrect."));
-        QVERIFY(app.GetDocument().m_bLoaded);
         QVERIFY(app.GetDocument().m_bFromXI);
-        QCOMPARE(app.GetMainFrame()->windowTitle(), QStringLiteral("xmrs_instr.xi - Ringseam"));
+        QCOMPARE(app.GetDocument().m_nFrameCount, 500);
+        QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("two.xi - Ringseam"));
+
+        // Reload asks again; its Cancel keeps the document as it was, silently.
+        cancelNextChoice();
+        app.GetMainFrame()->OnCmdMsg(ID_EDIT_RELOAD);
+        delete boxWatch;
+        QVERIFY(!prompt.isEmpty());
+        QCOMPARE(seen.strText, QString());
+        QCOMPARE(app.GetDocument().m_nFrameCount, 500);
+
+        // Cancelled from the recent-file list: the entry stays, as it did not
+        // fail.
+        QVERIFY(app.OpenDocumentFile(Path("tone.wav")));
+        cancelNextChoice();
+        app.GetMainFrame()->OnCmdMsg(ID_FILE_MRU_FILE1 + 1);
+        delete boxWatch;
+        QVERIFY(!prompt.isEmpty());
+        QCOMPARE(seen.strText, QString());
+        QVERIFY(!app.GetDocument().m_bLoaded);
+        QCOMPARE(app.GetRecentFileList().GetList().size(), 2);
     }
 
     void aboutFromTheHelpMenu()
@@ -534,6 +570,7 @@ private slots:
         QCOMPARE(dlg.GetPromptLabel()->text(),
                  QStringLiteral("Selected instrument has 3 samples inside. Please select sample number to use."));
         QCOMPARE(dlg.GetNumberEdit()->text(), QStringLiteral("1"));
+        QCOMPARE(dlg.GetRangeLabel()->text(), QStringLiteral("Sample &number (1 to 3):"));
         dlg.show();
         dlg.GetNumberEdit()->setText(text);
         BoxSeen seen;
@@ -551,18 +588,19 @@ private slots:
         }
     }
 
-    void selectSampleEnterTakesTheFirstAndCancelRefuses()
+    void selectSampleTakesATypedNumberOnEnterAndCancelRefuses()
     {
-        {
+        for (const QString& typed : {QString(), QStringLiteral("2")}) {
             CSelectSampleDlg dlg(2);
             QWidget* focused = nullptr;
             QTimer::singleShot(0, &dlg, [&] {
                 focused = dlg.focusWidget();
+                QTest::keyClicks(focused ? focused : &dlg, typed);
                 QTest::keyClick(focused ? focused : &dlg, Qt::Key_Return);
             });
             QCOMPARE(dlg.exec(), int(QDialog::Accepted));
-            QCOMPARE(focused, static_cast<QWidget*>(dlg.GetOkButton()));
-            QCOMPARE(dlg.m_nSample, 1);
+            QCOMPARE(focused, static_cast<QWidget*>(dlg.GetNumberEdit()));
+            QCOMPARE(dlg.m_nSample, typed.isEmpty() ? 1 : 2);
         }
         {
             CSelectSampleDlg dlg(2);

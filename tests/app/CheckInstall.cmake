@@ -1,6 +1,7 @@
 # Installs the build into a scratch prefix and checks that both programs and
-# the command-line tool's manual page are installed, and that the desktop files
-# land where desktops look for them, naming the program, its icon and both types.
+# the command-line tool's manual page are installed, that the desktop files
+# land where desktops look for them, naming the program, its icon and both types,
+# and that the licence notice is where Debian keeps it.
 # Inputs: BUILD_DIR, PREFIX.
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
@@ -10,7 +11,7 @@ if(NOT rc EQUAL 0)
 endif()
 foreach(f bin/ringseam bin/ringseam-cli share/man/man1/ringseam-cli.1
           share/applications/ringseam.desktop share/icons/hicolor/scalable/apps/ringseam.svg
-          share/mime/packages/ringseam-xi.xml)
+          share/mime/packages/ringseam-xi.xml share/doc/ringseam/copyright)
   if(NOT EXISTS "${PREFIX}/${f}")
     message(FATAL_ERROR "not installed: ${f}")
   endif()
@@ -36,4 +37,9 @@ foreach(part "type=\"audio/x-xi\"" "pattern=\"*.xi\"" "Extended Instrument: ")
     message(FATAL_ERROR "MIME type file lacks ${part}")
   endif()
 endforeach()
+file(READ "${PREFIX}/share/doc/ringseam/copyright" copyright)
+string(FIND "${copyright}" "License: GPL-3.0-or-later" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "the licence notice does not name GPL-3.0-or-later")
+endif()
 file(REMOVE_RECURSE "${PREFIX}")

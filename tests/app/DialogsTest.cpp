@@ -144,6 +144,7 @@ private slots:
         CAboutDlg dlg;
         QCOMPARE(dlg.windowTitle(), QStringLiteral("About Ringseam"));
         QCOMPARE(dlg.findChild<QLabel*>("version")->text(), QStringLiteral("Ringseam Version 1.0"));
+        QVERIFY(dlg.findChild<QLabel*>("credits")->text().contains(QStringLiteral("GNU GPL, version 3 or later")));
         QVERIFY(!dlg.findChild<QLabel*>("icon")->pixmap().isNull());
         QTimer::singleShot(0, &dlg, [&] { QTest::mouseClick(dlg.findChild<QPushButton*>("ok"), Qt::LeftButton); });
         QCOMPARE(dlg.exec(), int(QDialog::Accepted));

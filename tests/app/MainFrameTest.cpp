@@ -5,6 +5,8 @@
 #include "app/AcceleratorTable.h"
 #include "app/Resource.h"
 
+#include "ModalHelper.h"
+
 #include <QAction>
 #include <QDockWidget>
 #include <QLabel>
@@ -15,6 +17,7 @@
 #include <QtTest>
 
 #include <map>
+#include <tuple>
 
 class MainFrameTest : public QObject {
     Q_OBJECT
@@ -177,12 +180,18 @@ private slots:
         QVERIFY(!item->isChecked());
     }
 
-    void titleShowsDocumentAndProgram()
+    void titleShowsDocumentProgramAndUnsavedChanges()
     {
         CMainFrame frame;
-        QCOMPARE(frame.windowTitle(), QStringLiteral("Untitled - Ringseam"));
-        frame.UpdateFrameTitle("cello.wav");
-        QCOMPARE(frame.windowTitle(), QStringLiteral("cello.wav - Ringseam"));
+        QCOMPARE(ShownTitle(&frame), QStringLiteral("Untitled - Ringseam"));
+        // Qt's placeholder "[*]" in a file name is shown as it is.
+        for (const auto& [doc, bModified, shown] : {std::tuple("cello.wav", false, "cello.wav - Ringseam"),
+                                                    std::tuple("cello.wav", true, "cello.wav* - Ringseam"),
+                                                    std::tuple("odd[*]", true, "odd[*]* - Ringseam")}) {
+            frame.UpdateFrameTitle(doc);
+            frame.setWindowModified(bModified);
+            QCOMPARE(ShownTitle(&frame), QString::fromUtf8(shown));
+        }
     }
 
     void everyAcceleratorSendsItsCommand_data()

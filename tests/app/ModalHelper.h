@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 
 #include <functional>
 #include <memory>
@@ -36,7 +37,9 @@ inline void FailIfStillOpen(QPointer<QWidget> modal, int nMs = 5000)
     });
 }
 
-inline void AnswerNextModal(std::function<void(QWidget*)> answer, int nTimeoutMs = 10000)
+// Returns the polling timer: deleting it stops waiting for a modal that
+// should not come.
+inline QPointer<QTimer> AnswerNextModal(std::function<void(QWidget*)> answer, int nTimeoutMs = 10000)
 {
     auto* timer = new QTimer;
     auto remaining = std::make_shared<int>(nTimeoutMs / 10);
@@ -55,6 +58,7 @@ inline void AnswerNextModal(std::function<void(QWidget*)> answer, int nTimeoutMs
         }
     });
     timer->start(10);
+    return timer;
 }
 
 // Types `path` into a file dialog's name field and presses its accept button.
@@ -80,6 +84,14 @@ struct BoxSeen {
     QString strCaption;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
+
+// The window title as the desktop shows it: Qt's placeholder replaced by the
+// mark of unsaved changes, or dropped.
+inline QString ShownTitle(QWidget* w)
+{
+    w->winId();  // the native window carries the shown title
+    return w->windowHandle()->title();
+}
 
 inline BoxSeen CloseMessageBox(QWidget* w)
 {
