@@ -3,11 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-constexpr double kAttackWindowSeconds = 0.010;
-constexpr double kAttackFraction = 0.8;
-}  // namespace
-
 CEnvelope::CEnvelope(const CFrameView& frames, double windowSeconds)
 {
     if (frames.m_nFrameCount <= 0 || frames.m_nChannels <= 0)
@@ -44,14 +39,6 @@ CEnvelope::CEnvelope(const CFrameView& frames, double windowSeconds)
     }
 }
 
-double CEnvelope::AtFrame(int frame) const
-{
-    if (m_values.empty())
-        return 0.0;
-    const int i = std::clamp((frame + m_nHop / 2) / m_nHop, 0, GetCount() - 1);
-    return m_values[std::size_t(i)];
-}
-
 int CEnvelope::FirstFrameReaching(double fraction) const
 {
     if (m_dPeak <= 0.0)
@@ -63,15 +50,7 @@ int CEnvelope::FirstFrameReaching(double fraction) const
     return 0;
 }
 
-int CEnvelope::LastFrameReaching(double level) const
-{
-    for (int i = GetCount() - 1; i >= 0; --i)
-        if (m_values[std::size_t(i)] >= level)
-            return i * m_nHop;
-    return -1;
-}
-
 int AttackEndFrame(const CFrameView& frames)
 {
-    return CEnvelope(frames, kAttackWindowSeconds).FirstFrameReaching(kAttackFraction);
+    return CEnvelope(frames, kAttackWindowSeconds).FirstFrameReaching(kAttackPeakFraction);
 }

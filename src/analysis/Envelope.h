@@ -1,6 +1,7 @@
 // The loudness envelope of a sample: the RMS of all channels in short
 // windows, and where the attack ends. The loop metrics and the automatic
-// loop search both read it.
+// loop search both read it. Values are kept per hop (a quarter window), so a
+// long sample needs no per-frame array; the frames are not kept.
 #pragma once
 
 #include "analysis/FrameView.h"
@@ -19,14 +20,10 @@ public:
     int GetCount() const { return int(m_values.size()); }
     // The value of the window centred on index × hop.
     double Value(int index) const { return m_values[std::size_t(index)]; }
-    // The value whose window is centred nearest to `frame` (clamped).
-    double AtFrame(int frame) const;
     double Peak() const { return m_dPeak; }
     // First frame whose window reaches `fraction` of the peak; 0 when the
     // envelope is empty or silent.
     int FirstFrameReaching(double fraction) const;
-    // Last frame whose window reaches `fraction` of `level`; −1 when none.
-    int LastFrameReaching(double level) const;
 
 private:
     int m_nHop = 1;
@@ -35,6 +32,9 @@ private:
     std::vector<double> m_values;
 };
 
-// The attack: everything before the 10 ms envelope first reaches 80 % of its
-// peak. Returns that first frame.
+// The attack: everything before the envelope in kAttackWindowSeconds
+// windows first reaches kAttackPeakFraction of its peak.
+inline constexpr double kAttackWindowSeconds = 0.010;
+inline constexpr double kAttackPeakFraction = 0.8;
+// The first frame after the attack.
 int AttackEndFrame(const CFrameView& frames);
