@@ -2,6 +2,7 @@
 
 #include "analysis/Envelope.h"
 #include "analysis/Fft.h"
+#include "analysis/SeamMetrics.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,9 +24,6 @@ constexpr double kSteadyFraction = 0.8912509381337456;  // −1 dB
 constexpr double kLevelSeconds = 0.020;
 // Levels across the splice this close sound the same.
 constexpr double kLevelMatchDb = 0.3;
-// A splice whose second difference stays within the largest ones the sound
-// itself has (its 99.5th percentile) continues it without a click.
-constexpr double kJumpPercentile = 0.995;
 // A wave that repeats to within this share of its energy repeats exactly
 // (quantisation and a fraction of a frame of period drift aside).
 constexpr double kSteadyWaveError = 1e-4;
@@ -148,33 +146,12 @@ std::optional<CSteadyPart> FindSteadyPart(const CEnvelope& env, int frameCount,
     return best;
 }
 
-// The 99.5th percentile of |second difference| over begin … end − 1, from
-// at most about 65536 values spread evenly over it: the seam's yardstick.
+// The seam's yardstick over the steady part: the 99.5th percentile of
+// |second difference|, from at most about 65536 values spread evenly.
 double TypicalJump(const CFrameView& x, const CSteadyPart& steady)
 {
-    const int first = std::max(steady.m_nBegin, 1), last = std::min(steady.m_nEnd, x.m_nFrameCount - 1);
-    if (last <= first)
-        return 0.0;
-    const int stride = std::max(1, (last - first) * x.m_nChannels / 65536);
-    std::vector<double> d;
-    for (int f = first; f < last; f += stride)
-        for (int c = 0; c < x.m_nChannels; ++c)
-            d.push_back(std::fabs(x.At(f - 1, c) - 2.0 * x.At(f, c) + x.At(f + 1, c)));
-    const auto k = std::size_t(std::ceil(kJumpPercentile * double(d.size()))) - 1;
-    std::nth_element(d.begin(), d.begin() + std::ptrdiff_t(k), d.end());
-    return d[k];
-}
-
-// The splice's largest |second difference| for start s and end e, over all
-// channels (frames s − 1 … e − 2 … s + 1 must exist).
-double Splice(const CFrameView& x, int s, int e)
-{
-    double worst = 0.0;
-    for (int c = 0; c < x.m_nChannels; ++c) {
-        const double a = x.At(e - 2, c), b = x.At(e - 1, c), u = x.At(s, c), v = x.At(s + 1, c);
-        worst = std::max({worst, std::fabs(a - 2.0 * b + u), std::fabs(b - 2.0 * u + v)});
-    }
-    return worst;
+    const int stride = std::max(1, steady.Length() * x.m_nChannels / 65536);
+    return JumpPercentile(x, steady.m_nBegin, steady.m_nEnd, stride);
 }
 
 // Spectra of stretches of whole banks (about kTimbreFrames frames),
@@ -409,7 +386,7 @@ CChoice BestSplice(const CFrameView& x, const CSteadyPart& steady, const CEnergy
     for (int l = lagLo; l <= lagHi; ++l) {
         const int hi = std::min({sHi, steady.m_nEnd - l, x.m_nFrameCount - 2});
         for (int s = sLo; s <= hi; ++s) {
-            const double jump = Splice(x, s, s + l);
+            const double jump = SpliceJump(x, s, s + l);
             const double seam = typical > 0.0 ? jump / typical : (jump > 0.0 ? kInf : 0.0);
             if (seam >= bestScore)
                 continue;  // the level could only add to it

@@ -81,11 +81,20 @@ double SpliceJump(const CFrameView& frames, int start, int end)
 
 double InsideJump(const CFrameView& frames, int start, int end)
 {
-    if (!IsValidLoop(frames, start, end) || end - start < 3)
+    if (!IsValidLoop(frames, start, end))
+        return 0.0;
+    return JumpPercentile(frames, start + 1, end - 1);
+}
+
+double JumpPercentile(const CFrameView& frames, int first, int last, int stride)
+{
+    first = std::max(first, 1);
+    last = std::min(last, frames.m_nFrameCount - 1);
+    if (last <= first || frames.m_nChannels <= 0)
         return 0.0;
     std::vector<double> d;
-    d.reserve(std::size_t(end - start - 2) * std::size_t(frames.m_nChannels));
-    for (int f = start + 1; f < end - 1; ++f)
+    d.reserve(std::size_t((last - first) / std::max(stride, 1) + 1) * std::size_t(frames.m_nChannels));
+    for (int f = first; f < last; f += std::max(stride, 1))
         for (int c = 0; c < frames.m_nChannels; ++c)
             d.push_back(std::fabs(frames.At(f - 1, c) - 2.0 * frames.At(f, c) + frames.At(f + 1, c)));
     const auto k = std::size_t(std::ceil(kInsidePercentile * double(d.size()))) - 1;

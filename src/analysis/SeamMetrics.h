@@ -35,6 +35,10 @@ struct CSeamMetrics {
 double SpliceJump(const CFrameView& frames, int start, int end);
 // The 99.5th percentile of |second difference| inside the loop (denominator).
 double InsideJump(const CFrameView& frames, int start, int end);
+// The 99.5th percentile of |second difference| at every `stride`-th frame of
+// first … last − 1 (cut to frames with both neighbours), all channels; 0
+// when there is none.
+double JumpPercentile(const CFrameView& frames, int first, int last, int stride = 1);
 double SeamRatio(const CFrameView& frames, int start, int end);
 double SeamLevelDb(const CFrameView& frames, int start, int end);
 double SeamTimbreDb(const CFrameView& frames, int start, int end);
