@@ -47,6 +47,8 @@ struct CSteadyCase {
     int minLength;               // frames the loop should at least span
 };
 
+void PrintTo(const CSteadyCase& c, std::ostream* os) { *os << c.name; }
+
 // A tone with vibrato under an attack (0.2 s), sustain (2 s) and release
 // (0.8 s) envelope.
 double VibratoAsr(int f, int c)
@@ -122,6 +124,8 @@ struct CRefusalCase {
     int frames;
     std::function<double(int, int)> signal;
 };
+
+void PrintTo(const CRefusalCase& c, std::ostream* os) { *os << c.name; }
 
 double Noise(int f)
 {

@@ -31,6 +31,8 @@ struct CMetricCase {
     bool inAttack;
 };
 
+void PrintTo(const CMetricCase& c, std::ostream* os) { *os << c.name; }
+
 // 40 000 frames at 44.1 kHz for every case.
 const CMetricCase kCases[] = {
     // 100 whole periods: the splice continues the wave exactly, so its
