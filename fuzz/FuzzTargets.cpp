@@ -475,6 +475,30 @@ std::string RunPipeline(const std::uint8_t* data, std::size_t size)
     if (!check.Ok())
         return check.m_strFirst;
 
+    // Auto Loop: a loop inside the frames, or none with the loop as it was
+    // and the user told; the frames never change. The file's loop is put
+    // back for the searches that follow.
+    {
+        const bool bHad = doc.m_bHasLoop;
+        const std::int32_t start = doc.m_nLoopStart, end = doc.m_nLoopEnd;
+        const int messages = ui.m_nMessages;
+        if (doc.AutoLoop()) {
+            if (!doc.m_bHasLoop || doc.m_nLoopStart < 0 || doc.m_nLoopEnd > frames ||
+                doc.m_nLoopEnd <= doc.m_nLoopStart)
+                check.Fail("auto loop: the loop is ", doc.m_bHasLoop, " ", doc.m_nLoopStart, "..", doc.m_nLoopEnd,
+                           " in ", frames, " frames");
+        } else if (doc.m_bHasLoop != bHad || doc.m_nLoopStart != start || doc.m_nLoopEnd != end ||
+                   ui.m_nMessages != messages + 1) {
+            check.Fail("auto loop: found nothing but changed the loop or said nothing");
+        }
+        CheckFrames(doc, frames, channels, check, "auto loop");
+        doc.m_bHasLoop = bHad;
+        doc.m_nLoopStart = start;
+        doc.m_nLoopEnd = end;
+        if (!check.Ok())
+            return check.m_strFirst;
+    }
+
     doc.FindLoop();
     CheckFrames(doc, frames, channels, check, "find loop");
     if (frames > 0 && (!doc.m_bHasLoop || doc.m_nLoopStart < 0 || doc.m_nLoopStart >= frames ||

@@ -198,6 +198,16 @@ void DrawCommand(QPainter& p, int nID)
         Brackets(p, 2, 14);
         Wave(p, 3, 13, 8, 3.5);
         break;
+    case ID_EDIT_AUTO_LOOP: {
+        // The loop brackets around a steady wave, with a spark: placed by itself.
+        Brackets(p, 2, 14);
+        Wave(p, 3, 13, 9.5, 2.5);
+        p.setPen(InkPen(1.0, kLoop));
+        p.setBrush(QColor(255, 210, 60));
+        const QPointF spark[] = {{8, 0.5}, {9, 3}, {11.5, 4}, {9, 5}, {8, 7.5}, {7, 5}, {4.5, 4}, {7, 3}};
+        p.drawPolygon(spark, 8);
+        break;
+    }
     case ID_EDIT_REMOVE_LOOP:
         Brackets(p, 2, 14);
         p.setPen(InkPen(1.8, QColor(190, 40, 40)));

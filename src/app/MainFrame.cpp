@@ -98,6 +98,8 @@ void CMainFrame::CreateMenus()
     QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
     AddCommand(edit, ID_EDIT_FIND_LOOP_CROSSFADE, QStringLiteral("Find Loop + &Crossfade\tCtrl+L"));
     AddCommand(edit, ID_EDIT_FIND_LOOP, QStringLiteral("Find &Loop\tCtrl+K"));
+    AddCommand(edit, ID_EDIT_AUTO_LOOP_CROSSFADE, QStringLiteral("Auto Loop + Cross&fade\tCtrl+Shift+J"));
+    AddCommand(edit, ID_EDIT_AUTO_LOOP, QStringLiteral("&Auto Loop\tCtrl+J"));
     AddCommand(edit, ID_EDIT_REMOVE_LOOP, QStringLiteral("&Remove Loop\tCtrl+DEL"));
     AddCommand(edit, ID_EDIT_RELOAD, QStringLiteral("Re&load\tCtrl+R"));
 
@@ -137,7 +139,8 @@ void CMainFrame::CreateToolBar()
     // 0 marks a separator.
     const int buttons[] = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_AS, 0,
                            ID_PLAY_PLAY, ID_PLAY_SEAM, ID_PLAY_STOP, 0,
-                           ID_EDIT_FIND_LOOP_CROSSFADE, ID_EDIT_FIND_LOOP, ID_EDIT_REMOVE_LOOP, ID_EDIT_RELOAD, 0,
+                           ID_EDIT_FIND_LOOP_CROSSFADE, ID_EDIT_FIND_LOOP, ID_EDIT_AUTO_LOOP, ID_EDIT_REMOVE_LOOP,
+                           ID_EDIT_RELOAD, 0,
                            ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT, ID_VIEW_ZOOM_1_1, ID_VIEW_ZOOM_ALL, ID_VIEW_ZOOM_LOOP, 0,
                            ID_VIEW_AMPLITUDE_IN, ID_VIEW_AMPLITUDE_OUT, ID_VIEW_AMPLITUDE_FIT, 0,
                            ID_VIEW_SEAM};
@@ -187,6 +190,8 @@ void CMainFrame::CreateAccelerators()
     m_pAccel->Add(ctrl, Qt::Key_E, ID_VIEW_SEAM);
     m_pAccel->Add(ctrl, Qt::Key_A, ID_SAVE_AS_SHORTCUT);
     m_pAccel->Add(ctrl, Qt::Key_C, ID_EDIT_COPY);
+    m_pAccel->Add(ctrl, Qt::Key_J, ID_EDIT_AUTO_LOOP);
+    m_pAccel->Add(ctrl | Qt::ShiftModifier, Qt::Key_J, ID_EDIT_AUTO_LOOP_CROSSFADE);
     m_pAccel->Add(ctrl, Qt::Key_K, ID_EDIT_FIND_LOOP);
     m_pAccel->Add(ctrl, Qt::Key_L, ID_EDIT_FIND_LOOP_CROSSFADE);
     m_pAccel->Add(ctrl, Qt::Key_N, ID_FILE_NEW);

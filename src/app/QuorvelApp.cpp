@@ -145,6 +145,8 @@ void CQuorvelApp::RegisterCommands()
     f.SetCommandHandler(ID_VIEW_AMPLITUDE_FIT, [v] { v->OnAmplitudeFit(); });
     f.SetCommandHandler(ID_EDIT_FIND_LOOP, [v] { v->OnFindLoop(); });
     f.SetCommandHandler(ID_EDIT_FIND_LOOP_CROSSFADE, [v] { v->OnFindLoopCrossfade(); });
+    f.SetCommandHandler(ID_EDIT_AUTO_LOOP, [v] { v->OnAutoLoop(); });
+    f.SetCommandHandler(ID_EDIT_AUTO_LOOP_CROSSFADE, [v] { v->OnAutoLoopCrossfade(); });
     f.SetCommandHandler(ID_EDIT_RELOAD, [v] { v->OnReload(); });
     f.SetCommandHandler(ID_EDIT_REMOVE_LOOP, [v] { v->OnRemoveLoop(); });
     f.SetCommandHandler(ID_EDIT_SPECTRAL_FILTER, [v] { v->OnSpectralCombFilter(); });

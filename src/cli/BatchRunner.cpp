@@ -262,19 +262,9 @@ CBatchFileResult ProcessBatchFile(const CBatchItem& item, const CCliOptions& opt
             return r;
         }
         ApplyLoopOptions(doc, options);
-        if (options.m_bCrossfade) {
-            try {
-                doc.FindLoopCrossfade();
-            } catch (const std::exception& e) {
-                r.m_strError = ui.TakeFailure();
-                if (r.m_strError.empty())
-                    r.m_strError = FailureMessage(e, FailureContext::Reload);
-                r.m_notes = std::move(ui.m_notes);
-                return r;
-            }
-            r.m_nCrossfadeLength = doc.m_bHasLoop ? doc.CrossfadeLengthForLoop() : 0;
-        } else {
-            doc.FindLoop();
+        if (!RunLoopSearch(doc, ui, options, r.m_nCrossfadeLength, r.m_strError)) {
+            r.m_notes = std::move(ui.m_notes);
+            return r;
         }
         r.m_bHasLoop = doc.m_bHasLoop;
         r.m_nLoopStart = doc.m_nLoopStart;

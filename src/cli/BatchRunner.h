@@ -1,4 +1,4 @@
-// The batch command: Find Loop (or Find Loop + Crossfade) on many samples,
+// The batch command: Find Loop or Auto Loop (either + Crossfade) on many samples,
 // in parallel across files, each result saved into one output folder.
 //
 // Each worker thread drives its own CQuorvelDoc with its own headless

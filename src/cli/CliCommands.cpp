@@ -1,5 +1,7 @@
 #include "cli/CliCommands.h"
 
+#include "analysis/FrameView.h"
+#include "analysis/SeamMetrics.h"
 #include "cli/CliDocument.h"
 #include "cli/CliJson.h"
 #include "cli/CliOptions.h"
@@ -60,6 +62,37 @@ void AddLoop(CJsonObject& json, const CQuorvelDoc& doc)
 
 }  // namespace
 
+bool RunLoopSearch(CQuorvelDoc& doc, CCliUserInterface& ui, const CCliOptions& options, int& crossfade,
+                   std::string& strError)
+{
+    crossfade = 0;
+    if (!options.m_bCrossfade) {
+        if (!options.m_bAuto) {
+            doc.FindLoop();
+            return true;
+        }
+        if (!doc.AutoLoop()) {
+            strError = ui.TakeFailure();
+            return false;
+        }
+        return true;
+    }
+    try {
+        if (!(options.m_bAuto ? doc.AutoLoopCrossfade() : (doc.FindLoopCrossfade(), true))) {
+            strError = ui.TakeFailure();
+            return false;
+        }
+    } catch (const std::exception& e) {
+        // Reading the frames again failed (file gone or changed, no sample choice).
+        strError = ui.TakeFailure();
+        if (strError.empty())
+            strError = FailureMessage(e, FailureContext::Reload);
+        return false;
+    }
+    crossfade = doc.m_bHasLoop ? doc.CrossfadeLengthForLoop() : 0;
+    return true;
+}
+
 void PrintCliError(std::ostream& err, const std::string& path, const std::string& message)
 {
     err << kCliName << ": ";
@@ -115,18 +148,10 @@ int RunFindLoop(const CCliOptions& options, CCliStreams& io)
         return kExitFailure;
     CQuorvelDoc& doc = *loaded.m_pDoc;
     int crossfade = 0;
-    if (options.m_bCrossfade) {
-        try {
-            doc.FindLoopCrossfade();
-        } catch (const std::exception& e) {
-            // Reading the frames again failed (file gone or changed, no sample choice).
-            std::string why = loaded.m_pUi->TakeFailure();
-            PrintCliError(io.err, path, why.empty() ? FailureMessage(e, FailureContext::Reload) : why);
-            return kExitFailure;
-        }
-        crossfade = doc.m_bHasLoop ? doc.CrossfadeLengthForLoop() : 0;
-    } else {
-        doc.FindLoop();
+    std::string why;
+    if (!RunLoopSearch(doc, *loaded.m_pUi, options, crossfade, why)) {
+        PrintCliError(io.err, path, why);
+        return kExitFailure;
     }
     if (!options.m_strOutput.empty() && !Save(loaded, io, options.m_strOutput))
         return kExitFailure;
@@ -201,6 +226,8 @@ int RunScore(const CCliOptions& options, CCliStreams& io)
         return kExitFailure;
     CQuorvelDoc& doc = *loaded.m_pDoc;
     const double given = doc.SeamScore(options.m_nLoopStart, options.m_nLoopEnd);
+    const CFrameView frames{doc.m_pSamples.data(), doc.m_nFrameCount, doc.m_nChannels, doc.m_nSampleRate};
+    const CSeamMetrics metrics = MeasureSeam(frames, options.m_nLoopStart, options.m_nLoopEnd);
     doc.FindLoop();
     const double found = doc.m_bHasLoop ? doc.SeamScore(doc.m_nLoopStart, doc.m_nLoopEnd) : given;
     if (options.m_bJson) {
@@ -209,12 +236,18 @@ int RunScore(const CCliOptions& options, CCliStreams& io)
             .AddInt("loop_start", options.m_nLoopStart)
             .AddInt("loop_end", options.m_nLoopEnd)
             .AddDouble("score", given)
+            .AddDouble("seam", metrics.m_dSeam)
+            .AddDouble("level_db", metrics.m_dLevelDb)
+            .AddDouble("timbre_db", metrics.m_dTimbreDb)
+            .AddBool("in_attack", metrics.m_bInAttack)
             .AddInt("found_start", doc.m_nLoopStart)
             .AddInt("found_end", doc.m_nLoopEnd)
             .AddDouble("found_score", found);
         io.out << json.Str() << '\n';
     } else {
-        io.out << "score " << FormatDouble(given) << '\n'
+        io.out << "score " << FormatDouble(given) << " seam " << FormatDouble(metrics.m_dSeam) << " level "
+               << FormatDouble(metrics.m_dLevelDb) << " dB timbre " << FormatDouble(metrics.m_dTimbreDb)
+               << " dB attack " << (metrics.m_bInAttack ? "yes" : "no") << '\n'
                << "found " << doc.m_nLoopStart << ' ' << doc.m_nLoopEnd << " score " << FormatDouble(found) << '\n';
     }
     io.out << std::flush;

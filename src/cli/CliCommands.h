@@ -8,6 +8,8 @@
 #include <ostream>
 #include <string>
 
+class CCliUserInterface;
+class CQuorvelDoc;
 struct CCliOptions;
 
 // Where a command writes. bErrIsTerminal enables the progress bar on err.
@@ -19,6 +21,14 @@ struct CCliStreams {
 
 // "ringseam-cli: <path>: <message>" (or without the path when it is empty).
 void PrintCliError(std::ostream& err, const std::string& path, const std::string& message);
+
+// The loop search find-loop and batch run on a loaded document: Find Loop,
+// Auto Loop (--auto), or either + Crossfade (--crossfade), which also sets
+// `crossfade` to the crossfade length (frames; 0 otherwise). Returns false
+// with one sentence in strError when Auto Loop finds no steady part or the
+// frames cannot be read again; the document's loop is then unchanged.
+bool RunLoopSearch(CQuorvelDoc& doc, CCliUserInterface& ui, const CCliOptions& options, int& crossfade,
+                   std::string& strError);
 
 int RunInfo(const CCliOptions& options, CCliStreams& io);
 int RunConvert(const CCliOptions& options, CCliStreams& io);

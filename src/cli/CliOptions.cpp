@@ -17,12 +17,17 @@ const std::vector<CCliCommandInfo> kCommands = {
      "Opens FILE and saves it to OUT. The format follows OUT's extension: .wav writes 16-bit PCM with the "
      "loop in a smpl chunk, .xi writes an XI instrument (the whole instrument again when FILE was one). "
      "Without an extension OUT gets FILE's format; any other extension fails."},
-    {C::FindLoop, "find-loop", "FILE [-o OUT] [--crossfade]", "find the most seamless loop",
+    {C::FindLoop, "find-loop", "FILE [-o OUT] [--auto] [--crossfade]", "find the most seamless loop",
      "Runs Find Loop on FILE: starting from its loop (or --loop, or the whole sample), settles the loop "
      "start on a zero crossing and picks the loop end whose following frames best continue the frames "
-     "after the loop start. With --crossfade runs Find Loop + Crossfade instead: the frames are read "
-     "again from FILE, the loop is found, and the frames before the loop end are crossfaded into those "
-     "before the loop start. Prints 'loop START END'. With -o saves the result like convert."},
+     "after the loop start. With --auto runs Auto Loop instead: ignoring any loop the file has, it finds "
+     "the steady part of the sound (after the attack, before the release) and places there the longest "
+     "loop whose level, spectrum and waveform match across the splice; a sample without a steady part "
+     "long enough (silence, a click, noise bursts) fails with a message and is not saved. Use --auto for "
+     "raw recordings. With --crossfade the frames are read again from FILE, the loop is found, and the "
+     "frames before the loop end are crossfaded into those before the loop start (Find Loop + Crossfade, "
+     "or Auto Loop + Crossfade with --auto). Prints 'loop START END'. With -o saves the result like "
+     "convert."},
     {C::Curves, "curves", "FILE", "print the begin-loop and end-loop curves as CSV",
      "Prints the per-bank suitability curves as CSV with the header bank,begin_loop,end_loop, one row per "
      "bank; 1 is best, -1 marks a bank without a value. The end-loop curve follows the loop start, so "
@@ -34,14 +39,21 @@ const std::vector<CCliCommandInfo> kCommands = {
      "Runs Find Loop (or, with --crossfade, Find Loop + Crossfade) on every FILE and on the .wav and .xi "
      "files of every DIR (sorted; --recursive descends into subfolders) and saves each result into the "
      "output folder under the input's name, with the extension of --format or of the input's own format. "
+     "For raw recordings give --auto: Auto Loop (or Auto Loop + Crossfade) then places each loop in the "
+     "steady part of the sound, where Find Loop from the whole sample would start it in the attack; a "
+     "file without a steady part long enough fails. "
      "Files are processed in parallel; the results are printed in input order, one line per file: the "
      "loop, the crossfade length and the seam score of the loop found (lower is better). A file that "
      "fails is reported and skipped. Input files are never overwritten, and an output folder that holds "
      "inputs is refused unless --overwrite is given."},
     {C::Score, "score", "FILE --loop S:E", "rate a loop and show the loop the search would pick",
      "Prints the seam score of the loop S:E (lower is better: the weighted mismatch between the frames "
-     "after the loop start and those after the loop end) and then the loop that Find Loop picks when it "
-     "starts from S:E, with its score."},
+     "after the loop start and those after the loop end) with the loop's seam metrics, and then the loop "
+     "that Find Loop picks when it starts from S:E, with its score. The metrics: seam, the largest second "
+     "difference across the splice divided by the 99.5th percentile of those inside the loop (1.5 or less "
+     "is clean); level, the dB difference between the 20 ms before the loop end and the 20 ms after the "
+     "loop start; timbre, the RMS dB difference between the spectra of the 2048 frames before the end and "
+     "after the start; attack, whether the loop starts before the sound first reaches 80 % of its peak."},
 };
 
 const std::vector<CCliOptionInfo> kOptions = {
@@ -49,7 +61,10 @@ const std::vector<CCliOptionInfo> kOptions = {
      "Save the result to OUT (.wav or .xi; no extension keeps the input's format)."},
     {"--out-dir", nullptr, "DIR", {C::Batch}, "Folder for the results (created when missing)."},
     {"--crossfade", nullptr, nullptr, {C::FindLoop, C::Batch},
-     "Run Find Loop + Crossfade instead of Find Loop."},
+     "Run Find Loop + Crossfade instead of Find Loop (with --auto: Auto Loop + Crossfade)."},
+    {"--auto", nullptr, nullptr, {C::FindLoop, C::Batch},
+     "Run Auto Loop: place the loop in the steady part of the sound, ignoring any loop the file has. "
+     "Recommended for raw recordings."},
     {"--format", nullptr, "wav|xi", {C::Batch}, "Format of the results (default: each input's own)."},
     {"--jobs", "-j", "N", {C::Batch}, "Process N files at a time (default: one per processor core)."},
     {"--recursive", "-r", nullptr, {C::Batch}, "Also take the samples in subfolders of each DIR."},
@@ -98,6 +113,8 @@ void Store(CCliOptions& opt, const CCliOptionInfo& o, const std::string& name, c
         opt.m_strOutDir = value;
     } else if (key == "--crossfade") {
         opt.m_bCrossfade = true;
+    } else if (key == "--auto") {
+        opt.m_bAuto = true;
     } else if (key == "--format") {
         std::string f = value;
         std::transform(f.begin(), f.end(), f.begin(), [](unsigned char ch) { return char(std::tolower(ch)); });
@@ -275,6 +292,8 @@ CCliOptions ParseCommandLine(const std::vector<std::string>& args)
 
     if (opt.m_bSetLoop && opt.m_bNoLoop)
         Fail("options '--loop' and '--no-loop' exclude each other", cmd);
+    if (opt.m_bSetLoop && opt.m_bAuto)
+        Fail("options '--loop' and '--auto' exclude each other (Auto Loop ignores the loop)", cmd);
     const bool many = cmd == C::Info || cmd == C::Batch;
     if (opt.m_inputs.empty())
         Fail(std::string("missing input ") + (cmd == C::Batch ? "file or folder" : "file"), cmd);

@@ -57,6 +57,7 @@ struct CCliOptions {
     bool m_bJson = false;
     bool m_bQuiet = false;
     bool m_bCrossfade = false;
+    bool m_bAuto = false;  // --auto: Auto Loop instead of Find Loop
     bool m_bRecursive = false;
     bool m_bOverwrite = false;
     bool m_bNoLoop = false;

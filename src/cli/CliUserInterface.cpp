@@ -18,8 +18,10 @@ CCliUserInterface::CCliUserInterface(std::optional<int> nXISample, std::ostream*
 
 void CCliUserInterface::ShowMessage(const std::string& text, const std::string&, MessageIcon icon)
 {
-    if (icon == MessageIcon::Stop) {
-        // A failure: the command prints it once, with the file it concerns.
+    if (icon == MessageIcon::Stop || icon == MessageIcon::Warning) {
+        // A failure (or an operation that could not be done, such as Auto
+        // Loop without a steady part): the command prints it once, with the
+        // file it concerns.
         m_strFailure = text;
         return;
     }

@@ -1,6 +1,6 @@
 // The user interface of a ringseam-cli run: nobody is asked anything. The
-// XI sample choice is answered from --xi-sample; the failure a document
-// reports is kept for the command to print as its one error line; other
+// XI sample choice is answered from --xi-sample; the failure or warning a
+// document reports is kept for the command to print as its one error line; other
 // messages go to stderr (or are collected, for batch workers); the bank
 // progress is waited for, with a progress bar only on a terminal.
 //

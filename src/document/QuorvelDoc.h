@@ -147,6 +147,15 @@ public:
     // loop is set. A failing Reload throws before anything else happens.
     void FindLoopCrossfade();
     void SpectralCombFilter();
+    // Places a seamless loop in the steady part of the frames, ignoring any
+    // loop set (see FindAutoLoop); the frames do not change. Without a
+    // steady part long enough the loop stays as it was, kNoSteadyPartMessage
+    // goes to the user interface (as a warning) and the result is false.
+    // Computes the banks first when they do not describe the frames.
+    bool AutoLoop();
+    // Reload, AutoLoop, then Crossfade with CrossfadeLengthForLoop() when a
+    // loop was found. A failing Reload throws before anything else happens.
+    bool AutoLoopCrossfade();
 
     // --- data (declared order of the original document) ------------------------
     std::string m_strFileType;    // "wav" or "xi": format of the file last read

@@ -513,6 +513,46 @@ void CQuorvelView::OnFindLoopCrossfade()
     RedrawWaveBand();
 }
 
+// Auto Loop moves the loop start anywhere, so besides the markers the
+// end-loop strip is refilled for the new start (as when the start is placed
+// with the mouse). Without a steady part the document has said so and
+// nothing changed.
+void CQuorvelView::OnAutoLoop()
+{
+    SaveMarkers();
+    bool bFound = false;
+    if (!RunReporting([this, &bFound] { bFound = m_doc.AutoLoop(); }) || !bFound)
+        return;
+    AutoLoopPlaced();
+}
+
+void CQuorvelView::OnAutoLoopCrossfade()
+{
+    SaveMarkers();
+    if (!ReloadReporting())
+        return;
+    bool bFound = false;
+    const bool bDone = RunReporting([this, &bFound] {
+        bFound = m_doc.AutoLoop();
+        if (bFound)
+            m_doc.Crossfade(m_doc.CrossfadeLengthForLoop());
+    });
+    FramesChanged();
+    if (!bDone)
+        return;
+    if (bFound)
+        AutoLoopPlaced();
+    RedrawWaveBand();
+}
+
+void CQuorvelView::AutoLoopPlaced()
+{
+    ComputeEndLoopCurve();
+    RedrawMarkers();
+    RedrawStrip(1);
+    m_doc.SetModifiedFlag();
+}
+
 void CQuorvelView::OnReload()
 {
     if (!ReloadReporting())

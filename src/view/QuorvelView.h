@@ -129,6 +129,8 @@ public slots:
     void OnAmplitudeFit();
     void OnFindLoop();
     void OnFindLoopCrossfade();
+    void OnAutoLoop();
+    void OnAutoLoopCrossfade();
     void OnReload();
     void OnRemoveLoop();
     void OnSpectralCombFilter();
@@ -185,6 +187,9 @@ private:
     // Runs an edit of the frames or loop; an allocation failure is shown
     // and false returned.
     bool RunReporting(const std::function<void()>& operation);
+    // After Auto Loop placed a loop: the end-loop curve for its start, the
+    // markers and that strip repainted, the document marked changed.
+    void AutoLoopPlaced();
     void RepaintColumn(int contentX);
     // Clears the drag flag of each loop point whose button is not in buttons.
     void EndReleasedDrags(Qt::MouseButtons buttons);

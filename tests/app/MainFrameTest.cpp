@@ -50,7 +50,8 @@ private slots:
         QVERIFY(!TopMenu(frame, 0)->actions().at(5)->isEnabled());
         QCOMPARE(MenuTexts(TopMenu(frame, 1)), (QStringList{"&Play\tAlt+P", "Play S&eam\tCtrl+P", "&Stop\tAlt+S"}));
         QCOMPARE(MenuTexts(TopMenu(frame, 2)),
-                 (QStringList{"Find Loop + &Crossfade\tCtrl+L", "Find &Loop\tCtrl+K", "&Remove Loop\tCtrl+DEL",
+                 (QStringList{"Find Loop + &Crossfade\tCtrl+L", "Find &Loop\tCtrl+K",
+                              "Auto Loop + Cross&fade\tCtrl+Shift+J", "&Auto Loop\tCtrl+J", "&Remove Loop\tCtrl+DEL",
                               "Re&load\tCtrl+R"}));
         QCOMPARE(MenuTexts(TopMenu(frame, 3)),
                  (QStringList{"Zoom &In\tCtrl+Z", "Zoom &Out\tShift+Z", "Zoom &1:1\tCtrl+1", "Zoom &All\tCtrl+2",
@@ -66,6 +67,7 @@ private slots:
             {ID_APP_EXIT, "Quit the application; prompts to save documents"},
             {ID_PLAY_PLAY, "Play Wave"},
             {ID_EDIT_FIND_LOOP, "Find best loop without crossfade"},
+            {ID_EDIT_AUTO_LOOP_CROSSFADE, "Reload, place a seamless loop in the steady part and crossfade"},
             {ID_VIEW_ZOOM_ALL, "Show All"},
             {ID_VIEW_TOOLBAR, "Show or hide the toolbar"},
             {ID_VIEW_STATUS_BAR, "Show or hide the status bar"},
@@ -108,6 +110,8 @@ private slots:
             {0, nullptr, nullptr},
             {ID_EDIT_FIND_LOOP_CROSSFADE, "Best Loop + Crossfade (Ctrl+L)", "Find best loop and crossfade"},
             {ID_EDIT_FIND_LOOP, "Best Loop (Ctrl+K)", "Find best loop without crossfade"},
+            {ID_EDIT_AUTO_LOOP, "Auto Loop (Ctrl+J)",
+             "Place a seamless loop in the steady part of the sound, ignoring the loop set"},
             {ID_EDIT_REMOVE_LOOP, "Remove Loop (Ctrl+DEL)", "Remove loop"},
             {ID_EDIT_RELOAD, "Reload Wave (Ctrl+R)", "Reload Wave"},
             {0, nullptr, nullptr},
@@ -209,6 +213,8 @@ private slots:
         QTest::newRow("Ctrl+E") << int(Qt::Key_E) << ctrl << ID_VIEW_SEAM;
         QTest::newRow("Ctrl+A") << int(Qt::Key_A) << ctrl << ID_SAVE_AS_SHORTCUT;
         QTest::newRow("Ctrl+C") << int(Qt::Key_C) << ctrl << ID_EDIT_COPY;
+        QTest::newRow("Ctrl+J") << int(Qt::Key_J) << ctrl << ID_EDIT_AUTO_LOOP;
+        QTest::newRow("Ctrl+Shift+J") << int(Qt::Key_J) << int(ctrl | Qt::ShiftModifier) << ID_EDIT_AUTO_LOOP_CROSSFADE;
         QTest::newRow("Ctrl+K") << int(Qt::Key_K) << ctrl << ID_EDIT_FIND_LOOP;
         QTest::newRow("Ctrl+L") << int(Qt::Key_L) << ctrl << ID_EDIT_FIND_LOOP_CROSSFADE;
         QTest::newRow("Ctrl+N") << int(Qt::Key_N) << ctrl << ID_FILE_NEW;
@@ -237,7 +243,8 @@ private slots:
                        ID_EDIT_FIND_LOOP_CROSSFADE, ID_FILE_NEW, ID_FILE_OPEN, ID_PLAY_PLAY, ID_PLAY_SEAM, ID_EDIT_RELOAD,
                        ID_FILE_SAVE, ID_FILE_SAVE_AS, ID_PLAY_STOP, ID_EDIT_REMOVE_LOOP, ID_VIEW_ZOOM_IN,
                        ID_VIEW_ZOOM_OUT, ID_APP_ABOUT, ID_VIEW_AMPLITUDE_FIT, ID_VIEW_AMPLITUDE_IN,
-                       ID_VIEW_AMPLITUDE_OUT, ID_VIEW_SEAM})
+                       ID_VIEW_AMPLITUDE_OUT, ID_VIEW_SEAM, ID_EDIT_AUTO_LOOP,
+                       ID_EDIT_AUTO_LOOP_CROSSFADE})
             frame.SetCommandHandler(id, [&handled, id] { ++handled[id]; });
         QSignalSpy sent(&frame, &CMainFrame::commandSent);
         frame.show();

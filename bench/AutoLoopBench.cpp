@@ -1,0 +1,346 @@
+// Auto Loop on real recordings: the seam figures of the makers' own loops,
+// of Find Loop from the whole sample and of Auto Loop side by side, per
+// folder and in all; then the speed of the search on a 10-second stereo
+// sample and of `batch --auto --jobs 2` over the whole folder.
+#include "analysis/FrameView.h"
+#include "analysis/SeamMetrics.h"
+#include "analysis/LoopCurves.h"
+#include "cli/BatchRunner.h"
+#include "cli/CliCommands.h"
+#include "cli/CliDocument.h"
+#include "cli/CliOptions.h"
+#include "cli/CliUserInterface.h"
+#include "document/QuorvelDoc.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kRealWorld = RINGSEAM_REALWORLD;
+
+struct CEntry {
+    std::string m_strPath;    // relative to the folder
+    std::string m_strFolder;  // first path component
+    int m_nStart = 0;
+    int m_nEnd = 0;  // exclusive
+};
+
+std::vector<CEntry> ReadManifest()
+{
+    std::vector<CEntry> entries;
+    std::ifstream in(kRealWorld / "manifest.tsv");
+    std::string line;
+    std::vector<std::string> header;
+    while (std::getline(in, line)) {
+        std::vector<std::string> cells;
+        std::stringstream ss(line);
+        std::string cell;
+        while (std::getline(ss, cell, '\t'))
+            cells.push_back(cell);
+        if (header.empty()) {
+            header = cells;
+            continue;
+        }
+        std::map<std::string, std::string> row;
+        for (std::size_t i = 0; i < cells.size() && i < header.size(); ++i)
+            row[header[i]] = cells[i];
+        if (row["has_loop"] != "yes")
+            continue;
+        CEntry e;
+        e.m_strPath = row["rel_path"];
+        e.m_strFolder = e.m_strPath.substr(0, e.m_strPath.find('/'));
+        e.m_nStart = std::stoi(row["loop_start"]);
+        e.m_nEnd = std::stoi(row["loop_end"]) + 1;  // the stored end is the last frame played
+        entries.push_back(e);
+    }
+    return entries;
+}
+
+struct CResult {
+    bool m_bHasLoop = false;
+    int m_nStart = 0, m_nEnd = 0;
+    CSeamMetrics m_m;
+};
+
+CResult Measure(const CFrameView& v, bool bHas, int s, int e)
+{
+    CResult r;
+    r.m_bHasLoop = bHas;
+    r.m_nStart = s;
+    r.m_nEnd = e;
+    if (bHas)
+        r.m_m = MeasureSeam(v, s, e);
+    return r;
+}
+
+double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return std::nan("");
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
+}
+
+struct CFileRow {
+    const CEntry* m_pEntry;
+    CResult m_maker, m_find, m_auto;
+};
+
+// The figures of one contender over a group of files.
+struct CFigures {
+    int m_nLoops = 0, m_nFiles = 0;
+    double m_dClean = 0, m_dNoWorse = 0, m_dAttack = 0;  // shares of the files, %
+    double m_dLevel = 0, m_dTimbre = 0;                  // medians, dB
+    double m_dLength = 0;       // median length, frames
+    double m_dLengthShare = 0;  // that over the makers' median length
+    double m_dFileShare = 0;    // median over the files of length / maker's length
+};
+
+// A file without a loop counts as neither clean nor in the attack, with an
+// infinite level and timbre and no length.
+CFigures FiguresOf(const std::vector<const CFileRow*>& rows, CResult CFileRow::*pick)
+{
+    CFigures f;
+    f.m_nFiles = int(rows.size());
+    std::vector<double> level, timbre, length, makerLength, share;
+    for (const CFileRow* r : rows) {
+        const CResult& x = r->*pick;
+        const double maker = r->m_maker.m_nEnd - r->m_maker.m_nStart;
+        makerLength.push_back(maker);
+        const double len = x.m_bHasLoop ? x.m_nEnd - x.m_nStart : 0.0;
+        length.push_back(len);
+        share.push_back(len / maker);
+        level.push_back(x.m_bHasLoop ? x.m_m.m_dLevelDb : INFINITY);
+        timbre.push_back(x.m_bHasLoop ? x.m_m.m_dTimbreDb : INFINITY);
+        if (!x.m_bHasLoop)
+            continue;
+        ++f.m_nLoops;
+        f.m_dClean += x.m_m.IsClean();
+        f.m_dAttack += x.m_m.m_bInAttack;
+        f.m_dNoWorse += x.m_m.m_dSeam <= r->m_maker.m_m.m_dSeam;
+    }
+    const double n = std::max(1.0, double(rows.size()));
+    f.m_dClean *= 100.0 / n;
+    f.m_dAttack *= 100.0 / n;
+    f.m_dNoWorse *= 100.0 / n;
+    f.m_dLevel = Median(level);
+    f.m_dTimbre = Median(timbre);
+    f.m_dLength = Median(length);
+    f.m_dLengthShare = f.m_dLength / Median(makerLength);
+    f.m_dFileShare = Median(share);
+    return f;
+}
+
+void PrintSummary(const char* name, const std::vector<const CFileRow*>& rows)
+{
+    std::printf("\n%s (%zu files)\n", name, rows.size());
+    std::printf("  %-10s %8s %8s %10s %8s %8s %8s %9s %7s %7s\n", "loops", "found", "clean", "seam<=mkr", "attack",
+                "level", "timbre", "length", "/mkr", "/file");
+    const CFigures maker = FiguresOf(rows, &CFileRow::m_maker);
+    const CFigures find = FiguresOf(rows, &CFileRow::m_find);
+    const CFigures autoLoop = FiguresOf(rows, &CFileRow::m_auto);
+    for (const auto& [who, f] : {std::pair{"makers", maker}, {"find-loop", find}, {"auto-loop", autoLoop}})
+        std::printf("  %-10s %4d/%-3d %7.1f%% %9.1f%% %7.1f%% %8.2f %8.2f %9.0f %7.2f %7.2f\n", who, f.m_nLoops,
+                    f.m_nFiles, f.m_dClean, f.m_dNoWorse, f.m_dAttack, f.m_dLevel, f.m_dTimbre, f.m_dLength,
+                    f.m_dLengthShare, f.m_dFileShare);
+    const auto mark = [](bool ok) { return ok ? "met" : "MISSED"; };
+    std::printf("  auto-loop goals: clean >= 95%% %s; seam <= maker's on >= 60%% %s; none in the attack %s; "
+                "level <= 0.3 dB %s; timbre <= makers' + 0.5 dB %s; length >= half the maker's %s\n",
+                mark(autoLoop.m_dClean >= 95.0), mark(autoLoop.m_dNoWorse >= 60.0), mark(autoLoop.m_dAttack == 0.0),
+                mark(autoLoop.m_dLevel <= 0.3), mark(autoLoop.m_dTimbre <= maker.m_dTimbre + 0.5),
+                mark(autoLoop.m_dLengthShare >= 0.5 && autoLoop.m_dFileShare >= 0.5));
+}
+
+void PrintQuality()
+{
+    if (!fs::exists(kRealWorld / "manifest.tsv")) {
+        std::printf("No real recordings at %s: quality figures skipped.\n", kRealWorld.c_str());
+        return;
+    }
+    const std::vector<CEntry> entries = ReadManifest();
+    std::vector<CFileRow> rows;
+    for (const CEntry& e : entries) {
+        CCliUserInterface ui(std::nullopt, nullptr, false, true);
+        CQuorvelDoc doc;
+        std::string why;
+        if (!LoadSampleDocument(doc, ui, (kRealWorld / e.m_strPath).string(), why)) {
+            std::printf("%s: %s\n", e.m_strPath.c_str(), why.c_str());
+            continue;
+        }
+        const CFrameView v{doc.m_pSamples.data(), doc.m_nFrameCount, doc.m_nChannels, doc.m_nSampleRate};
+        CFileRow row{&e, {}, {}, {}};
+        row.m_maker = Measure(v, true, e.m_nStart, e.m_nEnd);
+        doc.m_bHasLoop = false;
+        doc.FindLoop();
+        row.m_find = Measure(v, doc.m_bHasLoop, doc.m_nLoopStart, std::min(doc.m_nLoopEnd, doc.m_nFrameCount));
+        doc.m_bHasLoop = false;
+        if (doc.AutoLoop())
+            row.m_auto = Measure(v, true, doc.m_nLoopStart, doc.m_nLoopEnd);
+        rows.push_back(row);
+    }
+    std::printf("Seam figures on the real recordings (start, end, seam, level dB, timbre dB; A: starts in the "
+                "attack)\n%-46s | %-37s | %-37s | %-37s\n",
+                "file", "makers' loop", "find-loop from the whole sample", "auto-loop");
+    for (const CFileRow& r : rows) {
+        std::printf("%-46s", r.m_pEntry->m_strPath.c_str());
+        for (const CResult* x : {&r.m_maker, &r.m_find, &r.m_auto}) {
+            if (!x->m_bHasLoop) {
+                std::printf(" | %-37s", "none");
+                continue;
+            }
+            std::printf(" | %7d %7d %7.2f %5.2f %5.1f %c", x->m_nStart, x->m_nEnd, x->m_m.m_dSeam, x->m_m.m_dLevelDb,
+                        x->m_m.m_dTimbreDb, x->m_m.m_bInAttack ? 'A' : ' ');
+        }
+        std::printf("\n");
+    }
+    std::map<std::string, std::vector<const CFileRow*>> groups;
+    std::vector<const CFileRow*> all;
+    for (const CFileRow& r : rows) {
+        groups[r.m_pEntry->m_strFolder].push_back(&r);
+        all.push_back(&r);
+    }
+    for (const auto& [name, g] : groups)
+        PrintSummary(name.c_str(), g);
+    PrintSummary("all", all);
+}
+
+constexpr double kPi = 3.141592653589793;
+
+// Ten seconds of a stereo tone as a recording of a held note gives it: a
+// 60 ms attack, a sustain with vibrato, a little tremolo and breath noise,
+// and a one-second release; the banks and curves computed as a load does.
+CQuorvelDoc& TenSecondStereo()
+{
+    static std::unique_ptr<CQuorvelDoc> doc = [] {
+        auto d = std::make_unique<CQuorvelDoc>();
+        constexpr int kRate = 44100;
+        constexpr int kFrames = 10 * kRate;
+        d->m_nSampleRate = kRate;
+        d->m_nChannels = 2;
+        d->m_nFrameCount = kFrames;
+        d->m_pSamples.resize(std::size_t(kFrames) * 2);
+        std::mt19937 rng(11);
+        std::normal_distribution<double> noise(0.0, 0.003);
+        double phase = 0.0;
+        for (int f = 0; f < kFrames; ++f) {
+            const double t = double(f) / kRate;
+            const double env = std::min(1.0, t / 0.06) * std::min(1.0, (10.0 - t) / 1.0) *
+                               (1.0 + 0.03 * std::sin(2 * kPi * 4.1 * t));
+            phase += 2 * kPi * 196.0 * (1.0 + 0.004 * std::sin(2 * kPi * 5.3 * t)) / kRate;
+            for (int c = 0; c < 2; ++c) {
+                const double p = phase + 0.4 * c;
+                const double v = 0.5 * std::sin(p) + 0.2 * std::sin(2 * p + 0.7) + 0.1 * std::sin(3 * p + 1.9) +
+                                 0.05 * std::sin(5 * p + 0.3);
+                d->SetSample(f, c, 0.9 * env * v + noise(rng));
+            }
+        }
+        d->AllocateBanks();
+        for (int c = 0; c < d->m_nChannels; ++c)
+            for (int b = 0; b < d->m_nBankCount; ++b)
+                d->ComputeBank(b, c);
+        ComputeLoopCurves(*d);
+        return d;
+    }();
+    return *doc;
+}
+
+// Auto Loop once the banks exist (the goal: under 50 ms), beside Find Loop
+// from the whole sample on the same frames.
+void BM_AutoLoop_TenSecondStereo(benchmark::State& state)
+{
+    CQuorvelDoc& doc = TenSecondStereo();
+    for (auto _ : state) {
+        if (!doc.AutoLoop()) {
+            state.SkipWithError("no loop found");
+            break;
+        }
+        benchmark::DoNotOptimize(doc.m_nLoopEnd);
+    }
+    state.counters["loop_frames"] = doc.m_nLoopEnd - doc.m_nLoopStart;
+}
+
+void BM_FindLoop_TenSecondStereo(benchmark::State& state)
+{
+    CQuorvelDoc& doc = TenSecondStereo();
+    for (auto _ : state) {
+        doc.m_bHasLoop = false;
+        doc.FindLoop();
+        benchmark::DoNotOptimize(doc.m_nLoopEnd);
+    }
+}
+
+// The whole of `batch` over the real recordings with two jobs (the goal for
+// --auto: under 3 s), Find Loop and Auto Loop side by side, results written
+// to a memory file system when there is one.
+void BM_Batch_RealWorld(benchmark::State& state)
+{
+    if (!fs::exists(kRealWorld / "manifest.tsv")) {
+        state.SkipWithError("no real recordings");
+        return;
+    }
+    const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    const fs::path root = base / ("ringseam_autoloop_bench_" + std::to_string(::getpid()));
+    // Several folders hold files of the same name, and batch writes all
+    // results into one folder: the inputs are links with unique names.
+    fs::create_directories(root / "in");
+    for (const CEntry& e : ReadManifest()) {
+        std::string name = e.m_strPath;
+        std::replace(name.begin(), name.end(), '/', '_');
+        fs::create_symlink(fs::absolute(kRealWorld / e.m_strPath), root / "in" / name);
+    }
+    CCliOptions options;
+    options.m_command = ECliCommand::Batch;
+    options.m_inputs = {(root / "in").string()};
+    options.m_strOutDir = (root / "out").string();
+    options.m_nJobs = int(state.range(0));
+    options.m_bAuto = state.range(1) != 0;
+    options.m_bQuiet = true;
+    for (auto _ : state) {
+        std::ostringstream sout, serr;
+        CCliStreams io{sout, serr, false};
+        if (RunBatch(options, io) != kExitOk) {
+            state.SkipWithError(("batch failed: " + serr.str().substr(0, 200)).c_str());
+            break;
+        }
+    }
+    state.counters["files"] = double(ReadManifest().size());
+    std::error_code ec;
+    fs::remove_all(root, ec);
+}
+
+}  // namespace
+
+BENCHMARK(BM_AutoLoop_TenSecondStereo)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindLoop_TenSecondStereo)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Batch_RealWorld)
+    ->ArgNames({"jobs", "auto"})
+    ->Args({2, 0})
+    ->Args({2, 1})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+int main(int argc, char** argv)
+{
+    PrintQuality();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
