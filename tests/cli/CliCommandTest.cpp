@@ -249,9 +249,10 @@ TEST(CliProgram, ConvertWritesWavWithTheLoopAsSet)
     EXPECT_NE(RunCli({"info", out}).m_strOut.find("wav 2ch 44100 Hz 1000 frames unity 60 loop 100-900 "),
               std::string::npos);
 
+    // Without the loop the input's smpl chunk stays, less its loop record.
     run = RunCli({"convert", in, "-o", out, "--no-loop"});
     ASSERT_EQ(run.m_nCode, 0) << run.m_strErr;
-    EXPECT_EQ(ReadFile(out).size(), 44u + 4000u);
+    EXPECT_EQ(ReadFile(out).size(), 44u + 8u + 36u + 4000u);
 
     // No extension: the format of the file read.
     run = RunCli({"convert", in, "-o", (dir / "plain").string()});
@@ -591,7 +592,7 @@ CWav16 ReadWav16(const std::string& b)
         if (id == "smpl" && size >= 52 && u32(body + 28) > 0) {
             wav.m_bLoop = true;
             wav.m_nLoopStart = int(u32(body + 44));
-            wav.m_nLoopEnd = int(u32(body + 48));
+            wav.m_nLoopEnd = int(u32(body + 48)) + 1;  // stored as the last frame played
         }
         if (id == "data")
             for (std::size_t i = body; i + 1 < body + size; i += 2)
@@ -601,13 +602,13 @@ CWav16 ReadWav16(const std::string& b)
     return wav;
 }
 
-// A document frame as a 16-bit file holds it: clipped to ±1, times 32767,
-// truncated toward zero; NaN is silence.
+// A document frame as a 16-bit file holds it: times 32768, truncated toward
+// zero, clipped to the 16-bit range; NaN is silence.
 int FileValue(double v)
 {
     if (v != v)
         return 0;
-    return int(int16_t(std::clamp(v, -1.0, 1.0) * 32767.0));
+    return int(std::clamp(std::trunc(std::clamp(v, -1.0, 1.0) * 32768.0), -32768.0, 32767.0));
 }
 
 class CliFindLoopCrossfade : public testing::TestWithParam<CSampleCase> {};

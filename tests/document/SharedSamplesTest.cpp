@@ -52,7 +52,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SharedSamplesTest, LoopedFluteOpensWithItsSmplLoop)
+TEST_F(SharedSamplesTest, LoopedFluteOpensWithItsSmplLoopAndSavesBackByteForByte)
 {
     const auto path = SamplePath("sfizz_looped_flute.wav");
     REQUIRE_SAMPLE(path);
@@ -63,25 +63,21 @@ TEST_F(SharedSamplesTest, LoopedFluteOpensWithItsSmplLoop)
     EXPECT_EQ(m_doc.m_nFrameCount, 186582);
     EXPECT_EQ(m_doc.m_nUnityNote, 60);
     ASSERT_TRUE(m_doc.m_bHasLoop);
-    // The end is taken as written (this tool wrote it inclusively).
+    // The stored end 186581 is the last frame played: the loop runs to the end.
     EXPECT_EQ(m_doc.m_nLoopStart, 77554);
-    EXPECT_EQ(m_doc.m_nLoopEnd, 186581);
+    EXPECT_EQ(m_doc.m_nLoopEnd, 186582);
     EXPECT_EQ(m_doc.GetSample(0, 0), FirstSample(path, 36));
 
-    // Saved and read back: same shape and loop, the SAUR chunk is not kept.
+    // Saved unchanged: the same chunks in the same order, the SAUR chunk and
+    // the loop included; only the sample period (0 in this file) is filled in.
     const auto out = (m_dir / "flute.wav").string();
     ASSERT_TRUE(DocumentFlow::SaveDocument(m_doc, out));
-    const Bytes saved = Get(out);
-    EXPECT_EQ(saved.size(), 112u + 186582u * 4u);
-    CQuorvelDoc back;
-    back.OnNewDocument();
-    ReadBytes(back, saved);
-    EXPECT_EQ(back.m_nFrameCount, 186582);
-    EXPECT_EQ(back.m_nLoopStart, 77554);
-    EXPECT_EQ(back.m_nLoopEnd, 186581);
-    for (int f = 0; f < back.m_nFrameCount; f += 997)
-        for (int c = 0; c < 2; ++c)
-            ASSERT_EQ(back.GetSample(f, c), int(m_doc.GetSample(f, c) * 32767) / 32768.0);
+    const Bytes in = Get(path), saved = Get(out);
+    ASSERT_EQ(saved.size(), in.size());
+    EXPECT_EQ(ChunksExcept(saved, {"smpl"}), ChunksExcept(in, {"smpl"}));
+    Bytes smpl = ChunkBody(in, "smpl");
+    smpl[8] = 0x93, smpl[9] = 0x58;  // 22675 ns per frame at 44100 Hz
+    EXPECT_EQ(ChunkBody(saved, "smpl"), smpl);
 }
 
 TEST_F(SharedSamplesTest, RootKey38HasAUnityNoteButNoLoop)
@@ -116,19 +112,37 @@ TEST_F(SharedSamplesTest, SurgeWithAnOversizeRiffSizeReadsToTheEndOfTheFile)
     EXPECT_FALSE(m_doc.m_bHasLoop);
 }
 
-TEST_F(SharedSamplesTest, FloatAnd24BitFilesAreRefused)
+// Files whose samples are not 16-bit: each opens, and saving it keeps its
+// encoding, its frames and every other chunk, except PEAK (which only
+// describes the frames) and fact (written anew).
+TEST_F(SharedSamplesTest, FloatAnd24BitFilesOpenAndSaveWithoutLoss)
 {
-    for (const char* name : {"sfizz_wavetable_clm.wav", "sfizz_wavetable_with_loop_at_endings.wav",
-                             "sfizz_meatbasspizz_a0_vl4_rr1.wav"}) {
-        const auto path = SamplePath(name);
+    struct Case {
+        const char* name;
+        int frames;
+        int bits;
+        const char* encoding;
+        double first;  // the first sample as stored
+    };
+    for (const Case c : {Case{"sfizz_wavetable_clm.wav", 512, 32, "float", 0.0},
+                         Case{"sfizz_wavetable_with_loop_at_endings.wav", 4096, 64, "float", 0.0},
+                         Case{"sfizz_meatbasspizz_a0_vl4_rr1.wav", 220500, 24, "pcm", 0.0}}) {
+        SCOPED_TRACE(c.name);
+        const auto path = SamplePath(c.name);
         REQUIRE_SAMPLE(path);
-        EXPECT_EQ(RefusalCause(path), CArchiveException::badIndex) << name;
-        // Through Open: reported, and the document is left empty.
-        m_ui.m_messages.clear();
-        EXPECT_FALSE(DocumentFlow::OpenDocument(m_doc, path)) << name;
-        EXPECT_EQ(m_ui.m_messages.size(), 1u) << name;
-        EXPECT_EQ(m_doc.m_nFrameCount, 0) << name;
-        EXPECT_TRUE(m_doc.m_pSamples.empty()) << name;
-        EXPECT_FALSE(m_doc.m_bLoaded) << name;
+        ASSERT_TRUE(DocumentFlow::OpenDocument(m_doc, path)) << m_doc.GetLastFailure();
+        EXPECT_EQ(m_doc.m_nChannels, 1);
+        EXPECT_EQ(m_doc.m_nFrameCount, c.frames);
+        EXPECT_EQ(m_doc.m_sourceEncoding.m_nBits, c.bits);
+        EXPECT_EQ(m_doc.m_sourceEncoding.m_bFloat, std::string(c.encoding) == "float");
+
+        const auto out = (m_dir / "saved.wav").string();
+        ASSERT_TRUE(DocumentFlow::SaveDocument(m_doc, out));
+        const Bytes in = Get(path), saved = Get(out);
+        EXPECT_EQ(ChunkBody(saved, "data"), ChunkBody(in, "data"));
+        EXPECT_EQ(ChunksExcept(saved, {"fmt ", "fact", "smpl"}), ChunksExcept(in, {"fmt ", "fact", "smpl", "PEAK"}));
+        if (!ChunkBody(in, "fact").empty()) {
+            EXPECT_EQ(ChunkBody(saved, "fact"), ChunkBody(in, "fact"));
+        }
     }
 }

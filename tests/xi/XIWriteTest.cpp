@@ -78,11 +78,12 @@ std::vector<double> Ramp(int n)
     return v;
 }
 
+// The 16-bit codes of values within −1.0 … +1.0: × 32768, truncated toward zero.
 std::vector<int> Scaled(const std::vector<double>& v)
 {
     std::vector<int> out;
     for (double d : v)
-        out.push_back(int(d * 32767));
+        out.push_back(std::min(int(d * 32768), 32767));
     return out;
 }
 
@@ -133,7 +134,7 @@ TEST_F(XIWriteTest, StereoDocumentWritesChannelZeroAfterAMessage)
     EXPECT_EQ(ui.messages[0], "XI supports only mono samples. Only first channel will be written.");
     EXPECT_EQ(ui.captions[0], "Information");
     EXPECT_EQ(ui.icons[0], MessageIcon::Information);
-    EXPECT_EQ(bytes, ExpectedNewInstrument("st.wav", {16383, -16383, 4095}, false, 0, 0, 60));
+    EXPECT_EQ(bytes, ExpectedNewInstrument("st.wav", {16384, -16384, 4096}, false, 0, 0, 60));
 }
 
 TEST_F(XIWriteTest, ValuesBeyondFullScaleAreClipped)
@@ -142,8 +143,8 @@ TEST_F(XIWriteTest, ValuesBeyondFullScaleAreClipped)
     const auto bytes = SaveBytes(doc);
     const std::size_t d = 298 + 40;
     EXPECT_EQ(Le16(bytes, d), 32767);
-    EXPECT_EQ(std::int16_t(Le16(bytes, d) + Le16(bytes, d + 2)), -32767);
-    EXPECT_EQ(bytes, ExpectedNewInstrument("", {32767, -32767, 0, 32767, -32767}, false, 0, 0, 60));
+    EXPECT_EQ(std::int16_t(Le16(bytes, d) + Le16(bytes, d + 2)), -32768);
+    EXPECT_EQ(bytes, ExpectedNewInstrument("", {32767, -32768, 0, 32767, -32768}, false, 0, 0, 60));
 }
 
 TEST_F(XIWriteTest, TooManyFramesForTheLengthFieldAreRefused)
@@ -207,7 +208,7 @@ TEST_F(XIWriteTest, InstrumentIsWrittenBackWithOnlyTheChosenSampleChanged)
         std::vector<int> deltas;
         int previous = 0;
         for (int v : values) {
-            const int s = int(v / 256.0 * 32767);
+            const int s = v * 256;  // the same level in 16 bits
             deltas.push_back(s - previous);
             previous = s;
         }
@@ -218,13 +219,13 @@ TEST_F(XIWriteTest, InstrumentIsWrittenBackWithOnlyTheChosenSampleChanged)
               std::vector<std::uint8_t>(in.begin() + std::ptrdiff_t(DataOffset(specs, 1)), in.end()));
     EXPECT_EQ(out.size(), in.size() + 6);
 
-    // Read again, the chosen sample keeps its values within the 16-bit step.
+    // Read again, the chosen sample keeps its values exactly.
     CQuorvelDoc again;
     again.SetUserInterface(&ui);
     LoadBytes(again, out);
     ASSERT_EQ(again.m_nFrameCount, 6);
     for (int j = 0; j < 6; ++j)
-        EXPECT_NEAR(again.GetSample(j, 0), values[std::size_t(j)] / 256.0, 1 / 32768.0);
+        EXPECT_EQ(again.GetSample(j, 0), values[std::size_t(j)] / 128.0);
     EXPECT_EQ(again.m_nLoopStart, 2);
     EXPECT_EQ(again.m_nLoopEnd, 5);
     EXPECT_EQ(again.m_nUnityNote, 61);
