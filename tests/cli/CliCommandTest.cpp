@@ -170,7 +170,7 @@ TEST_P(CliInfo, TextAndJsonDescribeTheFile)
         want << c.loopStart << '-' << c.loopEnd;
     else
         want << "none";
-    want << " bank " << c.bankSize << 'x' << c.frames / c.bankSize << '\n';
+    want << " bank " << c.bankSize << 'x' << c.frames / c.bankSize << " bits " << c.bits << " pcm\n";
     EXPECT_TRUE(StartsWith(text.m_strOut, want.str())) << text.m_strOut << "\nwanted " << want.str();
     EXPECT_EQ(text.OutLines().size(), 1u);
 
@@ -181,9 +181,10 @@ TEST_P(CliInfo, TextAndJsonDescribeTheFile)
     EXPECT_TRUE(IsValidJson(line)) << line;
     for (const char* key : {"\"path\":", "\"format\":\"wav\"", "\"channels\":", "\"sample_rate\":", "\"frames\":",
                             "\"unity_note\":", "\"has_loop\":", "\"loop_start\":", "\"loop_end\":",
-                            "\"bank_size\":", "\"bank_count\":"})
+                            "\"bank_size\":", "\"bank_count\":", "\"encoding\":\"pcm\""})
         EXPECT_NE(line.find(key), std::string::npos) << key << " in " << line;
     EXPECT_NE(line.find("\"sample_rate\":" + std::to_string(c.rate)), std::string::npos);
+    EXPECT_NE(line.find("\"bits\":" + std::to_string(c.bits) + ","), std::string::npos) << line;
     EXPECT_NE(line.find(c.loop ? "\"loop_start\":" + std::to_string(c.loopStart) : "\"loop_start\":null"),
               std::string::npos);
 }
