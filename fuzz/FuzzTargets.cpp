@@ -1,6 +1,7 @@
 #include "FuzzTargets.h"
 
 #include "document/QuorvelDoc.h"
+#include "document/WavFormat.h"
 #include "framework/Archive.h"
 #include "framework/Exceptions.h"
 #include "framework/File.h"
@@ -222,14 +223,15 @@ bool SameLoop(const CQuorvelDoc& back, bool bLoop, std::int32_t start, std::int3
            (!normal.m_bHasLoop || (back.m_nLoopStart == normal.m_nLoopStart && back.m_nLoopEnd == normal.m_nLoopEnd));
 }
 
-// The value a writer stores for v, as read back: a 16-bit code (v × 32768,
-// truncated toward zero, clipped), or v itself when a WAV save keeps a
-// source encoding wider than 16 bits, whose values it reproduces.
-double StoredValue(double v, bool bWide)
+// The value a writer stores for v (within −1 … +1) in `encoding`, as read
+// back: an n-bit code of v × 2^(n−1) truncated toward zero and clipped, or
+// the nearest float.
+double StoredValue(double v, const CSampleEncoding& encoding)
 {
-    if (bWide)
-        return v;
-    return std::clamp(std::trunc(v * 32768.0), -32768.0, 32767.0) / 32768.0;
+    if (encoding.m_bFloat)
+        return encoding.m_nBytes == 8 ? v : double(float(v));
+    const double scale = std::ldexp(1.0, encoding.m_nBits - 1);
+    return std::clamp(std::trunc(v * scale), -scale, scale - 1.0) / scale;
 }
 
 // Saves the document as WAV and as XI into memory and reads both files back.
@@ -261,6 +263,7 @@ void CheckSaves(CQuorvelDoc& doc, CFuzzUserInterface& ui, CChecker& check, const
         }
         const bool bNewInstrument = bXI && !doc.m_bFromXI;
         const bool bWide = doc.m_sourceEncoding.IsWiderThan16Bit();
+        const CSampleEncoding written = bXI ? CSampleEncoding{} : WrittenWavEncoding(doc.m_sourceEncoding);
         const int messages = (channels > 1 ? 1 : 0) + (bWide ? 1 : 0);
         if (bNewInstrument && (ui.m_nMessages - messagesBefore) != messages)
             check.Fail(step, ": ", ui.m_nMessages - messagesBefore, " messages saving ", channels, " channels of ",
@@ -294,7 +297,7 @@ void CheckSaves(CQuorvelDoc& doc, CFuzzUserInterface& ui, CChecker& check, const
                 const double v = doc.GetSample(f, c);
                 if (v < -1.0 || v > 1.0)
                     continue;  // clipping or wrapping is the writer's choice
-                if (back.GetSample(f, c) != StoredValue(v, bWide && !bXI)) {
+                if (back.GetSample(f, c) != StoredValue(v, written)) {
                     check.Fail(step, ": ", ext, " frame ", f, " channel ", c, " was ", v, ", read back as ",
                                back.GetSample(f, c));
                     return;
