@@ -107,8 +107,9 @@ CWavChunk& AddSlot(std::vector<CWavChunk>& chunks, Kind kind)
 // One chunk as the writer lays it out.
 struct CPiece {
     const char* id;
-    const std::uint8_t* body;  // null for the frames, which are encoded in place
+    const std::uint8_t* body;  // unused for the frames, which are encoded in place
     std::uint64_t size;
+    bool bFrames = false;
 };
 
 std::uint64_t PaddedSize(std::uint64_t n) { return n + (n & 1); }
@@ -338,7 +339,7 @@ void CQuorvelDoc::WriteWav(CArchive& ar)
     const CPiece fact{"fact", factBody, sizeof factBody};
     const CPiece smpl{"smpl", smplBody.data(), smplBody.size()};
     const std::vector<CPiece> pieces = LayOutChunks(m_wavChunks, fmt, encoding.m_bFloat ? &fact : nullptr,
-                                                    smplBody.empty() ? nullptr : &smpl, CPiece{"data", nullptr, nDataSize});
+                                                    smplBody.empty() ? nullptr : &smpl, CPiece{"data", nullptr, nDataSize, true});
 
     std::uint64_t nFileSize = 12;
     for (const CPiece& piece : pieces)
@@ -359,10 +360,10 @@ void CQuorvelDoc::WriteWav(CArchive& ar)
         std::memcpy(p, piece.id, 4);
         WriteLE32(p + 4, std::uint32_t(piece.size));
         p += kWavChunkHeaderSize;
-        if (piece.body)
-            std::copy_n(piece.body, std::size_t(piece.size), p);
-        else
+        if (piece.bFrames)
             EncodeWavData(p, m_pSamples.data(), std::size_t(nCount), encoding);
+        else
+            std::copy_n(piece.body, std::size_t(piece.size), p);
         p += piece.size;
         if (piece.size & 1)
             *p++ = 0;

@@ -135,3 +135,14 @@ std::vector<std::uint8_t> BuildWavFmt(const CSampleEncoding& encoding, std::uint
     }
     return b;
 }
+
+void WritePcm16RiffAndFmt(std::uint8_t* p, std::uint32_t nRiffSize, std::uint16_t nChannels, std::int32_t nSampleRate)
+{
+    SetChunkId(p, "RIFF");
+    WriteLE32(p + 4, nRiffSize);
+    SetChunkId(p + 8, "WAVE");
+    SetChunkId(p + 12, "fmt ");
+    WriteLE32(p + 16, kWavFmtBodySize);
+    const std::vector<std::uint8_t> fmt = BuildWavFmt(CSampleEncoding{}, nChannels, nSampleRate);
+    std::copy(fmt.begin(), fmt.end(), p + 20);
+}

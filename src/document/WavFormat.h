@@ -34,25 +34,9 @@ inline void SetChunkId(void* id, const char (&code)[5])
 }
 
 // The first 36 bytes of a 16-bit PCM file as the program writes it: "RIFF",
-// the RIFF size given, "WAVE" and the 16-byte "fmt " chunk.
+// the RIFF size given, "WAVE" and the 16-byte "fmt " chunk of BuildWavFmt.
 inline constexpr int kWavRiffAndFmtSize = 36;
-inline void WritePcm16RiffAndFmt(std::uint8_t* p, std::uint32_t nRiffSize, std::uint16_t nChannels,
-                                 std::int32_t nSampleRate)
-{
-    const std::uint32_t nBlockAlign = std::uint32_t(nChannels) * 2;
-    SetChunkId(p, "RIFF");
-    WriteLE32(p + 4, nRiffSize);
-    SetChunkId(p + 8, "WAVE");
-    SetChunkId(p + 12, "fmt ");
-    WriteLE32(p + 16, kWavFmtBodySize);
-    WriteLE16(p + 20, kWavFormatPcm);
-    WriteLE16(p + 22, nChannels);
-    WriteLE32(p + 24, std::uint32_t(nSampleRate));
-    // The byte rate field holds 32 bits; a rate too large for it wraps.
-    WriteLE32(p + 28, std::uint32_t(std::uint64_t(std::uint32_t(nSampleRate)) * nBlockAlign));
-    WriteLE16(p + 32, std::uint16_t(nBlockAlign));
-    WriteLE16(p + 34, 16);
-}
+void WritePcm16RiffAndFmt(std::uint8_t* p, std::uint32_t nRiffSize, std::uint16_t nChannels, std::int32_t nSampleRate);
 
 // --- the "fmt " chunk ------------------------------------------------------------
 

@@ -59,11 +59,13 @@ TEST(WavKeptChunks, EveryChunkNotOwnedComesBackInItsPlace)
     const Bytes bext = Chunk("bext", Bytes(602, 6));
     const Bytes inst = Chunk("inst", Bytes{60, 0, 0, 0, 127, 1, 127});
     const Bytes odd = Chunk("abcd", Bytes{9});
+    const Bytes empty = Chunk("zero", {});
     Bytes junkPadded = junk;
     junkPadded.push_back(0);
     Bytes instPadded = inst;
     instPadded.push_back(0);
-    const Bytes file = Riff({junkPadded, bext, PcmFmt(1, 44100, 2), list, cue, Chunk("data", Mono16(50)), instPadded, odd});
+    const Bytes file =
+        Riff({junkPadded, bext, PcmFmt(1, 44100, 2), list, empty, cue, Chunk("data", Mono16(50)), instPadded, empty, odd});
     const auto doc = Read(file);
     ASSERT_EQ(doc->m_nFrameCount, 50);
 
