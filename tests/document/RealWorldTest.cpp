@@ -33,10 +33,9 @@ std::vector<std::map<std::string, std::string>> ReadManifest(const std::filesyst
             columns = cells;
             continue;
         }
-        std::map<std::string, std::string> row;
+        std::map<std::string, std::string>& row = rows.emplace_back();
         for (std::size_t i = 0; i < columns.size() && i < cells.size(); ++i)
             row[columns[i]] = cells[i];
-        rows.push_back(row);
     }
     return rows;
 }

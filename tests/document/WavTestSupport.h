@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,7 @@ struct CChunkView {
     Bytes body;
     bool operator==(const CChunkView&) const = default;
 };
+inline void PrintTo(const CChunkView& c, std::ostream* os) { *os << c.id << '/' << c.body.size(); }
 // The chunks of a well-formed file in order, the pad byte after an odd size
 // skipped as RIFF lays them out.
 inline std::vector<CChunkView> ChunkList(const Bytes& file)
