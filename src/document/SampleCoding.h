@@ -26,7 +26,6 @@ inline std::int32_t ValueToPcmScaled(double value, double scale)
     return std::int32_t(p);
 }
 
-inline std::int32_t ValueToPcm(double value, int nBits) { return ValueToPcmScaled(value, PcmScale(nBits)); }
 inline std::int16_t ValueToPcm16(double value) { return std::int16_t(ValueToPcmScaled(value, 32768.0)); }
 
 // A floating-point sample as the document holds it: clipped, NaN as silence.
@@ -38,6 +37,3 @@ inline double ClipValue(double value)
         return -1.0;
     return value == value ? value : 0.0;
 }
-
-// Signed code → value, for codes of nBits (2 … 32).
-inline double PcmToValue(std::int32_t code, int nBits) { return std::ldexp(double(code), 1 - nBits); }
