@@ -1,12 +1,15 @@
 #include "FuzzTargets.h"
 
 #include "document/QuorvelDoc.h"
+#include "document/WavFormat.h"
 #include "framework/Archive.h"
 #include "framework/Exceptions.h"
 #include "framework/File.h"
 #include "framework/UserInterface.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -220,10 +223,15 @@ bool SameLoop(const CQuorvelDoc& back, bool bLoop, std::int32_t start, std::int3
            (!normal.m_bHasLoop || (back.m_nLoopStart == normal.m_nLoopStart && back.m_nLoopEnd == normal.m_nLoopEnd));
 }
 
-// The value a 16-bit writer stores for v, as read back.
-double Stored16(double v)
+// The value a writer stores for v (within −1 … +1) in `encoding`, as read
+// back: an n-bit code of v × 2^(n−1) truncated toward zero and clipped, or
+// the nearest float.
+double StoredValue(double v, const CSampleEncoding& encoding)
 {
-    return double(std::int16_t(std::uint16_t(CQuorvelDoc::ScaleSample(v, 32767)))) / 32768.0;
+    if (encoding.m_bFloat)
+        return encoding.m_nBytes == 8 ? v : double(float(v));
+    const double scale = std::ldexp(1.0, encoding.m_nBits - 1);
+    return std::clamp(std::trunc(v * scale), -scale, scale - 1.0) / scale;
 }
 
 // Saves the document as WAV and as XI into memory and reads both files back.
@@ -254,9 +262,12 @@ void CheckSaves(CQuorvelDoc& doc, CFuzzUserInterface& ui, CChecker& check, const
             return;
         }
         const bool bNewInstrument = bXI && !doc.m_bFromXI;
-        if (bNewInstrument && (ui.m_nMessages - messagesBefore) != (channels > 1 ? 1 : 0))
-            check.Fail(step, ": ", ui.m_nMessages - messagesBefore, " messages saving ", channels,
-                       " channels as a new instrument");
+        const bool bWide = doc.m_sourceEncoding.IsWiderThan16Bit();
+        const CSampleEncoding written = bXI ? CSampleEncoding{} : WrittenWavEncoding(doc.m_sourceEncoding);
+        const int messages = (channels > 1 ? 1 : 0) + (bWide ? 1 : 0);
+        if (bNewInstrument && (ui.m_nMessages - messagesBefore) != messages)
+            check.Fail(step, ": ", ui.m_nMessages - messagesBefore, " messages saving ", channels, " channels of ",
+                       doc.m_sourceEncoding.m_nBits, " bits as a new instrument");
         if (bXI && frames == 0)
             continue;  // the chosen sample is now empty; the file need not load
 
@@ -286,7 +297,7 @@ void CheckSaves(CQuorvelDoc& doc, CFuzzUserInterface& ui, CChecker& check, const
                 const double v = doc.GetSample(f, c);
                 if (v < -1.0 || v > 1.0)
                     continue;  // clipping or wrapping is the writer's choice
-                if (back.GetSample(f, c) != Stored16(v)) {
+                if (back.GetSample(f, c) != StoredValue(v, written)) {
                     check.Fail(step, ": ", ext, " frame ", f, " channel ", c, " was ", v, ", read back as ",
                                back.GetSample(f, c));
                     return;
@@ -294,10 +305,22 @@ void CheckSaves(CQuorvelDoc& doc, CFuzzUserInterface& ui, CChecker& check, const
             }
         }
         if (!bXI) {
-            if (!SameLoop(back, bLoop, start, end, frames))
+            // A smpl chunk read from the file is written back without a loop
+            // too: it keeps the unity note, and its further loop records,
+            // the first of which then becomes the loop.
+            const CWavChunk* pSmpl = nullptr;
+            for (const CWavChunk& k : doc.m_wavChunks)
+                if (k.m_kind == CWavChunk::Kind::Smpl && !k.m_body.empty())
+                    pSmpl = &k;
+            const bool bSmplKept = pSmpl != nullptr;
+            const bool bFurtherLoops = bSmplKept && pSmpl->m_body.size() >= 84 &&
+                                       std::int32_t(ReadLE32(pSmpl->m_body.data() + 28)) >= 2;
+            // The file stores the end less one, so the lowest end cannot come back.
+            const std::int32_t endStored = std::max(end, std::numeric_limits<std::int32_t>::min() + 1);
+            if (!(bFurtherLoops && !bLoop) && !SameLoop(back, bLoop, start, endStored, frames))
                 check.Fail(step, ": wav loop ", bLoop, " ", start, "..", end, " read back as ", back.m_bHasLoop, " ",
                            back.m_nLoopStart, "..", back.m_nLoopEnd);
-            if (back.m_nUnityNote != (bLoop ? note : 60))
+            if (back.m_nUnityNote != (bLoop || bSmplKept ? note : 60))
                 check.Fail(step, ": wav unity note ", note, " read back as ", back.m_nUnityNote);
             continue;
         }

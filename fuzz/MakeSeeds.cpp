@@ -50,6 +50,34 @@ int main(int argc, char** argv)
     save("zero_rate.wav", Wav(200, 1, 2, 0));
     save("huge_rate.wav", Wav(200, 1, 2, 0x7fffffff));
 
+    // Wider and floating-point samples, plain and extensible headers.
+    save("mono24.wav", Riff({Fmt(1, 1, 44100, 3, 24), PcmData(701, 1, 3, 44100), Smpl(60, 1, 100, 600)}));
+    save("stereo24.wav", Riff({Fmt(1, 2, 48000, 6, 24), PcmData(500, 2, 3, 48000)}));
+    save("stereo32.wav", Riff({Fmt(1, 2, 22050, 8, 32), PcmData(400, 2, 4, 22050)}));
+    save("float32.wav", Riff({Fmt(3, 1, 44100, 4, 32, 18), Chunk("fact", Bytes{0x58, 2, 0, 0}),
+                              Chunk("PEAK", Bytes(16, 0)), PcmData(600, 1, 4, 44100, true)}));
+    save("float64.wav", Riff({Fmt(3, 2, 48000, 16, 64), PcmData(300, 2, 8, 48000, true)}));
+    save("ext24.wav", Riff({Chunk("fmt ", ExtensibleFmtBody(2, 44100, 24, 24)), PcmData(500, 2, 3, 44100)}));
+    save("ext20in24.wav", Riff({Chunk("fmt ", ExtensibleFmtBody(1, 44100, 24, 20)), PcmData(501, 1, 3, 44100)}));
+    save("ext24in32.wav", Riff({Chunk("fmt ", ExtensibleFmtBody(1, 96000, 32, 24)), PcmData(400, 1, 4, 96000)}));
+    save("ext_float.wav", Riff({Chunk("fmt ", ExtensibleFmtBody(1, 44100, 32, 32, 3)), PcmData(400, 1, 4, 44100, true)}));
+    save("ext16.wav", Riff({Chunk("fmt ", ExtensibleFmtBody(1, 8000, 16, 16)), PcmData(900, 1, 2, 8000)}));
+    {
+        // Chunks a save keeps, an odd one with its pad byte, a smpl chunk
+        // with two loops and sampler data.
+        Bytes smpl = Smpl(62, 2, 50, 700, 84 + 4);
+        smpl[8 + 32] = 4;
+        Bytes list = Chunk("LIST", Bytes{'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 3, 0, 0, 0, 'a', 'b', 'c', 0});
+        Bytes odd = Chunk("abcd", Bytes{1, 2, 3});
+        odd.push_back(0);
+        save("kept_chunks.wav", Riff({Chunk("JUNK", Bytes(12, 0)), Fmt(1, 1, 22050, 2, 16), list,
+                                      Chunk("cue ", Bytes(28, 1)), odd, smpl, PcmData(900, 1, 2, 22050),
+                                      Chunk("inst", Bytes{60, 0, 0, 0, 127, 1, 127, 0})}));
+        Bytes oddData = PcmData(301, 1, 1, 8000);
+        oddData.push_back(0);
+        save("odd_data_padded.wav", Riff({Fmt(1, 1, 8000, 1, 8), oddData, Chunk("LIST", Bytes(4, 2))}));
+    }
+
     // Malformed WAV files, one rule each.
     save("short_fmt.wav", Riff({Fmt(1, 1, 8000, 2, 16, 12), PcmData(100, 1, 2, 8000)}));
     save("short_smpl.wav", Riff({Fmt(1, 1, 8000, 2, 16), Smpl(60, 1, 10, 50, 40), PcmData(100, 1, 2, 8000)}));
@@ -62,6 +90,23 @@ int main(int argc, char** argv)
     save("zero_channels.wav", Riff({Fmt(1, 0, 8000, 2, 16), PcmData(100, 1, 2, 8000)}));
     save("24bit.wav", Riff({Fmt(1, 1, 8000, 3, 24), Chunk("data", Bytes(300, 7))}));
     save("zero_align.wav", Riff({Fmt(1, 1, 8000, 0, 16), PcmData(100, 1, 2, 8000)}));
+    save("compressed.wav", Riff({Fmt(2, 1, 8000, 256, 4), PcmData(100, 1, 2, 8000)}));
+    save("float16.wav", Riff({Fmt(3, 1, 8000, 2, 16), PcmData(100, 1, 2, 8000)}));
+    save("five_bytes.wav", Riff({Fmt(1, 1, 8000, 5, 40), Chunk("data", Bytes(500, 3))}));
+    {
+        auto extensible = [&](const char* name, auto edit) {
+            Bytes body = ExtensibleFmtBody(2, 44100, 24, 24);
+            edit(body);
+            save(name, Riff({Chunk("fmt ", body), PcmData(100, 2, 3, 44100)}));
+        };
+        extensible("ext_short.wav", [](Bytes& b) { b.resize(39); });
+        extensible("ext_cbsize.wav", [](Bytes& b) { b[16] = 10; });
+        extensible("ext_guid.wav", [](Bytes& b) { b[30] = 0x11; });
+        extensible("ext_subformat.wav", [](Bytes& b) { b[24] = 0x55; });
+        extensible("ext_valid_bits.wav", [](Bytes& b) { b[18] = 32; });
+        extensible("ext_block_align.wav", [](Bytes& b) { b[12] = 4; });
+        extensible("ext_container.wav", [](Bytes& b) { b[14] = 12; });
+    }
     {
         Bytes cut = Wav(300, 1, 2, 8000);
         cut.resize(cut.size() - 100);

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -68,16 +69,54 @@ inline double Tone(int frame, int channel, int rate)
     return 0.8 * std::exp(-t) * (std::sin(2 * M_PI * f * t) * 0.8 + 0.2 * std::sin(4 * M_PI * f * t));
 }
 
-inline Bytes PcmData(int frames, int channels, int bytesPerSample, int rate)
+// An extensible "fmt " body (40 bytes): container and significant bits, and
+// the sub-format GUID of the given plain format tag (1 PCM, 3 floating point).
+inline Bytes ExtensibleFmtBody(int channels, int rate, int containerBits, int validBits, int subFormat = 1)
+{
+    const int blockAlign = channels * containerBits / 8;
+    Bytes b;
+    Put16(b, 0xFFFE);
+    Put16(b, std::uint16_t(channels));
+    Put32(b, std::uint32_t(rate));
+    Put32(b, std::uint32_t(rate) * std::uint32_t(blockAlign));
+    Put16(b, std::uint16_t(blockAlign));
+    Put16(b, std::uint16_t(containerBits));
+    Put16(b, 22);
+    Put16(b, std::uint16_t(validBits));
+    Put32(b, channels == 1 ? 0x4 : 0x3);
+    Put16(b, std::uint16_t(subFormat));
+    const std::uint8_t tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    b.insert(b.end(), tail, tail + 14);
+    return b;
+}
+
+// Samples of the tone in every stored encoding: unsigned 8-bit, signed 16-,
+// 24- or 32-bit, or (bFloat) 32- or 64-bit floating point.
+inline Bytes PcmData(int frames, int channels, int bytesPerSample, int rate, bool bFloat = false)
 {
     Bytes b;
     for (int f = 0; f < frames; ++f)
         for (int c = 0; c < channels; ++c) {
             const double v = Tone(f, c, rate);
-            if (bytesPerSample == 1)
+            if (bFloat && bytesPerSample == 8) {
+                std::uint64_t u;
+                std::memcpy(&u, &v, 8);
+                Put32(b, std::uint32_t(u));
+                Put32(b, std::uint32_t(u >> 32));
+            } else if (bFloat) {
+                const float x = float(v);
+                std::uint32_t u;
+                std::memcpy(&u, &x, 4);
+                Put32(b, u);
+            } else if (bytesPerSample == 1) {
                 b.push_back(std::uint8_t(128 + int(v * 127)));
-            else
+            } else if (bytesPerSample == 2) {
                 Put16(b, std::uint16_t(std::int16_t(v * 32767)));
+            } else {
+                const std::uint32_t code = std::uint32_t(std::int32_t(v * 2147483647.0));
+                for (int k = 4 - bytesPerSample; k < 4; ++k)
+                    b.push_back(std::uint8_t(code >> (8 * k)));
+            }
         }
     return Chunk("data", b);
 }

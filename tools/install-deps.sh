@@ -18,5 +18,6 @@ apt-get install -y --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev \
   clang libclang-rt-14-dev \
   pulseaudio pulseaudio-utils dbus-x11 \
+  sox sndfile-programs \
   qt6-qpa-plugins fonts-dejavu-core \
   ca-certificates

@@ -48,6 +48,9 @@ std::string LoopText(const CQuorvelDoc& doc)
     return doc.m_bHasLoop ? std::to_string(doc.m_nLoopStart) + "-" + std::to_string(doc.m_nLoopEnd) : "none";
 }
 
+// How the file stores its samples: "pcm" (integers) or "float".
+const char* EncodingName(const CQuorvelDoc& doc) { return doc.m_sourceEncoding.m_bFloat ? "float" : "pcm"; }
+
 void AddLoop(CJsonObject& json, const CQuorvelDoc& doc)
 {
     json.AddBool("has_loop", doc.m_bHasLoop);
@@ -118,6 +121,8 @@ int RunInfo(const CCliOptions& options, CCliStreams& io)
                 .AddInt("channels", doc.m_nChannels)
                 .AddInt("sample_rate", doc.m_nSampleRate)
                 .AddInt("frames", doc.m_nFrameCount)
+                .AddInt("bits", doc.m_sourceEncoding.m_nBits)
+                .AddString("encoding", EncodingName(doc))
                 .AddInt("unity_note", doc.m_nUnityNote);
             AddLoop(json, doc);
             json.AddInt("bank_size", doc.m_nBankSize).AddInt("bank_count", doc.m_nBankCount);
@@ -125,7 +130,8 @@ int RunInfo(const CCliOptions& options, CCliStreams& io)
         } else {
             io.out << path << ": " << doc.m_strFileType << ' ' << doc.m_nChannels << "ch " << doc.m_nSampleRate
                    << " Hz " << doc.m_nFrameCount << " frames unity " << doc.m_nUnityNote << " loop "
-                   << LoopText(doc) << " bank " << doc.m_nBankSize << 'x' << doc.m_nBankCount << '\n';
+                   << LoopText(doc) << " bank " << doc.m_nBankSize << 'x' << doc.m_nBankCount << " bits "
+                   << doc.m_sourceEncoding.m_nBits << ' ' << EncodingName(doc) << '\n';
         }
         io.out << std::flush;
     }

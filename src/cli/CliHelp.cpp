@@ -17,8 +17,15 @@ constexpr const char* kExitText =
 constexpr const char* kInputText =
     "Inputs are read like the desktop program's File Open: the first four bytes decide between WAV (RIFF) "
     "and XI (Extended Instrument), the spectral banks are computed, and the document's title is the input's "
-    "file name. Saving writes a temporary file next to the target and renames it over the target only once "
-    "it is complete.";
+    "file name. WAV inputs may hold 8-, 16-, 24- or 32-bit integer or 32- or 64-bit floating-point samples, "
+    "mono or stereo, with a plain or an extensible format header; compressed data and more than two "
+    "channels are refused with the cause. A loop end in a smpl chunk is the last frame played; the loop "
+    "ends the commands print and take (--loop S:E) are exclusive. Saving writes a temporary file next to "
+    "the target and renames it over the target only once it is complete. A WAV save stores 8- and 16-bit "
+    "samples as 16-bit and wider ones in the input's own encoding, so no sample value changes; it keeps "
+    "every chunk of a WAV input that Ringseam does not own (LIST, cue, inst, bext, further loops and the "
+    "other fields of smpl, unknown chunks) byte for byte and in order, recomputes fact and drops PEAK. An "
+    "XI save stores 16-bit samples and keeps a ping-pong loop while the loop is unchanged.";
 
 // Words of `text` wrapped to `width` columns, each line indented by `indent`.
 std::string Wrap(const std::string& text, std::size_t indent, std::size_t width = 79)

@@ -11,12 +11,15 @@ using C = ECliCommand;
 const std::vector<CCliCommandInfo> kCommands = {
     {C::Info, "info", "FILE... [--json]", "print the format, length, loop and bank layout of samples",
      "Opens each FILE and prints one line: the format (wav or xi), channels, sample rate, frames, MIDI unity "
-     "note, the loop (start-end, end exclusive, or none) and the spectral bank layout (bank size x bank "
-     "count). With --json, one JSON object per file and line."},
+     "note, the loop (start-end, end exclusive, or none), the spectral bank layout (bank size x bank "
+     "count), and how the file stores its samples: bits per sample and pcm (integers) or float. With "
+     "--json, one JSON object per file and line, the last two as bits and encoding."},
     {C::Convert, "convert", "FILE -o OUT", "save a sample as WAV or XI",
-     "Opens FILE and saves it to OUT. The format follows OUT's extension: .wav writes 16-bit PCM with the "
-     "loop in a smpl chunk, .xi writes an XI instrument (the whole instrument again when FILE was one). "
-     "Without an extension OUT gets FILE's format; any other extension fails."},
+     "Opens FILE and saves it to OUT. The format follows OUT's extension: .wav writes 16-bit PCM, or "
+     "FILE's own encoding when it has more than 16 bits (24-bit stays 24-bit, float stays float), with "
+     "the loop in a smpl chunk and every other chunk of a WAV FILE kept; .xi writes an XI instrument "
+     "(the whole instrument again when FILE was one) with 16-bit samples. Without an extension OUT gets "
+     "FILE's format; any other extension fails."},
     {C::FindLoop, "find-loop", "FILE [-o OUT] [--auto] [--crossfade]", "find the most seamless loop",
      "Runs Find Loop on FILE: starting from its loop (or --loop, or the whole sample), settles the loop "
      "start on a zero crossing and picks the loop end whose following frames best continue the frames "

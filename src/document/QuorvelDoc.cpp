@@ -51,6 +51,9 @@ void CQuorvelDoc::DeleteContents()
     m_bFromXI = false;
     m_pXISampleHeaders = std::vector<XISampleHeader>();
     FreeXISampleData();
+    m_sourceEncoding = CSampleEncoding{};
+    m_wavChunks = std::vector<CWavChunk>();
+    m_fileLoop = CFileLoop{};
     CDocument::DeleteContents();
     UpdateAllViews(nullptr, 0);
 }
@@ -158,6 +161,8 @@ void CQuorvelDoc::TakeSampleData(CQuorvelDoc& from)
     m_nXISampleCount = from.m_nXISampleCount;
     m_ppXISampleData = std::move(from.m_ppXISampleData);
     m_nXISampleIndex = from.m_nXISampleIndex;
+    m_sourceEncoding = from.m_sourceEncoding;
+    m_wavChunks = std::move(from.m_wavChunks);
 }
 
 void CQuorvelDoc::NormalizeLoop()

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "analysis/Fft.h"
+#include "document/SampleSource.h"
 #include "document/XIFormat.h"
 #include "framework/Document.h"
 
@@ -62,8 +63,9 @@ public:
             return;
         SetSample(frame, channel, value);
     }
-    // value × scale truncated toward zero (no clipping): 32767 for files,
-    // 16383 for playback, 63 for drawing (more when the view amplifies).
+    // value × scale truncated toward zero (no clipping): 16383 for playback,
+    // 63 for drawing (more when the view amplifies). (The file writers use
+    // 32768 for 16-bit data and clip to its range, SampleCoding.h.)
     // Out-of-range products saturate at the int32 limits instead of being
     // undefined.
     int GetSampleScaled(int frame, int channel, int scale) const
@@ -180,6 +182,15 @@ public:
     std::vector<double> m_pSamples;       // frame-major, m_nFrameCount × m_nChannels
     std::vector<Complex> m_pBankSpectra;  // ((N × B) / 2) × channels bins
     std::vector<double> m_pLoopCurves;    // B rows × m_nCurveColumns
+    // What the file last read holds beyond the frames (SampleSource.h): how
+    // its samples were stored (a WAV save keeps an encoding wider than 16
+    // bits), the WAV chunks the program does not own (written back on a WAV
+    // save; none after an XI), and its loop as read (a save keeps the file's
+    // loop type while the loop is unchanged). Read again by Reload, except
+    // the loop; reset by DeleteContents.
+    CSampleEncoding m_sourceEncoding;
+    std::vector<CWavChunk> m_wavChunks;
+    CFileLoop m_fileLoop;
 
 private:
     // Moves what a read fills (frames, format, XI data, and the loop and

@@ -1,5 +1,10 @@
-// Reading and writing RIFF/WAVE files: 8- or 16-bit PCM in, 16-bit PCM out,
-// with the loop and unity note in a "smpl" chunk (or a loop in a "loop" chunk).
+// Reading and writing RIFF/WAVE files: the chunk walk of the reader and the
+// layout of the writer. The reader takes integer PCM of 8 to 32 bits and
+// floating point (WavFmt.cpp), the loop and unity note from "smpl"
+// (WavSmpl.cpp) or a loop from a "loop" chunk, and keeps every chunk it does
+// not own, in file order, for the writer. The writer stores 16-bit PCM, or the
+// source's own encoding when that holds more, and writes the kept chunks back
+// byte for byte around its own.
 //
 // Every size taken from the file is checked against what the file still holds
 // before anything is allocated for it, and every field is read only when the
@@ -8,90 +13,163 @@
 
 #include "document/QuorvelDoc.h"
 #include "document/WavFormat.h"
+#include "document/WavSampleData.h"
+#include "document/WavSmpl.h"
 #include "framework/Archive.h"
 #include "framework/Exceptions.h"
 #include "framework/File.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <iterator>
 #include <memory>
 
 namespace {
 
-[[noreturn]] void Refuse(CArchive& ar, const char* why)
+using Kind = CWavChunk::Kind;
+
+[[noreturn]] void Refuse(CArchive& ar, const std::string& why, const std::string& reason = {})
 {
-    throw CArchiveException(CArchiveException::badIndex, ar.GetFile()->GetFilePath(), why);
+    throw CArchiveException(CArchiveException::badIndex, ar.GetFile()->GetFilePath(), why, reason);
 }
 
-std::int16_t ReadS16(const std::uint8_t* p) { return std::int16_t(ReadLE16(p)); }
-std::int32_t ReadS32(const std::uint8_t* p) { return std::int32_t(ReadLE32(p)); }
-
-// Walks stored samples that follow each other without gaps (block align equal
-// to channels × bytes per sample) and yields them as doubles, so that the
-// SampleBuffer can be built straight from the chunk body: one allocation, one
-// pass, no zero fill before it.
-template <int Bytes>
-class CPackedSampleIterator {
+// The chunk walk's view of the file: the archive, with room to hand back one
+// byte. RIFF pads a chunk of odd size with a zero byte; some writers leave
+// the pad out. Since no chunk id starts with a zero byte, the byte after an
+// odd-sized chunk is skipped when it is zero and otherwise read again as the
+// start of the next chunk header.
+class CChunkStream {
 public:
-    using iterator_category = std::random_access_iterator_tag;
-    using value_type = double;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const double*;
-    using reference = double;
+    explicit CChunkStream(CArchive& ar) : m_ar(ar) {}
 
-    explicit CPackedSampleIterator(const std::uint8_t* p = nullptr) : m_p(p) {}
+    std::uint64_t GetRemaining() const { return m_ar.GetRemaining() + (m_bHeld ? 1 : 0); }
 
-    double operator*() const
+    std::size_t Read(std::uint8_t* p, std::size_t n)
     {
-        if constexpr (Bytes == 1)
-            return (int(m_p[0]) - 128) * 0.0078125;  // ÷ 128, 128 is silence
-        else
-            return ReadS16(m_p) * 0.000030517578125;  // ÷ 32768
+        if (n == 0)
+            return 0;
+        std::size_t nGot = 0;
+        if (m_bHeld) {
+            p[0] = m_nHeld;
+            m_bHeld = false;
+            nGot = 1;
+        }
+        return nGot + m_ar.Read(p + nGot, n - nGot);
     }
-    double operator[](difference_type n) const { return *(*this + n); }
-    CPackedSampleIterator& operator++() { m_p += Bytes; return *this; }
-    CPackedSampleIterator operator++(int) { auto t = *this; m_p += Bytes; return t; }
-    CPackedSampleIterator& operator--() { m_p -= Bytes; return *this; }
-    CPackedSampleIterator operator--(int) { auto t = *this; m_p -= Bytes; return t; }
-    CPackedSampleIterator& operator+=(difference_type n) { m_p += n * Bytes; return *this; }
-    CPackedSampleIterator& operator-=(difference_type n) { m_p -= n * Bytes; return *this; }
-    CPackedSampleIterator operator+(difference_type n) const { return CPackedSampleIterator(m_p + n * Bytes); }
-    CPackedSampleIterator operator-(difference_type n) const { return CPackedSampleIterator(m_p - n * Bytes); }
-    difference_type operator-(const CPackedSampleIterator& o) const { return (m_p - o.m_p) / Bytes; }
-    bool operator==(const CPackedSampleIterator& o) const { return m_p == o.m_p; }
-    bool operator!=(const CPackedSampleIterator& o) const { return m_p != o.m_p; }
-    bool operator<(const CPackedSampleIterator& o) const { return m_p < o.m_p; }
+
+    // Exactly n bytes or CArchiveException(endOfFile).
+    void ReadExact(std::uint8_t* p, std::size_t n)
+    {
+        if (Read(p, n) != n)
+            throw CArchiveException(CArchiveException::endOfFile, m_ar.GetFile()->GetFilePath());
+    }
+
+    // Called after an odd-sized body; returns whether a pad byte was consumed.
+    bool SkipPad()
+    {
+        std::uint8_t b = 0;
+        if (Read(&b, 1) != 1)
+            return false;
+        if (b == 0)
+            return true;
+        m_nHeld = b;
+        m_bHeld = true;
+        return false;
+    }
 
 private:
-    const std::uint8_t* m_p;
+    CArchive& m_ar;
+    std::uint8_t m_nHeld = 0;
+    bool m_bHeld = false;
 };
 
-template <int Bytes>
-void FillPacked(std::vector<double>& out, const std::uint8_t* body, std::size_t count)
+// Chunks that only describe the frames and would be stale after an edit:
+// dropped, never written back.
+bool IsDroppedChunk(const std::uint8_t* id) { return ChunkIdEquals(id, "PEAK"); }
+
+template <class Chunks>
+auto FindSlot(Chunks& chunks, Kind kind) -> decltype(&chunks.front())
 {
-    out.assign(CPackedSampleIterator<Bytes>(body), CPackedSampleIterator<Bytes>(body + count * Bytes));
+    const auto it = std::find_if(chunks.begin(), chunks.end(), [kind](const CWavChunk& c) { return c.m_kind == kind; });
+    return it == chunks.end() ? nullptr : &*it;
 }
 
-// A value for 16 bits: −1.0 … +1.0 times 32767 truncated toward zero; values
-// outside that range are clipped to it (instead of wrapping around), NaN is 0.
-inline std::int16_t ToFileSample(double value)
+// Marks where the writer's own chunk of `kind` goes: at the first chunk of
+// that kind in the file.
+CWavChunk& AddSlot(std::vector<CWavChunk>& chunks, Kind kind)
 {
-    if (value > 1.0)
-        value = 1.0;
-    else if (value < -1.0)
-        value = -1.0;
-    else if (value != value)
-        value = 0.0;
-    return std::int16_t(value * 32767.0);
+    if (CWavChunk* p = FindSlot(chunks, kind))
+        return *p;
+    chunks.push_back(CWavChunk{kind, {}, {}});
+    return chunks.back();
+}
+
+// One chunk as the writer lays it out.
+struct CPiece {
+    const char* id;
+    const std::uint8_t* body;  // unused for the frames, which are encoded in place
+    std::uint64_t size;
+    bool bFrames = false;
+};
+
+std::uint64_t PaddedSize(std::uint64_t n) { return n + (n & 1); }
+
+// The chunks a save writes, in order: the file's own order with the
+// program's chunks at the places the file had them. Without such a place the
+// format comes first (with fact after it), the loop just before the frames,
+// and the frames last. pFact and pSmpl are null when not written.
+std::vector<CPiece> LayOutChunks(const std::vector<CWavChunk>& chunks, const CPiece& fmt, const CPiece* pFact,
+                                 const CPiece* pSmpl, const CPiece& data)
+{
+    const auto has = [&](Kind kind) { return FindSlot(chunks, kind) != nullptr; };
+    std::vector<CPiece> pieces;
+    const auto put = [&](const CPiece* p) {
+        if (p)
+            pieces.push_back(*p);
+    };
+    const auto putFmt = [&] {
+        put(&fmt);
+        if (!has(Kind::Fact))
+            put(pFact);
+    };
+    const auto putData = [&] {
+        if (!has(Kind::Smpl))
+            put(pSmpl);
+        put(&data);
+    };
+    if (!has(Kind::Fmt))
+        putFmt();
+    for (const CWavChunk& c : chunks) {
+        switch (c.m_kind) {
+        case Kind::Kept:
+            pieces.push_back(CPiece{reinterpret_cast<const char*>(c.m_id.data()), c.m_body.data(), c.m_body.size()});
+            break;
+        case Kind::Fmt:
+            putFmt();
+            break;
+        case Kind::Fact:
+            put(pFact);
+            break;
+        case Kind::Smpl:
+            put(pSmpl);
+            break;
+        case Kind::Data:
+            putData();
+            break;
+        }
+    }
+    if (!has(Kind::Data))
+        putData();
+    return pieces;
 }
 
 }  // namespace
 
 void CQuorvelDoc::ReadWav(CArchive& ar, bool bKeepLoop)
 {
+    CChunkStream in(ar);
     std::uint8_t riff[8];
-    if (ar.Read(riff, sizeof riff) != sizeof riff || !ChunkIdEquals(riff + 4, "WAVE"))
+    if (in.Read(riff, sizeof riff) != sizeof riff || !ChunkIdEquals(riff + 4, "WAVE"))
         Refuse(ar, "the RIFF form is not WAVE");
 
     // Taken unsigned: a file that our own writer made up to 4 GiB reads back.
@@ -99,117 +177,119 @@ void CQuorvelDoc::ReadWav(CArchive& ar, bool bKeepLoop)
 
     bool bHaveFormat = false;
     bool bHaveData = false;
-    int nBlockAlign = 0;
-    int nBytesPerSample = 0;
+    bool bKeptSmplHasLoop = false;
+    CWavFmt fmt;
+    CSampleEncoding dataEncoding;
+    std::uint32_t nLoopType = 0;
+    std::vector<CWavChunk> chunks;
 
     while (remaining > 0) {
         // The walk ends normally at the end of the file, even when the RIFF
         // size promised more.
-        if (ar.GetRemaining() < kWavChunkHeaderSize)
+        if (in.GetRemaining() < std::uint64_t(kWavChunkHeaderSize))
             break;
         std::uint8_t header[kWavChunkHeaderSize];
-        ar.ReadExact(header, sizeof header);
+        in.ReadExact(header, sizeof header);
         remaining -= kWavChunkHeaderSize;
 
         const std::uint32_t nSize = ReadLE32(header + 4);
-        if (nSize > ar.GetRemaining())
+        if (nSize > in.GetRemaining())
             Refuse(ar, "a chunk is cut short by the end of the file");
 
         // Sample data is judged before its body is read, so a refused data
         // chunk costs no allocation.
         const bool bData = ChunkIdEquals(header, "data");
         std::uint64_t nFrames = 0;
-        bool bPacked = true;
         if (bData) {
             if (!bHaveFormat)
                 Refuse(ar, "sample data before the fmt chunk");
-            if (nBytesPerSample != 1 && nBytesPerSample != 2)
-                Refuse(ar, "only 8- and 16-bit samples are read");
-            const std::uint64_t nUsed = std::uint64_t(m_nChannels) * std::uint64_t(nBytesPerSample);
-            nFrames = nSize / std::uint64_t(m_nChannels) / std::uint64_t(nBytesPerSample);
-            bPacked = std::uint64_t(nBlockAlign) == nUsed;
-            if (!bPacked) {
+            const std::uint64_t nUsed = std::uint64_t(fmt.m_nChannels) * std::uint64_t(fmt.m_encoding.m_nBytes);
+            const std::uint64_t nAlign = std::uint64_t(fmt.m_nBlockAlign);
+            nFrames = nSize / nUsed;
+            if (nAlign != nUsed) {
                 // Frames padded beyond their samples: keep only frames that lie
                 // wholly inside the body.
-                const std::uint64_t nFit = nSize < nUsed ? 0 : (nSize - nUsed) / std::uint64_t(nBlockAlign) + 1;
-                if (nFit < nFrames)
-                    nFrames = nFit;
+                const std::uint64_t nFit = nSize < nUsed ? 0 : (nSize - nUsed) / nAlign + 1;
+                nFrames = std::min(nFrames, nFit);
             }
             if (nFrames > std::uint64_t(INT32_MAX))
                 Refuse(ar, "too many frames");
         }
 
-        // The whole body in one read; no pad byte is skipped after an odd size.
-        auto body = std::make_unique_for_overwrite<std::uint8_t[]>(nSize);
-        if (ar.Read(body.get(), nSize) != nSize)
+        // The whole body in one read. The frames' buffer is only read from,
+        // so it is not zero-filled first; any other body may be kept.
+        std::unique_ptr<std::uint8_t[]> pData;
+        std::vector<std::uint8_t> body;
+        std::uint8_t* b = nullptr;
+        if (bData) {
+            pData = std::make_unique_for_overwrite<std::uint8_t[]>(nSize);
+            b = pData.get();
+        } else {
+            body.resize(nSize);
+            b = body.data();
+        }
+        if (in.Read(b, nSize) != nSize)
             Refuse(ar, "a chunk is cut short by the end of the file");
         remaining -= nSize;
-        const std::uint8_t* b = body.get();
+        if ((nSize & 1) && remaining > 0 && in.SkipPad())
+            remaining -= 1;
 
         if (ChunkIdEquals(header, "fmt ")) {
-            if (nSize < kWavFmtBodyMinRead)
-                Refuse(ar, "the fmt chunk is too short");
-            if (ReadLE16(b) != kWavFormatPcm)
-                Refuse(ar, "not PCM");
-            m_nChannels = ReadS16(b + 2);
-            if (m_nChannels != 1 && m_nChannels != 2)
-                Refuse(ar, "only mono and stereo are read");
-            const std::int32_t nRate = ReadS32(b + 4);
-            if (nRate <= 0)
-                Refuse(ar, "the sample rate is not positive");
-            m_nSampleRate = nRate;
-            nBlockAlign = ReadS16(b + 12);
-            nBytesPerSample = nBlockAlign / m_nChannels;
+            CWavFmtRefusal why;
+            if (!ParseWavFmt(b, nSize, fmt, why))
+                Refuse(ar, why.m_strDetail, why.m_strReason);
+            m_nChannels = fmt.m_nChannels;
+            m_nSampleRate = fmt.m_nSampleRate;
             bHaveFormat = true;
+            AddSlot(chunks, Kind::Fmt);
         } else if (bData) {
-            bHaveData = true;
-            const std::size_t nChannels = std::size_t(m_nChannels);
             // The old frames go before the new ones are allocated.
-            std::vector<double>().swap(m_pSamples);
             m_nFrameCount = 0;
-            const std::size_t nCount = std::size_t(nFrames) * nChannels;
-            if (bPacked) {
-                if (nBytesPerSample == 1)
-                    FillPacked<1>(m_pSamples, b, nCount);
-                else
-                    FillPacked<2>(m_pSamples, b, nCount);
-                m_nFrameCount = std::int32_t(nFrames);
-            } else {
-                m_pSamples.resize(nCount);
-                m_nFrameCount = std::int32_t(nFrames);
-                for (std::int32_t i = 0; i < m_nFrameCount; ++i) {
-                    const std::uint8_t* frame = b + std::size_t(i) * std::size_t(nBlockAlign);
-                    for (int j = 0; j < m_nChannels; ++j) {
-                        const double value = nBytesPerSample == 1
-                                                 ? (int(frame[j]) - 128) * 0.0078125
-                                                 : ReadS16(frame + 2 * j) * 0.000030517578125;
-                        SetSample(i, j, value);
-                    }
-                }
-            }
+            DecodeWavData(m_pSamples, b, std::size_t(nFrames), fmt.m_nChannels, std::size_t(fmt.m_nBlockAlign),
+                          fmt.m_encoding);
+            m_nFrameCount = std::int32_t(nFrames);
+            dataEncoding = fmt.m_encoding;
+            bHaveData = true;
+            AddSlot(chunks, Kind::Data);
         } else if (ChunkIdEquals(header, "loop")) {
-            if (nSize < kWavLoopBodyMinRead)
+            // Its loop goes into "smpl" on saving; a stale copy would
+            // override the new loop on the next read.
+            if (nSize < std::uint32_t(kWavLoopBodyMinRead))
                 Refuse(ar, "the loop chunk is too short");
             if (!bKeepLoop) {
                 m_bHasLoop = true;
-                m_nLoopStart = ReadS32(b);
-                m_nLoopEnd = ReadS32(b + 4);
+                m_nLoopStart = std::int32_t(ReadLE32(b));
+                m_nLoopEnd = std::int32_t(ReadLE32(b + 4));
+                nLoopType = 0;
             }
+            AddSlot(chunks, Kind::Smpl);
         } else if (ChunkIdEquals(header, "smpl")) {
-            if (nSize < kWavSmplUnityNoteEnd)
+            CSmplFields fields;
+            if (nSize < std::uint32_t(kWavSmplUnityNoteEnd))
                 Refuse(ar, "the smpl chunk is too short");
-            // A body that stops before the loop count declares no loop.
-            const std::int32_t nLoops = nSize >= kWavSmplLoopCountEnd ? ReadS32(b + 28) : 0;
-            if (nLoops > 0 && nSize < kWavSmplFirstLoopEnd)
+            if (!ReadSmplFields(b, nSize, fields))
                 Refuse(ar, "the smpl chunk declares a loop it does not hold");
             if (!bKeepLoop) {
-                m_nUnityNote = ReadS32(b + 12);
-                if (nLoops > 0) {
+                m_nUnityNote = fields.m_nUnityNote;
+                if (fields.m_bHasLoop) {
                     m_bHasLoop = true;
-                    m_nLoopStart = ReadS32(b + 44);
-                    m_nLoopEnd = ReadS32(b + 48);
+                    m_nLoopStart = fields.m_nLoopStart;
+                    m_nLoopEnd = fields.m_nLoopEnd;
+                    nLoopType = fields.m_nLoopType;
                 }
             }
+            // The fields kept for saving come from the chunk that set the
+            // loop, or without one from the last.
+            CWavChunk& slot = AddSlot(chunks, Kind::Smpl);
+            if (fields.m_bHasLoop || !bKeptSmplHasLoop)
+                slot.m_body = std::move(body);
+            bKeptSmplHasLoop = bKeptSmplHasLoop || fields.m_bHasLoop;
+        } else if (ChunkIdEquals(header, "fact")) {
+            AddSlot(chunks, Kind::Fact);
+        } else if (!IsDroppedChunk(header)) {
+            CWavChunk kept{Kind::Kept, {}, std::move(body)};
+            std::copy_n(header, 4, kept.m_id.begin());
+            chunks.push_back(std::move(kept));
         }
     }
     // A fmt chunk after the last data chunk may have changed the channel
@@ -217,6 +297,11 @@ void CQuorvelDoc::ReadWav(CArchive& ar, bool bKeepLoop)
     // past the buffer.
     if (bHaveData && m_pSamples.size() != std::size_t(m_nFrameCount) * std::size_t(m_nChannels))
         Refuse(ar, "a fmt chunk after the data changes its channel count");
+
+    m_wavChunks = std::move(chunks);
+    m_sourceEncoding = bHaveData ? dataEncoding : bHaveFormat ? fmt.m_encoding : CSampleEncoding{};
+    if (!bKeepLoop)
+        m_fileLoop = CFileLoop{m_bHasLoop, m_nLoopStart, m_nLoopEnd, nLoopType, false};
 }
 
 void CQuorvelDoc::WriteWav(CArchive& ar)
@@ -224,49 +309,64 @@ void CQuorvelDoc::WriteWav(CArchive& ar)
     const std::string& path = ar.GetFile()->GetFilePath();
     // A document that never had a format (a new one, or a RIFF file without
     // "fmt ") is written as mono without frames: a file that opens again.
-    const std::uint64_t nChannels = m_nChannels > 0 ? std::uint64_t(m_nChannels) : 1;
+    const std::uint16_t nChannels = m_nChannels > 0 ? std::uint16_t(m_nChannels) : 1;
     const std::uint64_t nFrames = m_nFrameCount > 0 ? std::uint64_t(m_nFrameCount) : 0;
-    const std::uint64_t nBlockAlign = nChannels * 2;
-    const std::uint64_t nDataSize = nFrames * nBlockAlign;
-    const std::uint64_t nRiffSize = kWavHeaderRiffBase + nDataSize + (m_bHasLoop ? kWavSmplChunkSize : 0);
-    if (nRiffSize > 0xFFFFFFFFu)
-        throw CFileException(CFileException::fileTooLarge, path);
     const std::uint64_t nCount = nFrames * nChannels;
+    const CSampleEncoding encoding = WrittenWavEncoding(m_sourceEncoding);
+    const std::uint64_t nDataSize = nCount * std::uint64_t(encoding.m_nBytes);
+
+    // The chunks the program owns, as this document needs them.
+    const std::vector<std::uint8_t> fmtBody = BuildWavFmt(encoding, nChannels, m_nSampleRate);
+    std::uint8_t factBody[4];
+    WriteLE32(factBody, std::uint32_t(std::min<std::uint64_t>(nFrames, 0xFFFFFFFFu)));
+    const CWavChunk* pKeptSmpl = FindSlot(m_wavChunks, Kind::Smpl);
+    static const std::vector<std::uint8_t> kNoSmpl;
+    const std::vector<std::uint8_t>& keptSmpl = pKeptSmpl ? pKeptSmpl->m_body : kNoSmpl;
+    std::vector<std::uint8_t> smplBody;
+    if (m_bHasLoop || !keptSmpl.empty()) {
+        // The file's loop type while the loop is the file's (an XI ping-pong
+        // loop becomes an alternating one); a changed loop plays forward.
+        std::uint32_t nType = kWavSmplLoopForward;
+        if (m_fileLoop.IsLoop(m_bHasLoop, m_nLoopStart, m_nLoopEnd))
+            nType = !m_fileLoop.m_bXIType ? m_fileLoop.m_nType
+                    : m_fileLoop.IsPingPong() ? kWavSmplLoopAlternating
+                                              : kWavSmplLoopForward;
+        smplBody = BuildSmplBody(keptSmpl, m_nSampleRate, m_nUnityNote,
+                                 CSmplLoop{m_bHasLoop, m_nLoopStart, m_nLoopEnd, nType});
+    }
+
+    const CPiece fmt{"fmt ", fmtBody.data(), fmtBody.size()};
+    const CPiece fact{"fact", factBody, sizeof factBody};
+    const CPiece smpl{"smpl", smplBody.data(), smplBody.size()};
+    const std::vector<CPiece> pieces = LayOutChunks(m_wavChunks, fmt, encoding.m_bFloat ? &fact : nullptr,
+                                                    smplBody.empty() ? nullptr : &smpl, CPiece{"data", nullptr, nDataSize, true});
+
+    std::uint64_t nFileSize = 12;
+    for (const CPiece& piece : pieces)
+        nFileSize += kWavChunkHeaderSize + PaddedSize(piece.size);
+    if (nFileSize - 8 > 0xFFFFFFFFu)
+        throw CFileException(CFileException::fileTooLarge, path);
     if (m_pSamples.size() < nCount)
         throw CArchiveException(CArchiveException::generic, path, "fewer samples than frames");
 
-    const std::size_t nHeaderSize = std::size_t(8 + nRiffSize - nDataSize);
-    const std::size_t nFileSize = nHeaderSize + std::size_t(nDataSize);
-    auto file = std::make_unique_for_overwrite<std::uint8_t[]>(nFileSize);
+    // The whole file in one buffer, written at once.
+    auto file = std::make_unique_for_overwrite<std::uint8_t[]>(std::size_t(nFileSize));
     std::uint8_t* p = file.get();
-
-    WritePcm16RiffAndFmt(p, std::uint32_t(nRiffSize), std::uint16_t(nChannels), m_nSampleRate);
-    p += kWavRiffAndFmtSize;
-
-    if (m_bHasLoop) {
-        SetChunkId(p, "smpl");
-        WriteLE32(p + 4, kWavSmplBodySize);
-        std::uint8_t* s = p + 8;
-        std::memset(s, 0, kWavSmplBodySize);
-        const std::int32_t nPeriod =
-            m_nSampleRate > 0 ? std::int32_t(kWavSamplePeriodNumerator / m_nSampleRate) : 0;
-        WriteLE32(s + 8, std::uint32_t(nPeriod));
-        WriteLE32(s + 12, std::uint32_t(m_nUnityNote));
-        WriteLE32(s + 28, 1);
-        SetChunkId(s + 36, "loop");
-        WriteLE32(s + 44, std::uint32_t(m_nLoopStart));
-        WriteLE32(s + 48, std::uint32_t(m_nLoopEnd));
-        p += kWavSmplChunkSize;
+    SetChunkId(p, "RIFF");
+    WriteLE32(p + 4, std::uint32_t(nFileSize - 8));
+    SetChunkId(p + 8, "WAVE");
+    p += 12;
+    for (const CPiece& piece : pieces) {
+        std::memcpy(p, piece.id, 4);
+        WriteLE32(p + 4, std::uint32_t(piece.size));
+        p += kWavChunkHeaderSize;
+        if (piece.bFrames)
+            EncodeWavData(p, m_pSamples.data(), std::size_t(nCount), encoding);
+        else
+            std::copy_n(piece.body, std::size_t(piece.size), p);
+        p += piece.size;
+        if (piece.size & 1)
+            *p++ = 0;
     }
-
-    SetChunkId(p, "data");
-    WriteLE32(p + 4, std::uint32_t(nDataSize));
-    p += 8;
-    const double* in = m_pSamples.data();
-    for (std::size_t i = 0; i < nCount; ++i) {
-        const std::uint16_t v = std::uint16_t(ToFileSample(in[i]));
-        p[2 * i] = std::uint8_t(v);
-        p[2 * i + 1] = std::uint8_t(v >> 8);
-    }
-    ar.Write(file.get(), nFileSize);
+    ar.Write(file.get(), std::size_t(nFileSize));
 }

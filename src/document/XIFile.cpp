@@ -4,6 +4,7 @@
 
 #include "document/QuorvelDoc.h"
 #include "document/SampleChoice.h"
+#include "document/SampleCoding.h"
 #include "framework/Archive.h"
 #include "framework/Exceptions.h"
 #include "framework/File.h"
@@ -20,6 +21,8 @@ constexpr const char* kIdText = "Extended Instrument: ";
 constexpr const char* kTrackerName = "Ringseam";
 constexpr std::uint16_t kVersion = 0x0102;
 constexpr const char* kMonoOnlyMessage = "XI supports only mono samples. Only first channel will be written.";
+constexpr const char* k16BitOnlyMessage =
+    "XI supports only 16-bit samples. The samples will be written with 16 bits and lose their finer detail.";
 
 // Largest frame count whose 16-bit data length still fits the signed 32-bit
 // length field.
@@ -31,7 +34,8 @@ constexpr std::int32_t kMaxWritableFrames = std::numeric_limits<std::int32_t>::m
 }
 
 // Decodes delta-coded data into sample values, running sums kept in the
-// stored width (wrapping). 8-bit values are scaled by 1/256, 16-bit by 1/32768.
+// stored width (wrapping). 8-bit values are scaled by 1/128 and 16-bit ones
+// by 1/32768, so that full scale is full scale in both, as in WAV files.
 void DecodeDeltas(const std::vector<std::uint8_t>& data, int nBytesPerSample, std::int32_t nFrames,
                   CQuorvelDoc& doc)
 {
@@ -45,19 +49,20 @@ void DecodeDeltas(const std::vector<std::uint8_t>& data, int nBytesPerSample, st
         std::uint8_t v = 0;
         for (std::int32_t j = 0; j < nFrames; ++j) {
             v = std::uint8_t(v + data[std::size_t(j)]);
-            doc.SetSample(j, 0, std::int8_t(v) * 0.00390625);
+            doc.SetSample(j, 0, std::int8_t(v) * 0.0078125);
         }
     }
 }
 
-// Channel 0 of the document as 16-bit delta-coded data. Values beyond
-// −1.0 … +1.0 are clipped to ±32767 rather than wrapping around.
+// Channel 0 of the document as 16-bit delta-coded data: each value × 32768,
+// truncated toward zero and clipped to the 16-bit range, so that 8- and
+// 16-bit samples read from a file come back exactly.
 std::vector<std::uint8_t> EncodeDeltas16(const CQuorvelDoc& doc)
 {
     std::vector<std::uint8_t> data(std::size_t(doc.m_nFrameCount) * 2);
     std::int32_t previous = 0;
     for (std::int32_t j = 0; j < doc.m_nFrameCount; ++j) {
-        const std::int32_t s = std::clamp(doc.GetSampleScaled(j, 0, 32767), -32767, 32767);
+        const std::int32_t s = ValueToPcm16(doc.GetSample(j, 0));
         WriteLE16(&data[std::size_t(j) * 2], std::uint16_t(s - previous));
         previous = s;
     }
@@ -65,8 +70,11 @@ std::vector<std::uint8_t> EncodeDeltas16(const CQuorvelDoc& doc)
 }
 
 // Puts the document's frame count, loop and unity note into a sample header
-// as 16-bit data with a forward loop or none. Lengths are in bytes; the loop
-// is taken as held (the arithmetic keeps the low 32 bits).
+// as 16-bit data with a loop or none. The loop keeps the file's loop type
+// (ping-pong, say) while it is the loop read from the file; a loop the user
+// or a search has changed is forward, the way the search assumes it plays.
+// Lengths are in bytes; the loop is taken as held (the arithmetic keeps the
+// low 32 bits).
 void SetSampleFields(XISampleHeader& header, const CQuorvelDoc& doc)
 {
     header.SetLength(std::uint32_t(doc.m_nFrameCount) * 2);
@@ -77,6 +85,13 @@ void SetSampleFields(XISampleHeader& header, const CQuorvelDoc& doc)
         header.SetLoopStart(std::uint32_t(start * 2));
         header.SetLoopLength(std::uint32_t(length * 2));
         type = XISampleHeader::kTypeForwardLoop;
+        const CFileLoop& file = doc.m_fileLoop;
+        if (file.IsLoop(doc.m_bHasLoop, doc.m_nLoopStart, doc.m_nLoopEnd)) {
+            if (file.m_bXIType && (file.m_nType & XISampleHeader::kTypeLoopMask) != 0)
+                type = std::uint8_t(file.m_nType & XISampleHeader::kTypeLoopMask);
+            else if (file.IsPingPong())
+                type = XISampleHeader::kTypePingPongLoop;
+        }
     } else {
         header.SetLoopStart(0);
         header.SetLoopLength(0);
@@ -166,12 +181,15 @@ void CQuorvelDoc::ReadXI(CArchive& ar, bool bKeepLoop)
     m_nFrameCount = nFrames;
     m_pSamples = std::move(samples);
     DecodeDeltas(m_ppXISampleData[std::size_t(nIndex)], w, nFrames, *this);
+    m_sourceEncoding = CSampleEncoding{8 * w, w, false};
+    m_wavChunks = std::vector<CWavChunk>();
 
     if (!bKeepLoop) {
         const XISampleHeader& h = m_pXISampleHeaders[std::size_t(nIndex)];
-        // Any loop type (forward, ping-pong, or the undefined 3) is held as a
-        // forward loop. Positions beyond the int range are kept at its top;
-        // the loop is otherwise taken as the file gives it.
+        // Any loop type (forward, ping-pong, or the undefined 3) is held and
+        // played as a forward loop; the type is remembered for saving.
+        // Positions beyond the int range are kept at its top; the loop is
+        // otherwise taken as the file gives it.
         m_bHasLoop = h.HasLoop();
         if (m_bHasLoop) {
             constexpr std::uint64_t kMax = std::uint64_t(std::numeric_limits<std::int32_t>::max());
@@ -181,6 +199,8 @@ void CQuorvelDoc::ReadXI(CArchive& ar, bool bKeepLoop)
             m_nLoopEnd = std::int32_t(std::min(end, kMax));
         }
         m_nUnityNote = h.GetRelativeNote() + 60;
+        m_fileLoop = CFileLoop{m_bHasLoop, m_nLoopStart, m_nLoopEnd,
+                               std::uint32_t(h.GetType() & XISampleHeader::kTypeLoopMask), true};
     }
 }
 
@@ -220,6 +240,8 @@ void CQuorvelDoc::WriteXI(CArchive& ar)
 
     if (m_nChannels > 1)
         GetUserInterface().ShowMessage(kMonoOnlyMessage, "Information", MessageIcon::Information);
+    if (m_sourceEncoding.IsWiderThan16Bit())
+        GetUserInterface().ShowMessage(k16BitOnlyMessage, "Information", MessageIcon::Information);
 
     const std::string& title = GetTitle();
     XIHeader header;

@@ -44,6 +44,7 @@ struct XISampleHeader {
 
     static constexpr std::uint8_t kTypeLoopMask = 0x03;
     static constexpr std::uint8_t kTypeForwardLoop = 0x01;
+    static constexpr std::uint8_t kTypePingPongLoop = 0x02;
     static constexpr std::uint8_t kType16Bit = 0x10;
 
     std::array<std::uint8_t, kXISampleHeaderSize> bytes{};

@@ -26,9 +26,9 @@ std::string ArchiveWhat(CArchiveException::Cause cause)
 
 }  // namespace
 
-CArchiveException::CArchiveException(Cause cause, std::string fileName, std::string detail)
+CArchiveException::CArchiveException(Cause cause, std::string fileName, std::string detail, std::string reason)
     : CException(ArchiveWhat(cause)), m_cause(cause), m_strFileName(std::move(fileName)),
-      m_strDetail(std::move(detail))
+      m_strDetail(std::move(detail)), m_strReason(std::move(reason))
 {
 }
 
@@ -53,7 +53,7 @@ std::string FailureMessage(const CException& e, FailureContext context)
         case CArchiveException::endOfFile:
         case CArchiveException::badClass:
         case CArchiveException::badSchema:
-            return "Unexpected file format.";
+            return ae->m_strReason.empty() ? "Unexpected file format." : "Unexpected file format. " + ae->m_strReason;
         default:
             return context == FailureContext::Save ? "Failed to save document." : "Failed to open document.";
         }

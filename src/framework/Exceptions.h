@@ -29,11 +29,16 @@ public:
         badSchema = 7,
     };
 
-    explicit CArchiveException(Cause cause, std::string fileName = {}, std::string detail = {});
+    explicit CArchiveException(Cause cause, std::string fileName = {}, std::string detail = {},
+                               std::string reason = {});
 
     Cause m_cause;
     std::string m_strFileName;
     std::string m_strDetail;  // optional developer-facing detail (which rule refused the file)
+    // Optional sentence for the user naming why a file of unexpected format
+    // was refused (an encoding the program does not read); FailureMessage
+    // puts it after the standard text.
+    std::string m_strReason;
 };
 
 // The user cancelled a question the load needed (which sample of an

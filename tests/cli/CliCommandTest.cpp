@@ -170,7 +170,7 @@ TEST_P(CliInfo, TextAndJsonDescribeTheFile)
         want << c.loopStart << '-' << c.loopEnd;
     else
         want << "none";
-    want << " bank " << c.bankSize << 'x' << c.frames / c.bankSize << '\n';
+    want << " bank " << c.bankSize << 'x' << c.frames / c.bankSize << " bits " << c.bits << " pcm\n";
     EXPECT_TRUE(StartsWith(text.m_strOut, want.str())) << text.m_strOut << "\nwanted " << want.str();
     EXPECT_EQ(text.OutLines().size(), 1u);
 
@@ -181,9 +181,10 @@ TEST_P(CliInfo, TextAndJsonDescribeTheFile)
     EXPECT_TRUE(IsValidJson(line)) << line;
     for (const char* key : {"\"path\":", "\"format\":\"wav\"", "\"channels\":", "\"sample_rate\":", "\"frames\":",
                             "\"unity_note\":", "\"has_loop\":", "\"loop_start\":", "\"loop_end\":",
-                            "\"bank_size\":", "\"bank_count\":"})
+                            "\"bank_size\":", "\"bank_count\":", "\"encoding\":\"pcm\""})
         EXPECT_NE(line.find(key), std::string::npos) << key << " in " << line;
     EXPECT_NE(line.find("\"sample_rate\":" + std::to_string(c.rate)), std::string::npos);
+    EXPECT_NE(line.find("\"bits\":" + std::to_string(c.bits) + ","), std::string::npos) << line;
     EXPECT_NE(line.find(c.loop ? "\"loop_start\":" + std::to_string(c.loopStart) : "\"loop_start\":null"),
               std::string::npos);
 }
@@ -193,6 +194,27 @@ INSTANTIATE_TEST_SUITE_P(Formats, CliInfo,
                                          CInfoCase{2, 16, 44100, 20000, true, 1000, 5000, 64, 1024},
                                          CInfoCase{1, 16, 48000, 9000, true, 0, 9000, 48, 2048},
                                          CInfoCase{2, 8, 8000, 3000, false, 0, 0, 60, 256}));
+
+TEST(CliProgram, InfoSaysHowTheFileStoresItsSamples)
+{
+    CTempDir dir;
+    // Silent mono files: 32-bit float, and 24-bit PCM made by changing the
+    // header of a 16-bit one whose 3000 bytes of data hold 1000 frames.
+    CWavSpec spec;
+    spec.m_nFrames = 1500;
+    spec.m_signal = [](int, int) { return 0.0; };
+    std::string wav = MakeWav(spec);
+    wav[20] = 3, wav[32] = 4, wav[34] = 32;
+    WriteFile(dir / "float.wav", wav);
+    wav[20] = 1, wav[32] = 3, wav[34] = 24;
+    WriteFile(dir / "deep.wav", wav);
+    const CRun text = RunCli({"info", (dir / "float.wav").string(), (dir / "deep.wav").string()});
+    ASSERT_EQ(text.OutLines().size(), 2u) << text.m_strErr;
+    EXPECT_TRUE(text.OutLines()[0].ends_with(" bits 32 float")) << text.OutLines()[0];
+    EXPECT_TRUE(text.OutLines()[1].ends_with(" bits 24 pcm")) << text.OutLines()[1];
+    const CRun json = RunCli({"info", (dir / "float.wav").string(), "--json"});
+    EXPECT_NE(json.m_strOut.find("\"bits\":32,\"encoding\":\"float\""), std::string::npos) << json.m_strOut;
+}
 
 TEST(CliProgram, InfoOfSeveralFilesKeepsGoingPastAFailure)
 {
@@ -249,9 +271,10 @@ TEST(CliProgram, ConvertWritesWavWithTheLoopAsSet)
     EXPECT_NE(RunCli({"info", out}).m_strOut.find("wav 2ch 44100 Hz 1000 frames unity 60 loop 100-900 "),
               std::string::npos);
 
+    // Without the loop the input's smpl chunk stays, less its loop record.
     run = RunCli({"convert", in, "-o", out, "--no-loop"});
     ASSERT_EQ(run.m_nCode, 0) << run.m_strErr;
-    EXPECT_EQ(ReadFile(out).size(), 44u + 4000u);
+    EXPECT_EQ(ReadFile(out).size(), 44u + 8u + 36u + 4000u);
 
     // No extension: the format of the file read.
     run = RunCli({"convert", in, "-o", (dir / "plain").string()});
@@ -591,7 +614,7 @@ CWav16 ReadWav16(const std::string& b)
         if (id == "smpl" && size >= 52 && u32(body + 28) > 0) {
             wav.m_bLoop = true;
             wav.m_nLoopStart = int(u32(body + 44));
-            wav.m_nLoopEnd = int(u32(body + 48));
+            wav.m_nLoopEnd = int(u32(body + 48)) + 1;  // stored as the last frame played
         }
         if (id == "data")
             for (std::size_t i = body; i + 1 < body + size; i += 2)
@@ -601,13 +624,13 @@ CWav16 ReadWav16(const std::string& b)
     return wav;
 }
 
-// A document frame as a 16-bit file holds it: clipped to ±1, times 32767,
-// truncated toward zero; NaN is silence.
+// A document frame as a 16-bit file holds it: times 32768, truncated toward
+// zero, clipped to the 16-bit range; NaN is silence.
 int FileValue(double v)
 {
     if (v != v)
         return 0;
-    return int(int16_t(std::clamp(v, -1.0, 1.0) * 32767.0));
+    return int(std::clamp(std::trunc(std::clamp(v, -1.0, 1.0) * 32768.0), -32768.0, 32767.0));
 }
 
 class CliFindLoopCrossfade : public testing::TestWithParam<CSampleCase> {};

@@ -308,7 +308,7 @@ std::string MakeWav(const CWavSpec& spec)
         body += "loop";
         Put32(body, 0);
         Put32(body, spec.m_nLoopStart);
-        Put32(body, spec.m_nLoopEnd);
+        Put32(body, spec.m_nLoopEnd - 1);
         Put32(body, 0);
         Put32(body, 0);
     }

@@ -55,7 +55,7 @@ struct CWavSpec {
     int m_nFrames = 20000;
     bool m_bLoop = false;  // writes a smpl chunk
     int m_nLoopStart = 0;
-    int m_nLoopEnd = 0;
+    int m_nLoopEnd = 0;    // exclusive; the file stores the last frame played
     int m_nUnityNote = 60;
     std::function<double(int, int)> m_signal = [](int f, int c) { return TestTone(f, c); };
 };

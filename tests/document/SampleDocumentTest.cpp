@@ -13,10 +13,11 @@
 
 namespace {
 
+// `loop` is the document's loop (end exclusive); the file stores its last frame.
 Bytes SmallMonoWav(std::initializer_list<int> codes, std::optional<std::pair<int, int>> loop = {}, int unity = 60)
 {
     if (loop)
-        return Riff({PcmFmt(1, 22050, 2), Chunk("smpl", SmplBody(unity, 1, loop->first, loop->second)),
+        return Riff({PcmFmt(1, 22050, 2), Chunk("smpl", SmplBody(unity, 1, loop->first, loop->second - 1)),
                      Chunk("data", Pcm16(codes))});
     return Riff({PcmFmt(1, 22050, 2), Chunk("data", Pcm16(codes))});
 }
@@ -252,7 +253,7 @@ TEST_F(DocumentFileTest, ClosingResetsEveryFieldAndReleasesTheStorage)
     Bytes data;
     for (int f = 0; f < 1024; ++f)
         PutLE16(data, std::uint16_t(std::int16_t((f * 37) % 2000 - 1000)));
-    const auto path = Put("take.wav", Riff({PcmFmt(1, 22050, 2), Chunk("smpl", SmplBody(55, 1, 1, 3)), Chunk("data", data)}));
+    const auto path = Put("take.wav", Riff({PcmFmt(1, 22050, 2), Chunk("smpl", SmplBody(55, 1, 1, 2)), Chunk("data", data)}));
     ASSERT_TRUE(DocumentFlow::OpenDocument(m_doc, path));
     // XI fields that a reset frees, as a read instrument would leave them.
     m_doc.m_pXISampleHeaders.resize(2);

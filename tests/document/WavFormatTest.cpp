@@ -33,22 +33,22 @@ std::unique_ptr<CQuorvelDoc> Read(const Bytes& bytes)
 
 // --- sample values -----------------------------------------------------------------
 
-TEST(WavSamples, EightBitValuesAndWhatTheyBecomeWhenSaved)
+TEST(WavSamples, EightBitValuesAreSavedAsTheSameLevelInSixteenBits)
 {
     auto pDoc = Read(Riff({PcmFmt(1, 11025, 1), Chunk("data", Pcm8({0, 128, 255, 1, 127}))}));
     CQuorvelDoc& doc = *pDoc;
     EXPECT_EQ(doc.m_pSamples, (std::vector<double>{-1.0, 0.0, 0.9921875, -0.9921875, -0.0078125}));
     const Bytes saved = WriteBytes(doc);
-    EXPECT_EQ(SavedCodes(saved, 36), (std::vector<int>{-32767, 0, 32511, -32511, -255}));
+    EXPECT_EQ(SavedCodes(saved, 36), (std::vector<int>{-32768, 0, 32512, -32512, -256}));
 }
 
-TEST(WavSamples, SixteenBitValuesMoveOneStepTowardZeroWhenSaved)
+TEST(WavSamples, SixteenBitValuesAreSavedUnchanged)
 {
     auto pDoc = Read(Riff({PcmFmt(1, 44100, 2), Chunk("data", Pcm16({32767, 1, -1, -32768, 0, 1000, -1000}))}));
     CQuorvelDoc& doc = *pDoc;
     EXPECT_EQ(doc.GetSample(0, 0), 0.999969482421875);
     EXPECT_EQ(doc.GetSample(3, 0), -1.0);
-    EXPECT_EQ(SavedCodes(WriteBytes(doc), 36), (std::vector<int>{32766, 0, 0, -32767, 0, 999, -999}));
+    EXPECT_EQ(SavedCodes(WriteBytes(doc), 36), (std::vector<int>{32767, 1, -1, -32768, 0, 1000, -1000}));
 }
 
 TEST(WavSamples, StereoFramesInterleaveLeftThenRight)
@@ -65,7 +65,7 @@ TEST(WavSamples, StereoFramesInterleaveLeftThenRight)
     const Bytes saved = WriteBytes(doc);
     EXPECT_EQ(GetLE16(saved, 22), 2);
     EXPECT_EQ(GetLE16(saved, 32), 4);
-    EXPECT_EQ(SavedCodes(saved, 36), (std::vector<int>{8191, -8191, 16383, -16383, 0, 32766}));
+    EXPECT_EQ(SavedCodes(saved, 36), (std::vector<int>{8192, -8192, 16384, -16384, 0, 32767}));
 }
 
 TEST(WavSamples, APartialFrameAtTheEndIsDropped)
@@ -109,7 +109,7 @@ TEST(WavSamples, TheWriterClipsValuesOutsideTheRangeInsteadOfWrapping)
     FillDocument(doc, 1, 44100,
                  {1.5, -1.5, 1.0000001, -3e9, inf, -inf, std::nan(""), 0.99999, -0.5, 1.0, -1.0});
     EXPECT_EQ(SavedCodes(WriteBytes(doc), 36),
-              (std::vector<int>{32767, -32767, 32767, -32767, 32767, -32767, 0, 32766, -16383, 32767, -32767}));
+              (std::vector<int>{32767, -32768, 32767, -32768, 32767, -32768, 0, 32767, -16384, 32767, -32768}));
 }
 
 // --- file layout ---------------------------------------------------------------------
@@ -150,11 +150,11 @@ TEST(WavLayout, AMonoFileWithALoopIs2112Bytes)
     put(28, 1);
     want[36] = 'l', want[37] = 'o', want[38] = 'o', want[39] = 'p';
     put(44, 100);
-    put(48, 900);
+    put(48, 899);  // the last frame played
     EXPECT_EQ(smpl, want);
     EXPECT_EQ(GetId(f, 104), "data");
     EXPECT_EQ(GetLE32(f, 108), 2000u);
-    EXPECT_EQ(std::int16_t(GetLE16(f, 112)), std::int16_t(-0.5 * 32767));
+    EXPECT_EQ(std::int16_t(GetLE16(f, 112)), -16384);
 
     // Read back and saved again: the same bytes.
     auto pAgain = Read(f);
@@ -163,9 +163,7 @@ TEST(WavLayout, AMonoFileWithALoopIs2112Bytes)
     EXPECT_EQ(again.m_nLoopStart, 100);
     EXPECT_EQ(again.m_nLoopEnd, 900);
     EXPECT_EQ(again.m_nUnityNote, 60);
-    // Values lose one step toward zero per round, so compare the layout only.
-    const Bytes f2 = WriteBytes(again);
-    EXPECT_EQ(Bytes(f2.begin(), f2.begin() + 112), Bytes(f.begin(), f.begin() + 112));
+    EXPECT_EQ(WriteBytes(again), f);
 }
 
 TEST(WavLayout, WithoutALoopTheFileIs2044Bytes)
@@ -179,7 +177,7 @@ TEST(WavLayout, WithoutALoopTheFileIs2044Bytes)
     EXPECT_EQ(GetLE32(f, 4), 2036u);
     EXPECT_EQ(GetId(f, 36), "data");
     EXPECT_EQ(GetLE32(f, 40), 2000u);
-    EXPECT_EQ(SavedCodes(f, 36), std::vector<int>(1000, 8191));
+    EXPECT_EQ(SavedCodes(f, 36), std::vector<int>(1000, 8192));
 }
 
 TEST(WavLayout, TheSamplePeriodFollowsTheRateAndTheLoopIsWrittenAsItIs)
@@ -195,7 +193,7 @@ TEST(WavLayout, TheSamplePeriodFollowsTheRateAndTheLoopIsWrittenAsItIs)
         EXPECT_EQ(GetLE32(f, 52), period) << rate;
         EXPECT_EQ(GetLE32(f, 56), 127u);
         EXPECT_EQ(std::int32_t(GetLE32(f, 88)), -4);
-        EXPECT_EQ(GetLE32(f, 92), 5000u);
+        EXPECT_EQ(GetLE32(f, 92), 4999u);
         EXPECT_EQ(GetLE32(f, 28), std::uint32_t(rate) * 4);
     }
 }
@@ -256,11 +254,15 @@ TEST(WavChunks, ASmplChunkWithoutLoopsSetsOnlyTheUnityNote)
 
 TEST(WavChunks, LoopsAreTakenAsTheFileGivesThem)
 {
+    // "smpl" stores the last frame played; the document holds the frame after it.
     auto pDoc = Read(Riff({PcmFmt(1, 44100, 2), Chunk("data", Pcm16({1, 2, 3})), Chunk("smpl", SmplBody(60, 3, 2, 9999))}));
     CQuorvelDoc& doc = *pDoc;
     EXPECT_TRUE(doc.m_bHasLoop);
     EXPECT_EQ(doc.m_nLoopStart, 2);
-    EXPECT_EQ(doc.m_nLoopEnd, 9999);
+    EXPECT_EQ(doc.m_nLoopEnd, 10000);
+    // An end at the top of the int range stays there.
+    EXPECT_EQ(Read(Riff({PcmFmt(1, 44100, 2), Chunk("smpl", SmplBody(60, 1, 0, 2147483647))}))->m_nLoopEnd,
+              2147483647);
     auto pViaLoop = Read(Riff({Chunk("loop", LoopBody(-7, 1)), PcmFmt(1, 44100, 2), Chunk("data", Pcm16({1, 2, 3}))}));
     CQuorvelDoc& viaLoop = *pViaLoop;
     EXPECT_TRUE(viaLoop.m_bHasLoop);
@@ -275,7 +277,7 @@ TEST(WavChunks, TheLaterLoopChunkWins)
     auto pSmplLast = Read(Riff({fmt, Chunk("loop", LoopBody(0, 1)), data, Chunk("smpl", SmplBody(50, 1, 2, 3))}));
     CQuorvelDoc& smplLast = *pSmplLast;
     EXPECT_EQ(smplLast.m_nLoopStart, 2);
-    EXPECT_EQ(smplLast.m_nLoopEnd, 3);
+    EXPECT_EQ(smplLast.m_nLoopEnd, 4);
     EXPECT_EQ(smplLast.m_nUnityNote, 50);
     auto pLoopLast = Read(Riff({fmt, Chunk("smpl", SmplBody(50, 1, 2, 3)), data, Chunk("loop", LoopBody(0, 1))}));
     CQuorvelDoc& loopLast = *pLoopLast;

@@ -12,6 +12,9 @@ struct Malformed {
     const char* name;
     Bytes bytes;
     CArchiveException::Cause cause;
+    // What the user is told after "Unexpected file format." about an
+    // encoding that is not read (none for a damaged file).
+    const char* reason = nullptr;
 };
 
 void PrintTo(const Malformed& m, std::ostream* os) { *os << m.name; }
@@ -24,6 +27,15 @@ Bytes CutShort(const Bytes& b, std::size_t n) { return Prefix(b, b.size() - n); 
 Bytes WithFmt(std::uint16_t tag, std::int16_t channels, std::int32_t rate, std::int16_t blockAlign)
 {
     return Riff({Chunk("fmt ", FmtBody(tag, channels, rate, blockAlign, 16)), kData});
+}
+
+// An extensible header with one field changed by `edit`.
+template <class Edit>
+Bytes Extensible(Edit edit)
+{
+    Bytes body = ExtensibleFmtBody(2, 44100, 24, 24);
+    edit(body);
+    return Riff({Chunk("fmt ", body), kData});
 }
 
 Bytes FmtOfSize(std::size_t size)
@@ -42,18 +54,29 @@ std::vector<Malformed> Cases()
         {"NotWaveForm", notWave, C::badIndex},
         {"TooShortForTheFormType", riffOnly, C::badIndex},
         {"ThreeBytes", Bytes{'R', 'I', 'F'}, C::endOfFile},
-        {"FloatFormat", WithFmt(3, 1, 44100, 4), C::badIndex},
-        {"ExtensibleFormat", WithFmt(0xFFFE, 1, 44100, 2), C::badIndex},
+        {"CompressedFormat", WithFmt(2, 1, 44100, 4), C::badIndex, "compressed or of an unknown kind (format tag 2)"},
+        {"FloatOfTwoBytes", WithFmt(3, 1, 44100, 2), C::badIndex, "Floating-point samples of 2 bytes"},
+        {"FloatOfSixBytes", WithFmt(3, 2, 44100, 12), C::badIndex, "Floating-point samples of 6 bytes"},
+        {"ExtensibleHeaderOf16Bytes", WithFmt(0xFFFE, 1, 44100, 2), C::badIndex, "too short for its fields"},
+        {"ExtensibleHeaderOf39Bytes", Extensible([](Bytes& b) { b.pop_back(); }), C::badIndex, "too short for its fields"},
+        {"ExtensibleExtraSizeBelow22", Extensible([](Bytes& b) { b[16] = 21; }), C::badIndex, "too short for its fields"},
+        {"ExtensibleSubFormatCompressed", Extensible([](Bytes& b) { b[24] = 2; }), C::badIndex, "sub-format is neither PCM nor floating point"},
+        {"ExtensibleSubFormatOtherGuid", Extensible([](Bytes& b) { b[39] ^= 1; }), C::badIndex, "sub-format is neither PCM nor floating point"},
+        {"ExtensibleValidBitsAboveContainer", Extensible([](Bytes& b) { b[18] = 25; }), C::badIndex, "more significant bits than its samples hold"},
+        {"ExtensibleBlockAlignTooLarge", Extensible([](Bytes& b) { b[12] = 8; }), C::badIndex, "block align does not match"},
+        {"ExtensibleBlockAlignTooSmall", Extensible([](Bytes& b) { b[12] = 4; }), C::badIndex, "block align does not match"},
+        {"ExtensibleContainerNotWholeBytes", Extensible([](Bytes& b) { b[14] = 20; }), C::badIndex, "block align does not match"},
+        {"ExtensibleThreeChannels", Extensible([](Bytes& b) { b[2] = 3, b[12] = 9; }), C::badIndex, "has 3 channels; Ringseam reads mono and stereo"},
         {"ZeroChannels", WithFmt(1, 0, 44100, 2), C::badIndex},
-        {"ThreeChannels", WithFmt(1, 3, 44100, 6), C::badIndex},
+        {"ThreeChannels", WithFmt(1, 3, 44100, 6), C::badIndex, "has 3 channels"},
         {"NegativeChannels", WithFmt(1, -1, 44100, 2), C::badIndex},
         {"ZeroSampleRate", WithFmt(1, 1, 0, 2), C::badIndex},
         {"NegativeSampleRate", WithFmt(1, 1, -44100, 2), C::badIndex},
         {"BlockAlignZero", WithFmt(1, 1, 44100, 0), C::badIndex},
         {"BlockAlignBelowOneBytePerChannel", WithFmt(1, 2, 44100, 1), C::badIndex},
         {"NegativeBlockAlign", WithFmt(1, 2, 44100, -4), C::badIndex},
-        {"TwentyFourBit", WithFmt(1, 1, 44100, 3), C::badIndex},
-        {"ThirtyTwoBitStereo", WithFmt(1, 2, 44100, 8), C::badIndex},
+        {"FiveBytesPerSample", WithFmt(1, 1, 44100, 5), C::badIndex, "Integer samples of 5 bytes"},
+        {"EightBytesPerIntegerSampleStereo", WithFmt(1, 2, 44100, 16), C::badIndex, "Integer samples of 8 bytes"},
         {"DataBeforeFmt", Riff({kData, kFmt}), C::badIndex},
         {"DataWithoutFmt", Riff({Chunk("LIST", Bytes(10, 0)), kData}), C::badIndex},
         {"FmtOf13Bytes", FmtOfSize(13), C::badIndex},
@@ -66,8 +89,8 @@ std::vector<Malformed> Cases()
         {"FmtCutShort", CutShort(Riff({kFmt}), 4), C::badIndex},
         {"HugeUnknownChunk", Riff({kFmt, Chunk("junk", Bytes(4, 0), 0xFFFFFFF0u), kData}), C::badIndex},
         {"HugeDataChunk", Riff({kFmt, Chunk("data", Pcm16({1, 2}), 0xFFFFFFFEu)}), C::badIndex},
-        {"LaterFmtOf24BitForASecondData",
-         Riff({kFmt, kData, Chunk("fmt ", FmtBody(1, 1, 44100, 3, 24)), kData}), C::badIndex},
+        {"LaterFmtOfFiveBytesForASecondData",
+         Riff({kFmt, kData, Chunk("fmt ", FmtBody(1, 1, 44100, 5, 40)), kData}), C::badIndex, "samples of 5 bytes"},
     };
 }
 
@@ -87,6 +110,13 @@ TEST_P(WavMalformedTest, IsRefusedWithTheRightCause)
     } catch (const CArchiveException& e) {
         EXPECT_EQ(e.m_cause, m.cause);
         EXPECT_EQ(e.m_strFileName, "/tmp/in.wav");
+        const std::string message = FailureMessage(e, FailureContext::Open);
+        if (m.reason) {
+            EXPECT_EQ(message.rfind("Unexpected file format. ", 0), 0u) << message;
+            EXPECT_NE(message.find(m.reason), std::string::npos) << message;
+        } else if (m.cause == CArchiveException::badIndex) {
+            EXPECT_EQ(message, "Unexpected file format.");
+        }
     }
     // Nothing was allocated for a size the file cannot back.
     EXPECT_LE(AllocationProbe::Largest(), m.bytes.size() + 4096);

@@ -1,122 +1,187 @@
-// Every stored format the reader takes (8/16-bit, mono/stereo) at several
-// rates, with synthetic signals whose every code is known: read, save as
-// 16-bit, read again, and compare with the conversions worked out by hand.
+// Every stored encoding the reader takes, with plain and extensible headers,
+// mono and stereo, with and without a loop, in generated files whose samples
+// are known exactly (both extremes included): read, save, read again; and
+// SoX and libsndfile (tools/install-deps.sh installs them) read what was
+// saved with the same samples and, for libsndfile, the same loop.
 
+#include "DocTestFixture.h"
 #include "WavTestSupport.h"
+
+#include "framework/Document.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
-#include <tuple>
+#include <cstdio>
+#include <regex>
 
 namespace {
 
-// Integer codes as stored: a sine, a full-range ramp (both extremes
-// included) and an alternating full-scale square, per channel.
-std::vector<int> MakeCodes(int bytes, int channels, int frames)
+constexpr int kFrames = 1001;  // odd: 8- and 24-bit mono data ends with a pad byte
+constexpr int kLoopStart = 300, kLoopEnd = 800;
+
+struct CCase {
+    int bytes, bits;  // per stored sample: container bytes, significant bits
+    bool bFloat, bExtensible;
+    int channels = 1;
+    bool bLoop = false;
+    bool IsWide() const { return bFloat || bits > 16; }  // saved in its own encoding
+};
+
+void PrintTo(const CCase& c, std::ostream* os)
 {
-    const int lo = bytes == 1 ? 0 : -32768;
-    const int hi = bytes == 1 ? 255 : 32767;
-    std::vector<int> codes;
-    for (int f = 0; f < frames; ++f) {
-        for (int c = 0; c < channels; ++c) {
-            int v;
-            switch ((f / 97 + c) % 3) {
-            case 0: {
-                const double s = std::sin(2.0 * M_PI * f * (c + 1) / 61.0);
-                v = bytes == 1 ? 128 + int(std::trunc(s * 127.0)) : int(std::trunc(s * 32000.0));
-                break;
-            }
-            case 1:
-                v = lo + int((std::int64_t(hi - lo) * f) / std::max(frames - 1, 1));
-                break;
-            default:
-                v = (f % 2) ? hi : lo;
-            }
-            codes.push_back(v);
-        }
-    }
-    return codes;
+    *os << (c.bFloat ? "f" : "s") << c.bits << "in" << 8 * c.bytes << (c.bExtensible ? "_extensible_" : "_plain_")
+        << c.channels << "ch" << (c.bLoop ? "_loop" : "");
 }
 
-Bytes Encode(const std::vector<int>& codes, int bytes)
+std::vector<CCase> Cases()
+{
+    std::vector<CCase> cases;
+    for (CCase c : {CCase{1, 8, false, false}, CCase{2, 16, false, false}, CCase{3, 24, false, false},
+                    CCase{4, 32, false, false}, CCase{4, 32, true, false}, CCase{8, 64, true, false},
+                    CCase{2, 16, false, true}, CCase{3, 24, false, true}, CCase{3, 20, false, true},
+                    CCase{4, 24, false, true}, CCase{4, 32, true, true}, CCase{8, 64, true, true}})
+        for (int channels : {1, 2})
+            for (bool bLoop : {false, true}) {
+                c.channels = channels;
+                c.bLoop = bLoop;
+                cases.push_back(c);
+            }
+    return cases;
+}
+
+// The document values of the samples, frame-major: full scale both ways and
+// a tone; floating point adds values far below any integer step.
+std::vector<double> Values(const CCase& c)
+{
+    std::vector<double> values;
+    const double full = std::ldexp(1.0, c.bits - 1);
+    for (int i = 0; i < kFrames * c.channels; ++i) {
+        const double v = i % 5 == 0 ? -1.0 : i % 7 == 0 ? 1.0 : 0.93 * std::sin(i * 0.37 + 0.5);
+        const double tiny = i % 3 ? v : v * 1e-12;
+        if (c.bFloat)
+            values.push_back(c.bytes == 4 ? double(float(tiny)) : tiny);
+        else
+            values.push_back(std::min(std::floor(v * full), full - 1) / full);
+    }
+    return values;
+}
+
+// Values stored in containers of `bytes` with `bits` significant bits (8-bit
+// data unsigned), or as floating point.
+Bytes Encode(const std::vector<double>& values, int bytes, int bits, bool bFloat)
 {
     Bytes b;
-    for (int v : codes) {
-        if (bytes == 1)
-            b.push_back(std::uint8_t(v));
-        else
-            PutLE16(b, std::uint16_t(std::int16_t(v)));
+    for (double v : values) {
+        std::uint64_t code = bytes == 8 ? std::bit_cast<std::uint64_t>(v)
+                             : bFloat   ? std::bit_cast<std::uint32_t>(float(v))
+                             : bytes == 1 ? std::uint32_t(std::ldexp(v, 7) + 128)
+                                          : std::uint32_t(std::int64_t(std::ldexp(v, bits - 1))) << (8 * bytes - bits);
+        for (int k = 0; k < bytes; ++k)
+            b.push_back(std::uint8_t(code >> (8 * k)));
     }
     return b;
 }
 
-double Expected(int code, int bytes) { return bytes == 1 ? (code - 128) / 128.0 : code / 32768.0; }
+const Bytes kList = Chunk("LIST", Bytes{'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 2, 0, 0, 0, 'a', 0});
 
-using Params = std::tuple<int /*bytes*/, int /*channels*/, int /*rate*/, int /*frames*/>;
+Bytes MatrixFile(const CCase& c)
+{
+    const Bytes fmt = c.bExtensible ? ExtensibleFmtBody(c.channels, 48000, 8 * c.bytes, c.bits, c.bFloat ? 3 : 1)
+                                    : FmtBody(c.bFloat ? 3 : 1, std::int16_t(c.channels), 48000,
+                                              std::int16_t(c.channels * c.bytes), std::uint16_t(c.bits));
+    Bytes data = Chunk("data", Encode(Values(c), c.bytes, c.bits, c.bFloat));
+    data.resize(data.size() + data.size() % 2, 0);
+    if (c.bLoop)
+        return Riff({Chunk("fmt ", fmt), kList, Chunk("smpl", SmplBody(57, 1, kLoopStart, kLoopEnd - 1)), data});
+    return Riff({Chunk("fmt ", fmt), kList, data});
+}
 
-class WavMatrixTest : public ::testing::TestWithParam<Params> {};
+std::optional<std::string> RunTool(const std::string& command)
+{
+    FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    return pipe && ::pclose(pipe) == 0 ? std::optional(out) : std::nullopt;
+}
+
+class WavMatrixTest : public DocumentFileTest, public ::testing::WithParamInterface<CCase> {
+protected:
+    void ExpectTheFile(const CQuorvelDoc& doc)
+    {
+        const CCase& c = GetParam();
+        EXPECT_EQ(doc.m_nChannels, c.channels);
+        EXPECT_EQ(doc.m_nSampleRate, 48000);
+        EXPECT_EQ(doc.m_pSamples, Values(c));
+        EXPECT_EQ(doc.m_bHasLoop, c.bLoop);
+        if (c.bLoop) {
+            EXPECT_EQ(std::pair(doc.m_nLoopStart, doc.m_nLoopEnd), std::pair(kLoopStart, kLoopEnd));
+        }
+    }
+    // Samples another program decoded, as 32-bit integers: the same, but for
+    // the 32-bit rounding of floating point.
+    void ExpectInt32Samples(const Bytes& raw)
+    {
+        const std::vector<double> want = Values(GetParam());
+        ASSERT_EQ(raw.size(), 4 * want.size());
+        for (std::size_t i = 0; i < want.size(); ++i)
+            ASSERT_NEAR(std::int32_t(GetLE32(raw, 4 * i)) * 0x1p-31, want[i], GetParam().bFloat ? 0x1p-30 : 0.0) << i;
+    }
+};
 
 }  // namespace
 
-TEST_P(WavMatrixTest, ReadSaveReadGivesTheKnownValues)
+TEST_P(WavMatrixTest, ReadSaveReadLosesNoSampleAndKeepsLoopAndChunks)
 {
-    const auto [bytes, channels, rate, frames] = GetParam();
-    const std::vector<int> codes = MakeCodes(bytes, channels, frames);
-    const Bytes file = Riff({PcmFmt(channels, rate, bytes), Chunk("data", Encode(codes, bytes))});
+    const CCase& c = GetParam();
+    ReadBytes(m_doc, MatrixFile(c));
+    ExpectTheFile(m_doc);
+    EXPECT_EQ(m_doc.m_sourceEncoding, (CSampleEncoding{c.bits, c.bytes, c.bFloat}));
 
-    CQuorvelDoc doc;
-    doc.OnNewDocument();
-    ReadBytes(doc, file);
-    ASSERT_EQ(doc.m_nChannels, channels);
-    ASSERT_EQ(doc.m_nSampleRate, rate);
-    ASSERT_EQ(doc.m_nFrameCount, frames);
-    ASSERT_EQ(doc.m_pSamples.size(), codes.size());
-    for (std::size_t i = 0; i < codes.size(); ++i)
-        ASSERT_EQ(doc.m_pSamples[i], Expected(codes[i], bytes)) << "sample " << i;
-
-    doc.m_bHasLoop = frames > 0;
-    doc.m_nLoopStart = frames / 3;
-    doc.m_nLoopEnd = frames - frames / 4;
-    doc.m_nUnityNote = 45;
-    const Bytes saved = WriteBytes(doc);
-    const std::size_t header = doc.m_bHasLoop ? 112 : 44;
-    ASSERT_EQ(saved.size(), header + codes.size() * 2);
-    EXPECT_EQ(GetLE32(saved, 4), saved.size() - 8);
-    EXPECT_EQ(GetLE32(saved, 24), std::uint32_t(rate));
-    EXPECT_EQ(GetLE32(saved, 28), std::uint32_t(rate * channels * 2));
-
-    std::vector<int> savedCodes;
-    for (std::size_t i = 0; i < codes.size(); ++i) {
-        const int want = int(Expected(codes[i], bytes) * 32767.0);  // truncated toward zero
-        const int got = std::int16_t(GetLE16(saved, header + 2 * i));
-        ASSERT_EQ(got, want) << "sample " << i;
-        savedCodes.push_back(got);
-    }
-
+    // Wide samples as stored (every bit declared significant), the others as
+    // 16-bit codes of the same values.
+    const Bytes saved = WriteBytes(m_doc);
+    const int bytes = c.IsWide() ? c.bytes : 2;
+    EXPECT_EQ(ChunkBody(saved, "data"), Encode(Values(c), bytes, 8 * bytes, c.bFloat));
+    EXPECT_EQ(GetLE16(ChunkBody(saved, "fmt "), 0), c.bFloat ? 3 : c.IsWide() ? 0xFFFE : 1);
+    EXPECT_EQ(ChunkBody(saved, "fact"), c.bFloat ? Bytes({kFrames % 256, kFrames / 256, 0, 0}) : Bytes());
+    EXPECT_EQ(ChunkBody(saved, "LIST"), ChunkBody(MatrixFile(c), "LIST"));
     CQuorvelDoc back;
     back.OnNewDocument();
     ReadBytes(back, saved);
-    EXPECT_EQ(back.m_nChannels, channels);
-    EXPECT_EQ(back.m_nSampleRate, rate);
-    EXPECT_EQ(back.m_nFrameCount, frames);
-    EXPECT_EQ(back.m_bHasLoop, frames > 0);
-    if (frames > 0) {
-        EXPECT_EQ(back.m_nLoopStart, frames / 3);
-        EXPECT_EQ(back.m_nLoopEnd, frames - frames / 4);
-        EXPECT_EQ(back.m_nUnityNote, 45);
-    }
-    for (std::size_t i = 0; i < codes.size(); ++i)
-        ASSERT_EQ(back.m_pSamples[i], savedCodes[i] / 32768.0) << "sample " << i;
+    ExpectTheFile(back);
+    EXPECT_EQ(WriteBytes(back), saved);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, WavMatrixTest,
-                         ::testing::Combine(::testing::Values(1, 2), ::testing::Values(1, 2),
-                                            ::testing::Values(8000, 11025, 22050, 44100, 48000, 96000),
-                                            ::testing::Values(0, 1, 1001)),
-                         [](const ::testing::TestParamInfo<Params>& i) {
-                             return std::to_string(8 * std::get<0>(i.param)) + "bit_" +
-                                    (std::get<1>(i.param) == 1 ? "mono_" : "stereo_") +
-                                    std::to_string(std::get<2>(i.param)) + "Hz_" +
-                                    std::to_string(std::get<3>(i.param)) + "frames";
-                         });
+TEST_P(WavMatrixTest, SoxAndLibsndfileReadTheSavedFileAlike)
+{
+    const CCase& c = GetParam();
+    ASSERT_TRUE(DocumentFlow::OpenDocument(m_doc, Put("in.wav", MatrixFile(c)))) << m_doc.GetLastFailure();
+    const std::string saved = (m_dir / "saved.wav").string(), raw = (m_dir / "out.raw").string();
+    ASSERT_TRUE(DocumentFlow::SaveDocument(m_doc, saved));
+    ASSERT_TRUE(RunTool(std::string(SOX_PROGRAM) + " '" + saved + "' -t raw -e signed -b 32 '" + raw + "'"))
+        << "sox failed (installed by tools/install-deps.sh)";
+    ExpectInt32Samples(Get(raw));
+    ASSERT_TRUE(RunTool(std::string(SNDFILE_CONVERT_PROGRAM) + " -pcm32 '" + saved + "' '" + raw + "'"))
+        << "sndfile-convert failed (installed by tools/install-deps.sh)";
+    ExpectInt32Samples(Get(raw));
+    // Without a loop there is no instrument data, and sndfile-info fails.
+    const auto info = RunTool(std::string(SNDFILE_INFO_PROGRAM) + " --instrument '" + saved + "'");
+    ASSERT_EQ(info.has_value(), c.bLoop);
+    std::smatch m;
+    if (c.bLoop) {
+        ASSERT_TRUE(std::regex_search(*info, m, std::regex("Loop points : 1\\s+0 +Mode : fwd +Start : +(\\d+) +End : +(\\d+)")))
+            << *info;
+        EXPECT_EQ(std::stoi(m[1]), kLoopStart);
+        EXPECT_EQ(std::stoi(m[2]), kLoopEnd);  // libsndfile's end is exclusive too
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, WavMatrixTest, ::testing::ValuesIn(Cases()), [](const auto& i) {
+    std::ostringstream name;
+    PrintTo(i.param, &name);
+    return name.str();
+});

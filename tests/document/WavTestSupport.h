@@ -2,14 +2,17 @@
 // reader and writer in memory, for the document tests.
 #pragma once
 
+#include "SampleBytes.h"
 #include "document/QuorvelDoc.h"
 #include "framework/Archive.h"
 #include "framework/Exceptions.h"
 #include "framework/File.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -45,6 +48,44 @@ inline std::uint32_t GetLE32(const Bytes& b, std::size_t at)
 inline std::uint16_t GetLE16(const Bytes& b, std::size_t at) { return std::uint16_t(b[at] | b[at + 1] << 8); }
 inline std::string GetId(const Bytes& b, std::size_t at) { return std::string(b.begin() + at, b.begin() + at + 4); }
 
+// One top-level chunk of a RIFF/WAVE file.
+struct CChunkView {
+    std::string id;
+    Bytes body;
+    bool operator==(const CChunkView&) const = default;
+};
+inline void PrintTo(const CChunkView& c, std::ostream* os) { *os << c.id << '/' << c.body.size(); }
+// The chunks of a well-formed file in order, the pad byte after an odd size
+// skipped as RIFF lays them out.
+inline std::vector<CChunkView> ChunkList(const Bytes& file)
+{
+    std::vector<CChunkView> chunks;
+    for (std::size_t at = 12; at + 8 <= file.size();) {
+        const std::size_t size = std::min<std::size_t>(GetLE32(file, at + 4), file.size() - at - 8);
+        chunks.push_back({GetId(file, at), Bytes(file.begin() + std::ptrdiff_t(at + 8),
+                                                 file.begin() + std::ptrdiff_t(at + 8 + size))});
+        at += 8 + size + (size & 1);
+    }
+    return chunks;
+}
+// The body of the first chunk `id` (empty when there is none).
+inline Bytes ChunkBody(const Bytes& file, const std::string& id)
+{
+    for (const CChunkView& c : ChunkList(file))
+        if (c.id == id)
+            return c.body;
+    return {};
+}
+// The chunks other than those listed, in order.
+inline std::vector<CChunkView> ChunksExcept(const Bytes& file, std::initializer_list<const char*> ids)
+{
+    std::vector<CChunkView> out;
+    for (const CChunkView& c : ChunkList(file))
+        if (std::none_of(ids.begin(), ids.end(), [&](const char* id) { return c.id == id; }))
+            out.push_back(c);
+    return out;
+}
+
 // A chunk: id, body size (the body's own unless given), body.
 inline Bytes Chunk(const char* id, const Bytes& body, std::optional<std::uint32_t> declaredSize = {})
 {
@@ -67,6 +108,8 @@ inline Bytes FmtBody(std::uint16_t tag, std::int16_t channels, std::int32_t rate
     PutLE16(b, bits);
     return b;
 }
+using SampleBytes::ExtensibleFmtBody;
+
 inline Bytes PcmFmt(int channels, int rate, int bytesPerSample)
 {
     return Chunk("fmt ", FmtBody(1, std::int16_t(channels), rate, std::int16_t(channels * bytesPerSample),

@@ -100,24 +100,26 @@ TEST_F(XIReadTest, OnlyNonEmptySampleIsTakenWithoutAsking)
     EXPECT_EQ(doc.m_ppXISampleData[1].size(), 1u);
 }
 
-TEST_F(XIReadTest, EightBitDeltasWrapAndScaleByOneOver256)
+TEST_F(XIReadTest, EightBitDeltasWrapAndScaleByOneOver128)
 {
     LoadBytes(doc, BuildXI({Sample8({10, 10, -30, 30, 100, 100})}));
     ASSERT_EQ(doc.m_nFrameCount, 6);
-    EXPECT_DOUBLE_EQ(doc.GetSample(0, 0), 0.0390625);
-    EXPECT_DOUBLE_EQ(doc.GetSample(1, 0), 0.078125);
-    EXPECT_DOUBLE_EQ(doc.GetSample(2, 0), -0.0390625);
-    EXPECT_DOUBLE_EQ(doc.GetSample(3, 0), 20 / 256.0);
-    EXPECT_DOUBLE_EQ(doc.GetSample(4, 0), 120 / 256.0);
-    EXPECT_DOUBLE_EQ(doc.GetSample(5, 0), -36 / 256.0);  // 220 wraps
+    EXPECT_DOUBLE_EQ(doc.GetSample(0, 0), 0.078125);
+    EXPECT_DOUBLE_EQ(doc.GetSample(1, 0), 0.15625);
+    EXPECT_DOUBLE_EQ(doc.GetSample(2, 0), -0.078125);
+    EXPECT_DOUBLE_EQ(doc.GetSample(3, 0), 20 / 128.0);
+    EXPECT_DOUBLE_EQ(doc.GetSample(4, 0), 120 / 128.0);
+    EXPECT_DOUBLE_EQ(doc.GetSample(5, 0), -36 / 128.0);  // 220 wraps
 
     LoadBytes(doc, BuildXI({Sample8({100, 100})}));
-    EXPECT_DOUBLE_EQ(doc.GetSample(0, 0), 0.390625);
-    EXPECT_DOUBLE_EQ(doc.GetSample(1, 0), -0.21875);  // 200 wraps to −56
+    EXPECT_DOUBLE_EQ(doc.GetSample(0, 0), 0.78125);
+    EXPECT_DOUBLE_EQ(doc.GetSample(1, 0), -0.4375);  // 200 wraps to −56
 
-    LoadBytes(doc, BuildXI({Sample8({-128, 127})}));
-    EXPECT_DOUBLE_EQ(doc.GetSample(0, 0), -0.5);
-    EXPECT_DOUBLE_EQ(doc.GetSample(1, 0), -1 / 256.0);
+    // Full scale is full scale, as in 8-bit WAV data.
+    LoadBytes(doc, BuildXI({Sample8({-128, 127, -128})}));
+    EXPECT_DOUBLE_EQ(doc.GetSample(0, 0), -1.0);
+    EXPECT_DOUBLE_EQ(doc.GetSample(1, 0), -1 / 128.0);
+    EXPECT_DOUBLE_EQ(doc.GetSample(2, 0), 127 / 128.0);  // −129 wraps to 127
 }
 
 TEST_F(XIReadTest, SixteenBitDeltasWrapAndScaleByOneOver32768)
@@ -201,7 +203,7 @@ TEST_F(XIReadTest, OddSixteenBitLengthKeepsFollowingSamplesAligned)
     ui.answer = 2;
     LoadBytes(doc, file);
     EXPECT_EQ(doc.m_nFrameCount, 3);
-    EXPECT_DOUBLE_EQ(doc.GetSample(2, 0), 7 / 256.0);
+    EXPECT_DOUBLE_EQ(doc.GetSample(2, 0), 7 / 128.0);
     EXPECT_EQ(doc.m_ppXISampleData[0].size(), 1001u);
 
     ui.answer = 1;

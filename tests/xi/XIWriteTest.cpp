@@ -78,11 +78,12 @@ std::vector<double> Ramp(int n)
     return v;
 }
 
+// The 16-bit codes of values within −1.0 … +1.0: × 32768, truncated toward zero.
 std::vector<int> Scaled(const std::vector<double>& v)
 {
     std::vector<int> out;
     for (double d : v)
-        out.push_back(int(d * 32767));
+        out.push_back(std::min(int(d * 32768), 32767));
     return out;
 }
 
@@ -133,7 +134,7 @@ TEST_F(XIWriteTest, StereoDocumentWritesChannelZeroAfterAMessage)
     EXPECT_EQ(ui.messages[0], "XI supports only mono samples. Only first channel will be written.");
     EXPECT_EQ(ui.captions[0], "Information");
     EXPECT_EQ(ui.icons[0], MessageIcon::Information);
-    EXPECT_EQ(bytes, ExpectedNewInstrument("st.wav", {16383, -16383, 4095}, false, 0, 0, 60));
+    EXPECT_EQ(bytes, ExpectedNewInstrument("st.wav", {16384, -16384, 4096}, false, 0, 0, 60));
 }
 
 TEST_F(XIWriteTest, ValuesBeyondFullScaleAreClipped)
@@ -142,8 +143,8 @@ TEST_F(XIWriteTest, ValuesBeyondFullScaleAreClipped)
     const auto bytes = SaveBytes(doc);
     const std::size_t d = 298 + 40;
     EXPECT_EQ(Le16(bytes, d), 32767);
-    EXPECT_EQ(std::int16_t(Le16(bytes, d) + Le16(bytes, d + 2)), -32767);
-    EXPECT_EQ(bytes, ExpectedNewInstrument("", {32767, -32767, 0, 32767, -32767}, false, 0, 0, 60));
+    EXPECT_EQ(std::int16_t(Le16(bytes, d) + Le16(bytes, d + 2)), -32768);
+    EXPECT_EQ(bytes, ExpectedNewInstrument("", {32767, -32768, 0, 32767, -32768}, false, 0, 0, 60));
 }
 
 TEST_F(XIWriteTest, TooManyFramesForTheLengthFieldAreRefused)
@@ -207,7 +208,7 @@ TEST_F(XIWriteTest, InstrumentIsWrittenBackWithOnlyTheChosenSampleChanged)
         std::vector<int> deltas;
         int previous = 0;
         for (int v : values) {
-            const int s = int(v / 256.0 * 32767);
+            const int s = v * 256;  // the same level in 16 bits
             deltas.push_back(s - previous);
             previous = s;
         }
@@ -218,13 +219,13 @@ TEST_F(XIWriteTest, InstrumentIsWrittenBackWithOnlyTheChosenSampleChanged)
               std::vector<std::uint8_t>(in.begin() + std::ptrdiff_t(DataOffset(specs, 1)), in.end()));
     EXPECT_EQ(out.size(), in.size() + 6);
 
-    // Read again, the chosen sample keeps its values within the 16-bit step.
+    // Read again, the chosen sample keeps its values exactly.
     CQuorvelDoc again;
     again.SetUserInterface(&ui);
     LoadBytes(again, out);
     ASSERT_EQ(again.m_nFrameCount, 6);
     for (int j = 0; j < 6; ++j)
-        EXPECT_NEAR(again.GetSample(j, 0), values[std::size_t(j)] / 256.0, 1 / 32768.0);
+        EXPECT_EQ(again.GetSample(j, 0), values[std::size_t(j)] / 128.0);
     EXPECT_EQ(again.m_nLoopStart, 2);
     EXPECT_EQ(again.m_nLoopEnd, 5);
     EXPECT_EQ(again.m_nUnityNote, 61);
@@ -255,4 +256,43 @@ TEST_F(XIWriteTest, NoLoopClearsLoopFieldsAndChosenSampleCanBeAnyIndex)
     EXPECT_EQ(out[h + 14], 0x10);
     EXPECT_TRUE(std::equal(in.begin(), in.begin() + 298 + 40, out.begin()));
     EXPECT_TRUE(std::equal(in.begin() + 298 + 80, in.begin() + 298 + 80 + 8, out.begin() + 298 + 80));
+}
+
+// A ping-pong loop stays ping-pong (an alternating loop in WAV) while it is
+// the loop the file gave; once the user or a search moves it, it is forward.
+TEST_F(XIWriteTest, TheFilesLoopTypeIsKeptWhileTheLoopIsUnchanged)
+{
+    XISampleSpec s;
+    s.nLength = 80;
+    s.nLoopStart = 20;  // bytes of 16-bit data: frames 10 … 29
+    s.nLoopLength = 40;
+    for (auto [type, smplType] : {std::pair{0x12, 1u}, {0x13, 0u}, {0x11, 0u}}) {
+        s.nType = std::uint8_t(type);
+        for (bool bMoved : {false, true}) {
+            SCOPED_TRACE(std::to_string(type) + (bMoved ? " moved" : ""));
+            LoadBytes(doc, BuildXI({s}));
+            if (bMoved)
+                doc.m_nLoopEnd = 29;
+            EXPECT_EQ(SaveBytes(doc, "out.xi")[298 + 14], bMoved ? 0x11 : type);
+            EXPECT_EQ(Le32(SaveBytes(doc, "out.wav"), 36 + 8 + 40), bMoved ? 0u : smplType);
+        }
+    }
+    // An alternating loop read from a WAV file becomes a ping-pong one.
+    MakeDocument(doc, std::vector<double>(40, 0.0));
+    doc.m_bHasLoop = true;
+    doc.m_nLoopStart = 10;
+    doc.m_nLoopEnd = 30;
+    doc.m_fileLoop = CFileLoop{true, 10, 30, 1, false};
+    EXPECT_EQ(SaveBytes(doc, "out.xi")[298 + 14], 0x12);
+}
+
+TEST_F(XIWriteTest, SamplesWiderThan16BitsSavedAsXiSaySo)
+{
+    MakeDocument(doc, {0.5, -0.25}, 2);
+    doc.m_sourceEncoding = CSampleEncoding{24, 3, false};
+    SaveBytes(doc);
+    ASSERT_EQ(ui.messages.size(), 2u);  // after the one about the second channel
+    EXPECT_EQ(ui.messages[1], "XI supports only 16-bit samples. The samples will be written with 16 bits and lose their finer detail.");
+    EXPECT_EQ(ui.captions[1], "Information");
+    EXPECT_EQ(ui.icons[1], MessageIcon::Information);
 }

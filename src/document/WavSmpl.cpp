@@ -1,0 +1,89 @@
+// The "smpl" chunk: reading the unity note and first loop, and writing a body
+// that changes only the fields the program owns.
+
+#include "document/WavSmpl.h"
+
+#include "framework/Archive.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// Offsets in the body.
+constexpr std::size_t kSamplePeriod = 8;
+constexpr std::size_t kUnityNote = 12;
+constexpr std::size_t kLoopCount = 28;
+// Offsets in a loop record.
+constexpr std::size_t kRecordCueId = 0;
+constexpr std::size_t kRecordType = 4;
+constexpr std::size_t kRecordStart = 8;
+constexpr std::size_t kRecordEnd = 12;
+
+std::int32_t ReadS32(const std::uint8_t* p) { return std::int32_t(ReadLE32(p)); }
+
+std::int32_t ClampToInt(std::int64_t v)
+{
+    return std::int32_t(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
+                                                 std::numeric_limits<std::int32_t>::max()));
+}
+
+}  // namespace
+
+bool ReadSmplFields(const std::uint8_t* b, std::uint32_t nSize, CSmplFields& fields)
+{
+    const std::int32_t nLoops = nSize >= std::uint32_t(kWavSmplLoopCountEnd) ? ReadS32(b + kLoopCount) : 0;
+    if (nLoops > 0 && nSize < std::uint32_t(kWavSmplFirstLoopEnd))
+        return false;
+    fields.m_nUnityNote = ReadS32(b + kUnityNote);
+    fields.m_bHasLoop = nLoops > 0;
+    if (fields.m_bHasLoop) {
+        const std::uint8_t* r = b + kWavSmplHeaderSize;
+        fields.m_nLoopType = ReadLE32(r + kRecordType);
+        fields.m_nLoopStart = ReadS32(r + kRecordStart);
+        fields.m_nLoopEnd = ClampToInt(std::int64_t(ReadS32(r + kRecordEnd)) + 1);
+    }
+    return true;
+}
+
+std::vector<std::uint8_t> BuildSmplBody(const std::vector<std::uint8_t>& kept, std::int32_t nSampleRate,
+                                        std::int32_t nUnityNote, const CSmplLoop& loop)
+{
+    // The body as read: header, the loop records it holds whole (no more than
+    // it declares), and whatever follows them (the sampler-specific data).
+    const std::size_t nSize = kept.size();
+    const std::int32_t nDeclared = nSize >= std::size_t(kWavSmplLoopCountEnd) ? ReadS32(&kept[kLoopCount]) : 0;
+    const std::size_t nHeld = nSize > std::size_t(kWavSmplHeaderSize)
+                                  ? (nSize - kWavSmplHeaderSize) / kWavSmplLoopRecordSize
+                                  : 0;
+    const std::size_t nRecords = nDeclared > 0 ? std::min(std::size_t(nDeclared), nHeld) : 0;
+    const std::size_t nRecordsEnd = std::min(nSize, kWavSmplHeaderSize + nRecords * kWavSmplLoopRecordSize);
+
+    const std::size_t nFurther = nRecords > 1 ? nRecords - 1 : 0;
+    const std::size_t nWritten = (loop.m_bHasLoop ? 1 : 0) + nFurther;
+    const std::size_t nTail = nSize - nRecordsEnd;
+    std::vector<std::uint8_t> out(kWavSmplHeaderSize + nWritten * kWavSmplLoopRecordSize + nTail, 0);
+    std::copy_n(kept.begin(), std::min(nSize, std::size_t(kWavSmplHeaderSize)), out.begin());
+    const std::int32_t nPeriod = nSampleRate > 0 ? std::int32_t(kWavSamplePeriodNumerator / nSampleRate) : 0;
+    WriteLE32(&out[kSamplePeriod], std::uint32_t(nPeriod));
+    WriteLE32(&out[kUnityNote], std::uint32_t(nUnityNote));
+    WriteLE32(&out[kLoopCount], std::uint32_t(nWritten));
+
+    std::uint8_t* p = out.data() + kWavSmplHeaderSize;
+    if (loop.m_bHasLoop) {
+        if (nRecords > 0)
+            std::copy_n(&kept[kWavSmplHeaderSize], kWavSmplLoopRecordSize, p);
+        else
+            std::memcpy(p + kRecordCueId, "loop", 4);
+        WriteLE32(p + kRecordType, loop.m_nType);
+        WriteLE32(p + kRecordStart, std::uint32_t(loop.m_nStart));
+        WriteLE32(p + kRecordEnd, std::uint32_t(ClampToInt(std::int64_t(loop.m_nEnd) - 1)));
+        p += kWavSmplLoopRecordSize;
+    }
+    // Further loop records, then the sampler-specific data.
+    p = std::copy(kept.begin() + std::ptrdiff_t(nRecordsEnd - nFurther * kWavSmplLoopRecordSize),
+                  kept.begin() + std::ptrdiff_t(nRecordsEnd), p);
+    std::copy(kept.begin() + std::ptrdiff_t(nSize - nTail), kept.end(), p);
+    return out;
+}
