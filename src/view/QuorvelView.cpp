@@ -495,22 +495,33 @@ void CQuorvelView::OnFindLoop()
 
 void CQuorvelView::OnFindLoopCrossfade()
 {
+    if (!ReloadSearchCrossfade([this] {
+            m_doc.FindLoop();
+            return m_doc.m_bHasLoop;
+        }))
+        return;
+    RedrawMarkers();
+    RedrawWaveBand();
+}
+
+std::optional<bool> CQuorvelView::ReloadSearchCrossfade(const std::function<bool()>& search)
+{
     SaveMarkers();
     if (!ReloadReporting())
-        return;
-    const bool bDone = RunReporting([this] {
-        m_doc.FindLoop();
-        if (m_doc.m_bHasLoop)
+        return std::nullopt;
+    bool bPlaced = false;
+    const bool bDone = RunReporting([this, &search, &bPlaced] {
+        bPlaced = search();
+        if (bPlaced)
             m_doc.Crossfade(m_doc.CrossfadeLengthForLoop());
     });
-    if (m_doc.m_bHasLoop)
+    if (bPlaced)
         FramesEdited();  // crossfaded
     else
         FramesChanged();
     if (!bDone)
-        return;
-    RedrawMarkers();
-    RedrawWaveBand();
+        return std::nullopt;
+    return bPlaced;
 }
 
 // Auto Loop moves the loop start anywhere, so besides the markers the
@@ -528,19 +539,10 @@ void CQuorvelView::OnAutoLoop()
 
 void CQuorvelView::OnAutoLoopCrossfade()
 {
-    SaveMarkers();
-    if (!ReloadReporting())
+    const std::optional<bool> placed = ReloadSearchCrossfade([this] { return m_doc.AutoLoop(); });
+    if (!placed)
         return;
-    bool bFound = false;
-    const bool bDone = RunReporting([this, &bFound] {
-        bFound = m_doc.AutoLoop();
-        if (bFound)
-            m_doc.Crossfade(m_doc.CrossfadeLengthForLoop());
-    });
-    FramesChanged();
-    if (!bDone)
-        return;
-    if (bFound)
+    if (*placed)
         AutoLoopPlaced();
     RedrawWaveBand();
 }

@@ -35,6 +35,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class CQuorvelView : public QAbstractScrollArea, public IDocumentView, public IPlaybackHost {
     Q_OBJECT
@@ -187,6 +188,10 @@ private:
     // Runs an edit of the frames or loop; an allocation failure is shown
     // and false returned.
     bool RunReporting(const std::function<void()>& operation);
+    // The crossfade commands: Reload, `search`, and when it placed a loop the
+    // crossfade of the command's length. nullopt when something failed (and
+    // was shown), else whether a loop was placed.
+    std::optional<bool> ReloadSearchCrossfade(const std::function<bool()>& search);
     // After Auto Loop placed a loop: the end-loop curve for its start, the
     // markers and that strip repainted, the document marked changed.
     void AutoLoopPlaced();

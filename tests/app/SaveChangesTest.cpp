@@ -70,7 +70,7 @@ private slots:
     {
         QTest::addColumn<QString>("edit");
         for (const char* edit : {"drag loop start", "drag loop end", "Find Loop", "Find Loop + Crossfade",
-                                 "Remove Loop", "comb filter", "Reload into a saved copy"})
+                                 "Auto Loop", "Auto Loop + Crossfade", "Remove Loop", "comb filter", "Reload into a saved copy"})
             QTest::newRow(edit) << QString::fromLatin1(edit);
     }
 
@@ -89,6 +89,10 @@ private slots:
             frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
         } else if (edit == "Find Loop + Crossfade") {
             frame->OnCmdMsg(ID_EDIT_FIND_LOOP_CROSSFADE);
+        } else if (edit == "Auto Loop") {
+            frame->OnCmdMsg(ID_EDIT_AUTO_LOOP);
+        } else if (edit == "Auto Loop + Crossfade") {
+            frame->OnCmdMsg(ID_EDIT_AUTO_LOOP_CROSSFADE);
         } else if (edit == "Remove Loop") {
             frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
             QVERIFY(app.OnFileSave());
