@@ -15,7 +15,7 @@ demo="$build/demo-cello.wav"
 "$build/src/cli/ringseam-cli" info "$demo"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   out="$PWD/demo-window.png"
-  QT_QPA_PLATFORM=offscreen "$build/src/app/ringseam" --screenshot "$out" --find-loop --seam "$demo"
+  QT_QPA_PLATFORM=offscreen "$build/src/app/ringseam" --screenshot "$out" --auto-loop --seam "$demo"
   echo "No display: rendered the main window with a loop found to $out"
   exit 0
 fi

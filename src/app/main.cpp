@@ -2,7 +2,7 @@
 // render or play without asking anyone.
 //
 //   ringseam [FILE]
-//   ringseam --screenshot OUT.png [--find-loop] [--seam] [--amplitude GAIN|fit] [FILE]
+//   ringseam --screenshot OUT.png [--find-loop|--auto-loop] [--seam] [--amplitude GAIN|fit] [FILE]
 //   ringseam --render-view OUT.png --width W FILE [--loop S:E] [--amplitude GAIN|fit]
 //   ringseam --play-for SECONDS FILE [--loop S:E] [--seam] [--record OUT.wav]
 //
@@ -57,6 +57,7 @@ struct Options {
     int nWidth = 0;
     double dSeconds = 0;
     bool bFindLoop = false;
+    bool bAutoLoop = false;  // the screenshot after Auto Loop instead of Find Loop
     bool bSeam = false;  // the seam view in a screenshot; Play Seam with --play-for
     bool bAmplitude = false;
     double dAmplitude = 1.0;  // kFitAmplitude: fit to the peak
@@ -67,7 +68,7 @@ struct Options {
 
 const char* const kUsage =
     "usage: ringseam [FILE]\n"
-    "       ringseam --screenshot OUT.png [--find-loop] [--seam] [--amplitude GAIN|fit] [FILE]\n"
+    "       ringseam --screenshot OUT.png [--find-loop|--auto-loop] [--seam] [--amplitude GAIN|fit] [FILE]\n"
     "       ringseam --render-view OUT.png --width W FILE [--loop S:E] [--amplitude GAIN|fit]\n"
     "       ringseam --play-for SECONDS FILE [--loop S:E] [--seam] [--record OUT.wav]\n";
 
@@ -145,6 +146,8 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
             o.nLoopEnd = std::int32_t(*end);
         } else if (a == "--find-loop") {
             o.bFindLoop = true;
+        } else if (a == "--auto-loop") {
+            o.bAutoLoop = true;
         } else if (a == "--seam") {
             o.bSeam = true;
         } else if (a == "--amplitude") {
@@ -175,24 +178,26 @@ std::optional<std::string> ParseArguments(const std::vector<std::string>& args, 
 
     switch (o.mode) {
     case Mode::Window:
-        if (o.nWidth || o.bHasLoop || o.bFindLoop || o.bSeam || o.bAmplitude)
-            return "--width, --loop, --find-loop, --seam and --amplitude go with --screenshot, --render-view or "
+        if (o.nWidth || o.bHasLoop || o.bFindLoop || o.bAutoLoop || o.bSeam || o.bAmplitude)
+            return "--width, --loop, --find-loop, --auto-loop, --seam and --amplitude go with --screenshot, --render-view or "
                    "--play-for";
         break;
     case Mode::Screenshot:
         if (o.nWidth || o.bHasLoop)
             return "--screenshot takes no --width or --loop";
-        if (o.bFindLoop && o.strFile.empty())
-            return "--find-loop needs a FILE";
+        if ((o.bFindLoop || o.bAutoLoop) && o.strFile.empty())
+            return "--find-loop and --auto-loop need a FILE";
+        if (o.bFindLoop && o.bAutoLoop)
+            return "--find-loop and --auto-loop exclude each other";
         break;
     case Mode::RenderView:
-        if (o.nWidth == 0 || o.strFile.empty() || o.bFindLoop)
+        if (o.nWidth == 0 || o.strFile.empty() || o.bFindLoop || o.bAutoLoop)
             return "--render-view needs --width W and a FILE";
         if (o.bSeam)
             return "--seam goes with --screenshot or --play-for";
         break;
     case Mode::PlayFor:
-        if (o.strFile.empty() || o.nWidth || o.bFindLoop)
+        if (o.strFile.empty() || o.nWidth || o.bFindLoop || o.bAutoLoop)
             return "--play-for needs a FILE";
         if (o.bAmplitude)
             return "--amplitude goes with --screenshot or --render-view";
@@ -250,6 +255,8 @@ int RunScreenshot(const Options& o)
         return 1;
     if (o.bFindLoop)
         app.GetMainFrame()->OnCmdMsg(ID_EDIT_FIND_LOOP);
+    if (o.bAutoLoop)
+        app.GetMainFrame()->OnCmdMsg(ID_EDIT_AUTO_LOOP);
     if (o.bSeam)
         app.GetMainFrame()->OnCmdMsg(ID_VIEW_SEAM);
     if (o.dAmplitude == kFitAmplitude)

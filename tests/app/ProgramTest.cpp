@@ -112,7 +112,7 @@ private slots:
         }
         // The seam view adds its pane below the view.
         QCOMPARE(Ringseam({"--screenshot", Path("plain.png"), Path("tone.wav")}).nExit, 0);
-        QCOMPARE(Ringseam({"--screenshot", Path("seam.png"), "--find-loop", "--seam", Path("tone.wav")}).nExit, 0);
+        QCOMPARE(Ringseam({"--screenshot", Path("seam.png"), "--auto-loop", "--seam", Path("tone.wav")}).nExit, 0);
         QVERIFY(QImage(Path("seam.png")).height() > QImage(Path("plain.png")).height() + 50);
     }
 
@@ -141,6 +141,7 @@ private slots:
         QTest::newRow("gain below one") << QStringList{"--render-view", "o.png", "--width", "9", "x.wav", "--amplitude", "0.5"};
         QTest::newRow("gain not a number") << QStringList{"--screenshot", "o.png", "--amplitude", "loud"};
         QTest::newRow("gain without mode") << QStringList{"x.wav", "--amplitude", "fit"};
+        QTest::newRow("two searches") << QStringList{"--screenshot", "o.png", "--find-loop", "--auto-loop", "x.wav"};
         QTest::newRow("seam without screenshot") << QStringList{"--render-view", "o.png", "--width", "9", "x.wav", "--seam"};
     }
 
