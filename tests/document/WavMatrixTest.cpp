@@ -38,16 +38,13 @@ void PrintTo(const CCase& c, std::ostream* os)
 std::vector<CCase> Cases()
 {
     std::vector<CCase> cases;
-    for (CCase c : {CCase{1, 8, false, false}, CCase{2, 16, false, false}, CCase{3, 24, false, false},
-                    CCase{4, 32, false, false}, CCase{4, 32, true, false}, CCase{8, 64, true, false},
-                    CCase{2, 16, false, true}, CCase{3, 24, false, true}, CCase{3, 20, false, true},
-                    CCase{4, 24, false, true}, CCase{4, 32, true, true}, CCase{8, 64, true, true}})
+    for (const CCase& c : {CCase{1, 8, false, false}, CCase{2, 16, false, false}, CCase{3, 24, false, false},
+                           CCase{4, 32, false, false}, CCase{4, 32, true, false}, CCase{8, 64, true, false},
+                           CCase{2, 16, false, true}, CCase{3, 24, false, true}, CCase{3, 20, false, true},
+                           CCase{4, 24, false, true}, CCase{4, 32, true, true}, CCase{8, 64, true, true}})
         for (int channels : {1, 2})
-            for (bool bLoop : {false, true}) {
-                c.channels = channels;
-                c.bLoop = bLoop;
-                cases.push_back(c);
-            }
+            for (bool bLoop : {false, true})
+                cases.push_back({c.bytes, c.bits, c.bFloat, c.bExtensible, channels, bLoop});
     return cases;
 }
 
@@ -175,8 +172,5 @@ TEST_P(WavMatrixTest, ReadSaveReadLosesNoSampleAndSoxAndLibsndfileReadTheSavedFi
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Encodings, WavMatrixTest, ::testing::ValuesIn(Cases()), [](const auto& i) {
-    std::ostringstream name;
-    PrintTo(i.param, &name);
-    return name.str();
-});
+INSTANTIATE_TEST_SUITE_P(Encodings, WavMatrixTest, ::testing::ValuesIn(Cases()),
+                         [](const auto& i) { return ::testing::PrintToString(i.param); });
