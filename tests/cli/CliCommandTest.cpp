@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <regex>
 #include <sstream>
 
 using namespace clitest;
@@ -727,6 +728,13 @@ TEST(CliProgram, ScoreIsNearZeroForAWholeNumberOfPeriods)
     ASSERT_TRUE(StartsWith(lines[1], "found "));
     const double good = std::stod(lines[0].substr(6));
     EXPECT_LT(good, 1e-3);
+    // The seam metrics of the loop: a clean seam, level and timbre matched.
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(lines[0], m, std::regex("score \\S+ seam (\\S+) level (\\S+) dB timbre (\\S+) dB attack no")))
+        << lines[0];
+    EXPECT_LE(std::stod(m[1]), 1.5);
+    EXPECT_LT(std::stod(m[2]), 0.01);
+    EXPECT_LT(std::stod(m[3]), 1.0);
 
     const CRun off = RunCli({"score", in, "--loop", "1000:11050", "--json"});
     ASSERT_EQ(off.m_nCode, 0) << off.m_strErr;
@@ -734,6 +742,11 @@ TEST(CliProgram, ScoreIsNearZeroForAWholeNumberOfPeriods)
     const auto at = off.m_strOut.find("\"score\":");
     ASSERT_NE(at, std::string::npos);
     EXPECT_GT(std::stod(off.m_strOut.substr(at + 8)), 100 * good + 0.01);
+    // Half a period off, the wave jumps at the seam.
+    EXPECT_GT(std::stod(JsonMember(off.m_strOut, "seam")), 10.0);
+    for (const char* key : {"level_db", "timbre_db"})
+        EXPECT_NE(JsonMember(off.m_strOut, key), "") << key;
+    EXPECT_EQ(JsonMember(off.m_strOut, "in_attack"), "false");
 }
 
 }  // namespace

@@ -323,14 +323,15 @@ TEST_F(DocumentFileTest, ReloadRestoresTheFramesAndKeepsLoopAndUnityNote)
     m_doc.Reload();
     EXPECT_FALSE(m_doc.m_bHasLoop);
 
-    // The frames follow the file as it is now.
-    Put("take.wav", Riff({PcmFmt(2, 48000, 1), Chunk("data", Pcm8({0, 255, 128, 128}))}));
+    // The frames, and the chunks a save keeps, follow the file as it is now.
+    Put("take.wav", Riff({PcmFmt(2, 48000, 1), Chunk("LIST", Bytes(6, '2')), Chunk("data", Pcm8({0, 255, 128, 128}))}));
     m_doc.Reload();
     EXPECT_EQ(m_doc.m_nChannels, 2);
     EXPECT_EQ(m_doc.m_nFrameCount, 2);
     EXPECT_EQ(m_doc.m_nSampleRate, 48000);
     EXPECT_EQ(m_doc.m_pSamples, (std::vector<double>{-1.0, 0.9921875, 0.0, 0.0}));
     EXPECT_EQ(m_doc.m_nUnityNote, 70);
+    EXPECT_EQ(ChunksExcept(WriteBytes(m_doc), {"fmt ", "data"}), (std::vector<CChunkView>{{"LIST", Bytes(6, '2')}}));
 }
 
 TEST_F(DocumentFileTest, AFailedReloadLeavesTheDocumentAsItWas)

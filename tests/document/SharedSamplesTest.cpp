@@ -1,6 +1,7 @@
 // WAV files written by other programs, kept beside the repository: chunk
-// layouts and quirks our own files do not have. Skipped when the folder is
-// not there.
+// layouts and quirks our own files do not have, and real instrument
+// recordings whose makers placed the loops (with a manifest of each file's
+// format and first loop). Skipped when the folders are not there.
 
 #include "DocTestFixture.h"
 #include "WavTestSupport.h"
@@ -10,6 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <tuple>
 
 namespace {
@@ -34,15 +38,6 @@ protected:
         CArchive ar(&file, CArchive::load);
         m_doc.ReadSampleFile(ar, false);
     }
-    CArchiveException::Cause RefusalCause(const std::string& path)
-    {
-        try {
-            ReadFile(path);
-        } catch (const CArchiveException& e) {
-            return e.m_cause;
-        }
-        return CArchiveException::none;
-    }
     // The first 16-bit sample of the data chunk that starts at `dataOffset`.
     static double FirstSample(const std::string& path, std::size_t dataOffset)
     {
@@ -50,6 +45,25 @@ protected:
         return std::int16_t(GetLE16(b, dataOffset + 8)) / 32768.0;
     }
 };
+
+// The rows of a tab-separated manifest, each as column name → value.
+std::vector<std::map<std::string, std::string>> ReadManifest(const std::filesystem::path& path)
+{
+    std::ifstream in(path);
+    std::string line, cell;
+    std::getline(in, line);
+    std::vector<std::string> columns;
+    for (std::istringstream header(line); std::getline(header, cell, '\t');)
+        columns.push_back(cell);
+    std::vector<std::map<std::string, std::string>> rows;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        auto& row = rows.emplace_back();
+        for (std::size_t i = 0; i < columns.size() && std::getline(fields, cell, '\t'); ++i)
+            row[columns[i]] = cell;
+    }
+    return rows;
+}
 
 }  // namespace
 
@@ -166,4 +180,40 @@ TEST_F(SharedSamplesTest, OpenThenSaveChangesNoSampleValue)
         ASSERT_TRUE(DocumentFlow::OpenDocument(m_doc, path));  // the save renamed the document
     }
     EXPECT_GE(nChecked, 10);
+}
+
+// Each real recording opens with its maker's loop, and saving it as WAV keeps
+// every other chunk byte for byte and every field of "smpl" the program does
+// not own.
+TEST_F(SharedSamplesTest, RealRecordingsOpenWithTheirMakersLoopAndSaveKeepingEveryOtherChunk)
+{
+    const std::filesystem::path folder = RINGSEAM_REALWORLD;
+    if (!std::filesystem::exists(folder / "manifest.tsv"))
+        GTEST_SKIP() << "real-world recordings not available in " << folder;
+    const auto rows = ReadManifest(folder / "manifest.tsv");
+    ASSERT_FALSE(rows.empty());
+    for (const auto& row : rows) {
+        const std::string path = (folder / row.at("rel_path")).string();
+        SCOPED_TRACE(path);
+        ASSERT_TRUE(DocumentFlow::OpenDocument(m_doc, path)) << m_doc.GetLastFailure();
+        for (auto [column, value] : {std::pair{"channels", m_doc.m_nChannels}, {"rate", m_doc.m_nSampleRate},
+                                     {"frames", m_doc.m_nFrameCount}, {"bits", m_doc.m_sourceEncoding.m_nBits},
+                                     {"unity_note", m_doc.m_nUnityNote}})
+            EXPECT_EQ(value, std::stoi(row.at(column))) << column;
+        ASSERT_EQ(m_doc.m_bHasLoop, row.at("has_loop") == "yes");
+        if (m_doc.m_bHasLoop) {
+            // The manifest holds the raw smpl values: the end is the last frame played.
+            EXPECT_EQ(m_doc.m_nLoopStart, std::stoi(row.at("loop_start")));
+            EXPECT_EQ(m_doc.m_nLoopEnd, std::stoi(row.at("loop_end")) + 1);
+        }
+
+        const std::string out = (m_dir / "saved.wav").string();
+        ASSERT_TRUE(DocumentFlow::SaveDocument(m_doc, out)) << m_doc.GetLastFailure();
+        const Bytes in = Get(path), saved = Get(out);
+        EXPECT_EQ(ChunksExcept(saved, {"smpl"}), ChunksExcept(in, {"smpl"}));
+        Bytes smpl = ChunkBody(in, "smpl");
+        ASSERT_GE(smpl.size(), 36u);
+        WriteLE32(&smpl[8], std::uint32_t(999967500.0 / m_doc.m_nSampleRate));  // the sample period
+        EXPECT_EQ(ChunkBody(saved, "smpl"), smpl);
+    }
 }
