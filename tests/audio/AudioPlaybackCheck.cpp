@@ -433,34 +433,33 @@ int CheckHeard(bool bLoop, double dSeconds, const Options& opt)
     return 0;
 }
 
-// Bytes of a recording as they arrived, with the time of each arrival.
+// The sink's monitor, recorded in small fragments that each arrive a few
+// milliseconds after the sink rendered their last frame; each arrival is
+// stamped with the time on `clock`.
 class CTimedRecorder {
 public:
-    explicit CTimedRecorder(const QElapsedTimer& clock) : m_clock(clock) {}
-    ~CTimedRecorder() { Stop(); }
-
-    bool Start(const Options& opt)
+    CTimedRecorder(const QElapsedTimer& clock, const Options& opt) : m_clock(clock), m_opt(opt)
     {
-        // Small fragments: each arrives a few milliseconds after the sink
-        // rendered its last frame.
-        QStringList args{"--raw", "--format=s16le", QString("--rate=%1").arg(opt.nRate),
-                         QString("--channels=%1").arg(opt.nChannels), "--latency-msec=5",
-                         QString("--device=%1.monitor").arg(opt.strSink)};
-        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { Read(); });
+        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] {
+            m_data += m_process.readAllStandardOutput();
+            m_arrivals.push_back(Arrival{std::size_t(m_data.size()) / 2, double(m_clock.nsecsElapsed()) / 1e6});
+            if (m_onArrival)
+                m_onArrival(m_arrivals.back().nSamplesEnd);
+        });
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start("parec", args);
-        return m_process.waitForStarted(5000) && WaitUntil([&] { return m_data.size() > 4096; }, 5000);
+        m_process.start("parec", {"--raw", "--format=s16le", QString("--rate=%1").arg(opt.nRate),
+                                  QString("--channels=%1").arg(opt.nChannels), "--latency-msec=5",
+                                  QString("--device=%1.monitor").arg(opt.strSink)});
     }
+    ~CTimedRecorder() { Stop(); }
+    bool Started() { return m_process.waitForStarted(5000) && WaitUntil([&] { return m_data.size() > 4096; }, 5000); }
     void Stop()
     {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        m_process.waitForFinished(5000);
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            m_process.waitForFinished(5000);
+        }
     }
-    // Called for every arrival, after it was stored.
-    std::function<void()> m_onArrival;
-
     std::vector<std::int16_t> Samples() const
     {
         std::vector<std::int16_t> out(std::size_t(m_data.size()) / 2);
@@ -469,33 +468,24 @@ public:
                                   (std::uint8_t(m_data[qsizetype(2 * i + 1)]) << 8));
         return out;
     }
-    // When sample i (an index into Samples()) reached the sink: its
-    // fragment's arrival, less the samples behind it in that fragment.
-    double RenderedMs(std::size_t i, const Options& opt) const
+    // When sample i of Samples() reached the sink: its fragment's arrival,
+    // less the frames behind it in that fragment.
+    double RenderedMs(std::size_t i) const
     {
-        const auto it = std::upper_bound(m_arrivals.begin(), m_arrivals.end(), 2 * i,
-                                         [](std::size_t b, const Arrival& a) { return b < a.nBytesEnd; });
-        if (it == m_arrivals.end())
-            return -1;
-        const double nBehind = double(it->nBytesEnd / 2 - i - 1) / opt.nChannels;
-        return it->dMs - 1000.0 * nBehind / opt.nRate;
+        const auto it = std::upper_bound(m_arrivals.begin(), m_arrivals.end(), i,
+                                         [](std::size_t n, const Arrival& a) { return n < a.nSamplesEnd; });
+        return it->dMs - 1000.0 * double(it->nSamplesEnd - i - 1) / m_opt.nChannels / m_opt.nRate;
     }
-    std::size_t SamplesSoFar() const { return std::size_t(m_data.size()) / 2; }
+    // Called with the samples recorded so far after every arrival.
+    std::function<void(std::size_t)> m_onArrival;
 
 private:
     struct Arrival {
-        std::size_t nBytesEnd;  // bytes recorded once it had arrived
-        double dMs;             // on the clock
+        std::size_t nSamplesEnd;  // samples recorded once it had arrived
+        double dMs;               // on the clock
     };
-    void Read()
-    {
-        m_data += m_process.readAllStandardOutput();
-        m_arrivals.push_back(Arrival{std::size_t(m_data.size()), double(m_clock.nsecsElapsed()) / 1e6});
-        if (m_onArrival)
-            m_onArrival();
-    }
-
     const QElapsedTimer& m_clock;
+    const Options& m_opt;
     QProcess m_process;
     QByteArray m_data;
     std::vector<Arrival> m_arrivals;
@@ -520,33 +510,21 @@ int CheckTiming(const Options& opt, int nTrials)
     CLoopingPlayback playback(*pOut, host);
     host.m_pPlayback = &playback;
     playback.SetDocument(&doc);
-    const double dFrameMs = 1000.0 / opt.nRate;
+    const std::size_t nChannels = std::size_t(opt.nChannels);
 
     std::vector<double> starts, offsets, stops;
     for (int trial = 0; trial < nTrials; ++trial) {
+        // At each arrival while playing: the samples recorded by then, and
+        // the frames the device says heard.
+        std::vector<std::pair<std::size_t, std::uint64_t>> heard;
         QElapsedTimer clock;
         clock.start();
-        CTimedRecorder recorder(clock);
-        if (!recorder.Start(opt))
+        CTimedRecorder recorder(clock, opt);
+        if (!recorder.Started())
             return Fail("parec records nothing");
-        std::size_t nFirst = SIZE_MAX;  // first sound, index into the samples
-        std::vector<double> trialOffsets;
-        recorder.m_onArrival = [&] {
-            if (!playback.m_bPlaying)
-                return;
-            const std::vector<std::int16_t> rec = recorder.Samples();
-            if (nFirst == SIZE_MAX) {
-                const auto it = std::find_if(rec.begin(), rec.end(), [](std::int16_t v) { return v != 0; });
-                if (it == rec.end())
-                    return;
-                nFirst = std::size_t(it - rec.begin());
-                nFirst -= nFirst % std::size_t(opt.nChannels);
-            }
-            // Frames rendered by now against frames the device says heard.
-            const double dRendered = double((rec.size() - nFirst) / std::size_t(opt.nChannels));
-            const double dHeard = double(pOut->GetPositionBytes() / 2 / std::uint64_t(opt.nChannels));
-            if (dRendered > 0.2 * opt.nRate)  // past the start
-                trialOffsets.push_back((dHeard - dRendered) * dFrameMs);
+        recorder.m_onArrival = [&](std::size_t nSamples) {
+            if (playback.m_bPlaying)
+                heard.emplace_back(nSamples, pOut->GetPositionBytes() / 2 / nChannels);
         };
 
         const double dPlayMs = double(clock.nsecsElapsed()) / 1e6;
@@ -559,21 +537,27 @@ int CheckTiming(const Options& opt, int nTrials)
         Wait(400);
         recorder.Stop();
 
+        // The first sound starts a frame: the stream's first sample is never 0.
         const std::vector<std::int16_t> rec = recorder.Samples();
-        if (nFirst == SIZE_MAX)
+        const auto first = std::find_if(rec.begin(), rec.end(), [](std::int16_t v) { return v != 0; });
+        if (first == rec.end())
             return Fail("only silence was recorded");
+        const std::size_t nFirst = std::size_t(first - rec.begin()) / nChannels * nChannels;
         std::size_t nEnd = rec.size();
         while (nEnd > nFirst && rec[nEnd - 1] == 0)
             --nEnd;
-        const double dStart = recorder.RenderedMs(nFirst, opt) - dPlayMs;
-        const double dStop = recorder.RenderedMs(nEnd - 1, opt) - dStopMs;
+        // Frames rendered against frames heard, once past the start.
+        std::vector<double> trialOffsets;
+        for (const auto& [nSamples, nHeard] : heard) {
+            const double dRendered = nSamples > nFirst ? double((nSamples - nFirst) / nChannels) : 0.0;
+            if (dRendered > 0.2 * opt.nRate)
+                trialOffsets.push_back((double(nHeard) - dRendered) * 1000.0 / opt.nRate);
+        }
+        starts.push_back(recorder.RenderedMs(nFirst) - dPlayMs);
+        stops.push_back(recorder.RenderedMs(nEnd - 1) - dStopMs);
         std::printf("trial %d: first sound %.1f ms after Play, silent %.1f ms after Stop, position - sink %.1f ms "
-                    "(median of %zu, from %.1f to %.1f)\n",
-                    trial + 1, dStart, dStop, Median(trialOffsets), trialOffsets.size(),
-                    trialOffsets.empty() ? 0.0 : *std::min_element(trialOffsets.begin(), trialOffsets.end()),
-                    trialOffsets.empty() ? 0.0 : *std::max_element(trialOffsets.begin(), trialOffsets.end()));
-        starts.push_back(dStart);
-        stops.push_back(dStop);
+                    "(median of %zu)\n",
+                    trial + 1, starts.back(), stops.back(), Median(trialOffsets), trialOffsets.size());
         offsets.insert(offsets.end(), trialOffsets.begin(), trialOffsets.end());
         Wait(200);
     }
