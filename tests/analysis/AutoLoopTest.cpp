@@ -13,15 +13,13 @@
 
 namespace {
 
-// Records what the document reports.
-class CRecordingUi : public IUserInterface {
+// Records the messages; answers the rest as a run without a user would.
+class CRecordingUi : public CHeadlessUserInterface {
 public:
     void ShowMessage(const std::string& text, const std::string&, MessageIcon icon) override
     {
         m_messages.emplace_back(text, icon);
     }
-    std::optional<int> ChooseSample(int) override { return std::nullopt; }
-    bool RunProgress(IProgressSource&) override { return true; }
     std::vector<std::pair<std::string, MessageIcon>> m_messages;
 };
 
@@ -42,13 +40,6 @@ double VibratoAsr(int f, int c)
     const double env = t < 0.2 ? t / 0.2 : t < 2.2 ? 1.0 : std::max(0.0, (3.0 - t) / 0.8);
     const double phase = 2 * kTestPi * 220.0 * t - 0.004 * 220.0 / 5.0 * std::cos(2 * kTestPi * 5.0 * t);
     return 0.9 * env * Partials(phase, c);
-}
-
-double Noise(int f)
-{
-    // Reproducible white noise in −1 … 1 from the frame number.
-    std::mt19937 rng(unsigned(f) * 2654435761u);
-    return std::uniform_real_distribution<double>(-1.0, 1.0)(rng);
 }
 
 // 1 dB below full level.
@@ -94,8 +85,13 @@ const CCase kCases[] = {
     // 800 frames: less than one bank of 1024, a plucked and fading tone.
     {.name = "ShorterThanABank", .frames = 800,
      .signal = [](int f, int c) { return 0.9 * std::exp(-f / 300.0) * Partials(2 * kTestPi * f / 90.0, c); }},
-    // 5 ms of noise every 100 ms, silence between.
-    {.name = "NoiseBursts", .signal = [](int f, int) { return f % (kRate / 10) < kRate / 200 ? 0.8 * Noise(f) : 0.0; }},
+    // 5 ms of reproducible white noise every 100 ms, silence between.
+    {.name = "NoiseBursts",
+     .signal =
+         [](int f, int) {
+             std::mt19937 rng(unsigned(f) * 2654435761u);
+             return f % (kRate / 10) < kRate / 200 ? std::uniform_real_distribution<double>(-0.8, 0.8)(rng) : 0.0;
+         }},
     {.name = "NoFrames", .frames = 0, .signal = [](int, int) { return 0.0; }},
 };
 
