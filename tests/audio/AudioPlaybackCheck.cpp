@@ -220,28 +220,21 @@ int CheckDeviceSemantics(const Options& opt)
     // client that ends when it comes back cuts nothing off.
     std::uint64_t nLast = 0;
     bool bMonotonic = true;
-    auto positionSane = [&] {
-        const std::uint64_t n = pOut->GetPositionBytes();
-        bMonotonic = bMonotonic && n >= nLast && n % nBlock == 0 && n <= 32768;
-        nLast = n;
+    auto waitWatchingPosition = [&](const std::function<bool()>& done) {
+        return WaitUntil(
+            [&] {
+                const std::uint64_t n = pOut->GetPositionBytes();
+                bMonotonic = bMonotonic && n >= nLast && n % nBlock == 0 && n <= 32768;
+                nLast = n;
+                return done();
+            },
+            3000);
     };
-    const bool bFirstBack = WaitUntil(
-        [&] {
-            positionSane();
-            return !sink.m_done.empty();
-        },
-        3000);
-    if (!bFirstBack || sink.m_done.front() != &hdr[0])
+    if (!waitWatchingPosition([&] { return !sink.m_done.empty(); }) || sink.m_done.front() != &hdr[0])
         return Fail("the first buffer did not come back first");
     if (sink.m_done.size() != 1)
         return Fail("the last buffer came back with the first, before it was heard");
-    if (!WaitUntil(
-            [&] {
-                positionSane();
-                return sink.m_done.size() == 2;
-            },
-            3000) ||
-        sink.m_done[1] != &hdr[1])
+    if (!waitWatchingPosition([&] { return sink.m_done.size() == 2; }) || sink.m_done[1] != &hdr[1])
         return Fail("the second buffer did not come back");
     if (pOut->GetPositionBytes() != 32768)
         return Fail("the last buffer came back before all of it was heard");
