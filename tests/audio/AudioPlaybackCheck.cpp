@@ -311,6 +311,15 @@ int CheckServerLost(const QString& strPidFile, const Options& opt)
     return 0;
 }
 
+// s16le bytes recorded from a monitor as samples.
+std::vector<std::int16_t> ToSamples(const QByteArray& bytes)
+{
+    std::vector<std::int16_t> out(std::size_t(bytes.size()) / 2);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = std::int16_t(std::uint8_t(bytes[qsizetype(2 * i)]) | (std::uint8_t(bytes[qsizetype(2 * i + 1)]) << 8));
+    return out;
+}
+
 int CheckHeard(bool bLoop, double dSeconds, const Options& opt)
 {
     CQuorvelDoc doc;
@@ -385,10 +394,7 @@ int CheckHeard(bool bLoop, double dSeconds, const Options& opt)
         if (file.open(QIODevice::WriteOnly))
             file.write(recorded);
     }
-    std::vector<std::int16_t> rec(std::size_t(recorded.size()) / 2);
-    for (std::size_t i = 0; i < rec.size(); ++i)
-        rec[i] = std::int16_t(std::uint8_t(recorded[qsizetype(2 * i)]) |
-                              (std::uint8_t(recorded[qsizetype(2 * i + 1)]) << 8));
+    const std::vector<std::int16_t> rec = ToSamples(recorded);
 
     // Align on the first sound: the stream's first sample is never 0. The
     // recording holds whole frames, so the first sound starts a frame.
@@ -426,64 +432,6 @@ int CheckHeard(bool bLoop, double dSeconds, const Options& opt)
     return 0;
 }
 
-// The sink's monitor, recorded in small fragments that each arrive a few
-// milliseconds after the sink rendered their last frame; each arrival is
-// stamped with the time on `clock`.
-class CTimedRecorder {
-public:
-    CTimedRecorder(const QElapsedTimer& clock, const Options& opt) : m_clock(clock), m_opt(opt)
-    {
-        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] {
-            m_data += m_process.readAllStandardOutput();
-            m_arrivals.push_back(Arrival{std::size_t(m_data.size()) / 2, double(m_clock.nsecsElapsed()) / 1e6});
-            if (m_onArrival)
-                m_onArrival(m_arrivals.back().nSamplesEnd);
-        });
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start("parec", {"--raw", "--format=s16le", QString("--rate=%1").arg(opt.nRate),
-                                  QString("--channels=%1").arg(opt.nChannels), "--latency-msec=5",
-                                  QString("--device=%1.monitor").arg(opt.strSink)});
-    }
-    ~CTimedRecorder() { Stop(); }
-    bool Started() { return m_process.waitForStarted(5000) && WaitUntil([&] { return m_data.size() > 4096; }, 5000); }
-    void Stop()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            m_process.waitForFinished(5000);
-        }
-    }
-    std::vector<std::int16_t> Samples() const
-    {
-        std::vector<std::int16_t> out(std::size_t(m_data.size()) / 2);
-        for (std::size_t i = 0; i < out.size(); ++i)
-            out[i] = std::int16_t(std::uint8_t(m_data[qsizetype(2 * i)]) |
-                                  (std::uint8_t(m_data[qsizetype(2 * i + 1)]) << 8));
-        return out;
-    }
-    // When sample i of Samples() reached the sink: its fragment's arrival,
-    // less the frames behind it in that fragment.
-    double RenderedMs(std::size_t i) const
-    {
-        const auto it = std::upper_bound(m_arrivals.begin(), m_arrivals.end(), i,
-                                         [](std::size_t n, const Arrival& a) { return n < a.nSamplesEnd; });
-        return it->dMs - 1000.0 * double(it->nSamplesEnd - i - 1) / m_opt.nChannels / m_opt.nRate;
-    }
-    // Called with the samples recorded so far after every arrival.
-    std::function<void(std::size_t)> m_onArrival;
-
-private:
-    struct Arrival {
-        std::size_t nSamplesEnd;  // samples recorded once it had arrived
-        double dMs;               // on the clock
-    };
-    const QElapsedTimer& m_clock;
-    const Options& m_opt;
-    QProcess m_process;
-    QByteArray m_data;
-    std::vector<Arrival> m_arrivals;
-};
-
 double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -507,18 +455,28 @@ int CheckTiming(const Options& opt, int nTrials)
 
     std::vector<double> starts, offsets, stops;
     for (int trial = 0; trial < nTrials; ++trial) {
-        // At each arrival while playing: the samples recorded by then, and
-        // the frames the device says heard.
-        std::vector<std::pair<std::size_t, std::uint64_t>> heard;
         QElapsedTimer clock;
         clock.start();
-        CTimedRecorder recorder(clock, opt);
-        if (!recorder.Started())
-            return Fail("parec records nothing");
-        recorder.m_onArrival = [&](std::size_t nSamples) {
+        // The monitor in small fragments, each arriving a few milliseconds
+        // after the sink rendered its last frame. At each arrival: the
+        // samples recorded by then and the time; while playing, also the
+        // frames the device says heard.
+        QByteArray recorded;
+        std::vector<std::pair<std::size_t, double>> arrivals;
+        std::vector<std::pair<std::size_t, std::uint64_t>> heard;
+        QProcess parec;
+        QObject::connect(&parec, &QProcess::readyReadStandardOutput, [&] {
+            recorded += parec.readAllStandardOutput();
+            arrivals.emplace_back(std::size_t(recorded.size()) / 2, double(clock.nsecsElapsed()) / 1e6);
             if (playback.m_bPlaying)
-                heard.emplace_back(nSamples, pOut->GetPositionBytes() / 2 / nChannels);
-        };
+                heard.emplace_back(arrivals.back().first, pOut->GetPositionBytes() / 2 / nChannels);
+        });
+        parec.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        parec.start("parec", {"--raw", "--format=s16le", QString("--rate=%1").arg(opt.nRate),
+                              QString("--channels=%1").arg(opt.nChannels), "--latency-msec=5",
+                              QString("--device=%1.monitor").arg(opt.strSink)});
+        if (!parec.waitForStarted(5000) || !WaitUntil([&] { return recorded.size() > 4096; }, 5000))
+            return Fail("parec records nothing");
 
         const double dPlayMs = double(clock.nsecsElapsed()) / 1e6;
         playback.OnPlay();
@@ -528,10 +486,11 @@ int CheckTiming(const Options& opt, int nTrials)
         const double dStopMs = double(clock.nsecsElapsed()) / 1e6;
         playback.OnStop();
         Wait(400);
-        recorder.Stop();
+        parec.terminate();
+        parec.waitForFinished(5000);
 
         // The first sound starts a frame: the stream's first sample is never 0.
-        const std::vector<std::int16_t> rec = recorder.Samples();
+        const std::vector<std::int16_t> rec = ToSamples(recorded);
         const auto first = std::find_if(rec.begin(), rec.end(), [](std::int16_t v) { return v != 0; });
         if (first == rec.end())
             return Fail("only silence was recorded");
@@ -539,6 +498,13 @@ int CheckTiming(const Options& opt, int nTrials)
         std::size_t nEnd = rec.size();
         while (nEnd > nFirst && rec[nEnd - 1] == 0)
             --nEnd;
+        // When sample i reached the sink: its fragment's arrival, less the
+        // frames behind it in that fragment.
+        auto renderedMs = [&](std::size_t i) {
+            const auto it = std::upper_bound(arrivals.begin(), arrivals.end(), i,
+                                             [](std::size_t n, const auto& a) { return n < a.first; });
+            return it->second - 1000.0 * double(it->first - i - 1) / opt.nChannels / opt.nRate;
+        };
         // Frames rendered against frames heard, once past the start.
         std::vector<double> trialOffsets;
         for (const auto& [nSamples, nHeard] : heard) {
@@ -546,8 +512,8 @@ int CheckTiming(const Options& opt, int nTrials)
             if (dRendered > 0.2 * opt.nRate)
                 trialOffsets.push_back((double(nHeard) - dRendered) * 1000.0 / opt.nRate);
         }
-        starts.push_back(recorder.RenderedMs(nFirst) - dPlayMs);
-        stops.push_back(recorder.RenderedMs(nEnd - 1) - dStopMs);
+        starts.push_back(renderedMs(nFirst) - dPlayMs);
+        stops.push_back(renderedMs(nEnd - 1) - dStopMs);
         std::printf("trial %d: first sound %.1f ms after Play, silent %.1f ms after Stop, position - sink %.1f ms "
                     "(median of %zu)\n",
                     trial + 1, starts.back(), stops.back(), Median(trialOffsets), trialOffsets.size());
