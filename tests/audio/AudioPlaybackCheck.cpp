@@ -220,28 +220,21 @@ int CheckDeviceSemantics(const Options& opt)
     // client that ends when it comes back cuts nothing off.
     std::uint64_t nLast = 0;
     bool bMonotonic = true;
-    auto positionSane = [&] {
-        const std::uint64_t n = pOut->GetPositionBytes();
-        bMonotonic = bMonotonic && n >= nLast && n % nBlock == 0 && n <= 32768;
-        nLast = n;
+    auto waitWatchingPosition = [&](const std::function<bool()>& done) {
+        return WaitUntil(
+            [&] {
+                const std::uint64_t n = pOut->GetPositionBytes();
+                bMonotonic = bMonotonic && n >= nLast && n % nBlock == 0 && n <= 32768;
+                nLast = n;
+                return done();
+            },
+            3000);
     };
-    const bool bFirstBack = WaitUntil(
-        [&] {
-            positionSane();
-            return !sink.m_done.empty();
-        },
-        3000);
-    if (!bFirstBack || sink.m_done.front() != &hdr[0])
+    if (!waitWatchingPosition([&] { return !sink.m_done.empty(); }) || sink.m_done.front() != &hdr[0])
         return Fail("the first buffer did not come back first");
     if (sink.m_done.size() != 1)
         return Fail("the last buffer came back with the first, before it was heard");
-    if (!WaitUntil(
-            [&] {
-                positionSane();
-                return sink.m_done.size() == 2;
-            },
-            3000) ||
-        sink.m_done[1] != &hdr[1])
+    if (!waitWatchingPosition([&] { return sink.m_done.size() == 2; }) || sink.m_done[1] != &hdr[1])
         return Fail("the second buffer did not come back");
     if (pOut->GetPositionBytes() != 32768)
         return Fail("the last buffer came back before all of it was heard");
@@ -318,6 +311,15 @@ int CheckServerLost(const QString& strPidFile, const Options& opt)
     return 0;
 }
 
+// s16le bytes recorded from a monitor as samples.
+std::vector<std::int16_t> ToSamples(const QByteArray& bytes)
+{
+    std::vector<std::int16_t> out(std::size_t(bytes.size()) / 2);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = std::int16_t(std::uint8_t(bytes[qsizetype(2 * i)]) | (std::uint8_t(bytes[qsizetype(2 * i + 1)]) << 8));
+    return out;
+}
+
 int CheckHeard(bool bLoop, double dSeconds, const Options& opt)
 {
     CQuorvelDoc doc;
@@ -392,10 +394,7 @@ int CheckHeard(bool bLoop, double dSeconds, const Options& opt)
         if (file.open(QIODevice::WriteOnly))
             file.write(recorded);
     }
-    std::vector<std::int16_t> rec(std::size_t(recorded.size()) / 2);
-    for (std::size_t i = 0; i < rec.size(); ++i)
-        rec[i] = std::int16_t(std::uint8_t(recorded[qsizetype(2 * i)]) |
-                              (std::uint8_t(recorded[qsizetype(2 * i + 1)]) << 8));
+    const std::vector<std::int16_t> rec = ToSamples(recorded);
 
     // Align on the first sound: the stream's first sample is never 0. The
     // recording holds whole frames, so the first sound starts a frame.
@@ -433,74 +432,6 @@ int CheckHeard(bool bLoop, double dSeconds, const Options& opt)
     return 0;
 }
 
-// Bytes of a recording as they arrived, with the time of each arrival.
-class CTimedRecorder {
-public:
-    explicit CTimedRecorder(const QElapsedTimer& clock) : m_clock(clock) {}
-    ~CTimedRecorder() { Stop(); }
-
-    bool Start(const Options& opt)
-    {
-        // Small fragments: each arrives a few milliseconds after the sink
-        // rendered its last frame.
-        QStringList args{"--raw", "--format=s16le", QString("--rate=%1").arg(opt.nRate),
-                         QString("--channels=%1").arg(opt.nChannels), "--latency-msec=5",
-                         QString("--device=%1.monitor").arg(opt.strSink)};
-        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { Read(); });
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start("parec", args);
-        return m_process.waitForStarted(5000) && WaitUntil([&] { return m_data.size() > 4096; }, 5000);
-    }
-    void Stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        m_process.waitForFinished(5000);
-    }
-    // Called for every arrival, after it was stored.
-    std::function<void()> m_onArrival;
-
-    std::vector<std::int16_t> Samples() const
-    {
-        std::vector<std::int16_t> out(std::size_t(m_data.size()) / 2);
-        for (std::size_t i = 0; i < out.size(); ++i)
-            out[i] = std::int16_t(std::uint8_t(m_data[qsizetype(2 * i)]) |
-                                  (std::uint8_t(m_data[qsizetype(2 * i + 1)]) << 8));
-        return out;
-    }
-    // When sample i (an index into Samples()) reached the sink: its
-    // fragment's arrival, less the samples behind it in that fragment.
-    double RenderedMs(std::size_t i, const Options& opt) const
-    {
-        const auto it = std::upper_bound(m_arrivals.begin(), m_arrivals.end(), 2 * i,
-                                         [](std::size_t b, const Arrival& a) { return b < a.nBytesEnd; });
-        if (it == m_arrivals.end())
-            return -1;
-        const double nBehind = double(it->nBytesEnd / 2 - i - 1) / opt.nChannels;
-        return it->dMs - 1000.0 * nBehind / opt.nRate;
-    }
-    std::size_t SamplesSoFar() const { return std::size_t(m_data.size()) / 2; }
-
-private:
-    struct Arrival {
-        std::size_t nBytesEnd;  // bytes recorded once it had arrived
-        double dMs;             // on the clock
-    };
-    void Read()
-    {
-        m_data += m_process.readAllStandardOutput();
-        m_arrivals.push_back(Arrival{std::size_t(m_data.size()), double(m_clock.nsecsElapsed()) / 1e6});
-        if (m_onArrival)
-            m_onArrival();
-    }
-
-    const QElapsedTimer& m_clock;
-    QProcess m_process;
-    QByteArray m_data;
-    std::vector<Arrival> m_arrivals;
-};
-
 double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -520,34 +451,32 @@ int CheckTiming(const Options& opt, int nTrials)
     CLoopingPlayback playback(*pOut, host);
     host.m_pPlayback = &playback;
     playback.SetDocument(&doc);
-    const double dFrameMs = 1000.0 / opt.nRate;
+    const std::size_t nChannels = std::size_t(opt.nChannels);
 
     std::vector<double> starts, offsets, stops;
     for (int trial = 0; trial < nTrials; ++trial) {
         QElapsedTimer clock;
         clock.start();
-        CTimedRecorder recorder(clock);
-        if (!recorder.Start(opt))
+        // The monitor in small fragments, each arriving a few milliseconds
+        // after the sink rendered its last frame. At each arrival: the
+        // samples recorded by then and the time; while playing, also the
+        // frames the device says heard.
+        QByteArray recorded;
+        std::vector<std::pair<std::size_t, double>> arrivals;
+        std::vector<std::pair<std::size_t, std::uint64_t>> heard;
+        QProcess parec;
+        QObject::connect(&parec, &QProcess::readyReadStandardOutput, [&] {
+            recorded += parec.readAllStandardOutput();
+            arrivals.emplace_back(std::size_t(recorded.size()) / 2, double(clock.nsecsElapsed()) / 1e6);
+            if (playback.m_bPlaying)
+                heard.emplace_back(arrivals.back().first, pOut->GetPositionBytes() / 2 / nChannels);
+        });
+        parec.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        parec.start("parec", {"--raw", "--format=s16le", QString("--rate=%1").arg(opt.nRate),
+                              QString("--channels=%1").arg(opt.nChannels), "--latency-msec=5",
+                              QString("--device=%1.monitor").arg(opt.strSink)});
+        if (!parec.waitForStarted(5000) || !WaitUntil([&] { return recorded.size() > 4096; }, 5000))
             return Fail("parec records nothing");
-        std::size_t nFirst = SIZE_MAX;  // first sound, index into the samples
-        std::vector<double> trialOffsets;
-        recorder.m_onArrival = [&] {
-            if (!playback.m_bPlaying)
-                return;
-            const std::vector<std::int16_t> rec = recorder.Samples();
-            if (nFirst == SIZE_MAX) {
-                const auto it = std::find_if(rec.begin(), rec.end(), [](std::int16_t v) { return v != 0; });
-                if (it == rec.end())
-                    return;
-                nFirst = std::size_t(it - rec.begin());
-                nFirst -= nFirst % std::size_t(opt.nChannels);
-            }
-            // Frames rendered by now against frames the device says heard.
-            const double dRendered = double((rec.size() - nFirst) / std::size_t(opt.nChannels));
-            const double dHeard = double(pOut->GetPositionBytes() / 2 / std::uint64_t(opt.nChannels));
-            if (dRendered > 0.2 * opt.nRate)  // past the start
-                trialOffsets.push_back((dHeard - dRendered) * dFrameMs);
-        };
 
         const double dPlayMs = double(clock.nsecsElapsed()) / 1e6;
         playback.OnPlay();
@@ -557,23 +486,37 @@ int CheckTiming(const Options& opt, int nTrials)
         const double dStopMs = double(clock.nsecsElapsed()) / 1e6;
         playback.OnStop();
         Wait(400);
-        recorder.Stop();
+        parec.terminate();
+        parec.waitForFinished(5000);
 
-        const std::vector<std::int16_t> rec = recorder.Samples();
-        if (nFirst == SIZE_MAX)
+        // The first sound starts a frame: the stream's first sample is never 0.
+        const std::vector<std::int16_t> rec = ToSamples(recorded);
+        const auto first = std::find_if(rec.begin(), rec.end(), [](std::int16_t v) { return v != 0; });
+        if (first == rec.end())
             return Fail("only silence was recorded");
+        const std::size_t nFirst = std::size_t(first - rec.begin()) / nChannels * nChannels;
         std::size_t nEnd = rec.size();
         while (nEnd > nFirst && rec[nEnd - 1] == 0)
             --nEnd;
-        const double dStart = recorder.RenderedMs(nFirst, opt) - dPlayMs;
-        const double dStop = recorder.RenderedMs(nEnd - 1, opt) - dStopMs;
+        // When sample i reached the sink: its fragment's arrival, less the
+        // frames behind it in that fragment.
+        auto renderedMs = [&](std::size_t i) {
+            const auto it = std::upper_bound(arrivals.begin(), arrivals.end(), i,
+                                             [](std::size_t n, const auto& a) { return n < a.first; });
+            return it->second - 1000.0 * double(it->first - i - 1) / opt.nChannels / opt.nRate;
+        };
+        // Frames rendered against frames heard, once past the start.
+        std::vector<double> trialOffsets;
+        for (const auto& [nSamples, nHeard] : heard) {
+            const double dRendered = nSamples > nFirst ? double((nSamples - nFirst) / nChannels) : 0.0;
+            if (dRendered > 0.2 * opt.nRate)
+                trialOffsets.push_back((double(nHeard) - dRendered) * 1000.0 / opt.nRate);
+        }
+        starts.push_back(renderedMs(nFirst) - dPlayMs);
+        stops.push_back(renderedMs(nEnd - 1) - dStopMs);
         std::printf("trial %d: first sound %.1f ms after Play, silent %.1f ms after Stop, position - sink %.1f ms "
-                    "(median of %zu, from %.1f to %.1f)\n",
-                    trial + 1, dStart, dStop, Median(trialOffsets), trialOffsets.size(),
-                    trialOffsets.empty() ? 0.0 : *std::min_element(trialOffsets.begin(), trialOffsets.end()),
-                    trialOffsets.empty() ? 0.0 : *std::max_element(trialOffsets.begin(), trialOffsets.end()));
-        starts.push_back(dStart);
-        stops.push_back(dStop);
+                    "(median of %zu)\n",
+                    trial + 1, starts.back(), stops.back(), Median(trialOffsets), trialOffsets.size());
         offsets.insert(offsets.end(), trialOffsets.begin(), trialOffsets.end());
         Wait(200);
     }

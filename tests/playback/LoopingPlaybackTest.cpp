@@ -95,21 +95,20 @@ TEST(LoopingPlayback, PlaySeamStartsOneSecondBeforeTheLoopEndAndRestartsThere)
     struct Case {
         const char* name;
         int nFrames, nRate;
-        bool bLoop;
-        int nStart, nEnd;
-        int nSeam;  // the first frame played
+        int nStart, nEnd;  // the loop; none when nEnd is 0
+        int nSeam;         // the first frame played
     };
     const Case cases[] = {
-        {"loop ending two seconds in", 100000, 44100, true, 50000, 90000, 90000 - 44100},
-        {"less than a second before the loop end", 40000, 44100, true, 20000, 30000, 0},
-        {"loop end beyond the frames", 100000, 22050, true, 10000, 150000, 100000 - 22050},
-        {"no loop: the last second", 100000, 44100, false, 0, 0, 100000 - 44100},
+        {"loop ending two seconds in", 100000, 44100, 50000, 90000, 90000 - 44100},
+        {"less than a second before the loop end", 40000, 44100, 20000, 30000, 0},
+        {"loop end beyond the frames", 100000, 22050, 10000, 150000, 100000 - 22050},
+        {"no loop: the last second", 100000, 44100, 0, 0, 100000 - 44100},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CPlaybackRig rig;
         FillDoc(rig.doc, 2, c.nFrames, c.nRate);
-        if (c.bLoop)
+        if (c.nEnd > 0)
             SetLoop(rig.doc, c.nStart, c.nEnd);
         for (int press = 0; press < 2; ++press) {
             const auto nBefore = std::ptrdiff_t(rig.out.m_written.size());
@@ -122,7 +121,7 @@ TEST(LoopingPlayback, PlaySeamStartsOneSecondBeforeTheLoopEndAndRestartsThere)
             rig.Step(200);
             const std::vector<int> frames =
                 DecodeFrames(std::vector<std::uint8_t>(rig.out.m_written.begin() + nBefore, rig.out.m_written.end()), 2);
-            EXPECT_EQ(frames, ExpectedFrames(c.nFrames, c.bLoop, c.nStart, c.nEnd, frames.size(), c.nSeam));
+            EXPECT_EQ(frames, ExpectedFrames(c.nFrames, c.nEnd > 0, c.nStart, c.nEnd, frames.size(), c.nSeam));
             EXPECT_EQ(rig.playback.m_nPlayPos % 16000, frames[rig.HeardFrames()]);
         }
         EXPECT_EQ(rig.out.m_nMisuseCount, 0);
