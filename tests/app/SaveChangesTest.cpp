@@ -11,13 +11,11 @@
 #include "ModalHelper.h"
 #include "ShellTestSupport.h"
 
-#include <QAbstractButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <tuple>
-#include <vector>
 
 namespace {
 
@@ -29,17 +27,10 @@ auto StateOf(CTestApp& app)
                            app.GetMainFrame()->isVisible(), app.GetRecentFileList().GetList());
 }
 
-// Answers the next message box with `button`, recording "caption: text";
-// delete the watch once no box is to be expected any more.
-QPointer<QTimer> AnswerBox(QMessageBox::StandardButton button, QString& seen)
+QByteArray Contents(const QString& path)
 {
-    seen.clear();
-    return AnswerNextModal([&seen, button](QWidget* w) {
-        if (auto* box = qobject_cast<QMessageBox*>(w)) {
-            seen = box->windowTitle() + QStringLiteral(": ") + box->text();
-            box->button(button)->click();
-        }
-    });
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -68,85 +59,67 @@ private slots:
 
     void everyKindOfEditIsAskedAboutAndCancelKeepsIt_data()
     {
-        QTest::addColumn<QString>("edit");
-        for (const char* edit : {"drag loop start", "drag loop end", "Find Loop", "Find Loop + Crossfade",
-                                 "Auto Loop", "Auto Loop + Crossfade", "Remove Loop", "comb filter", "Reload into a saved copy"})
-            QTest::newRow(edit) << QString::fromLatin1(edit);
+        QTest::addColumn<int>("command");  // 0: a click in the view, by the row's name
+        QTest::newRow("drag loop start") << 0;
+        QTest::newRow("drag loop end") << 0;
+        QTest::newRow("Find Loop") << ID_EDIT_FIND_LOOP;
+        QTest::newRow("Find Loop + Crossfade") << ID_EDIT_FIND_LOOP_CROSSFADE;
+        QTest::newRow("Auto Loop") << ID_EDIT_AUTO_LOOP;
+        QTest::newRow("Auto Loop + Crossfade") << ID_EDIT_AUTO_LOOP_CROSSFADE;
+        QTest::newRow("Remove Loop of a saved loop") << ID_EDIT_REMOVE_LOOP;
+        QTest::newRow("comb filter") << ID_EDIT_SPECTRAL_FILTER;
+        QTest::newRow("Reload into a saved copy") << ID_EDIT_RELOAD;
     }
 
     void everyKindOfEditIsAskedAboutAndCancelKeepsIt()
     {
-        QFETCH(QString, edit);
+        QFETCH(int, command);
         CTestApp app;
         Start(app);
         CMainFrame* frame = app.GetMainFrame();
-        QWidget* viewport = app.GetView()->viewport();
-        if (edit == "drag loop start") {
-            QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(100, 20));
-        } else if (edit == "drag loop end") {
-            QTest::mouseClick(viewport, Qt::RightButton, {}, QPoint(200, 20));
-        } else if (edit == "Find Loop") {
-            frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
-        } else if (edit == "Find Loop + Crossfade") {
-            frame->OnCmdMsg(ID_EDIT_FIND_LOOP_CROSSFADE);
-        } else if (edit == "Auto Loop") {
-            frame->OnCmdMsg(ID_EDIT_AUTO_LOOP);
-        } else if (edit == "Auto Loop + Crossfade") {
-            frame->OnCmdMsg(ID_EDIT_AUTO_LOOP_CROSSFADE);
-        } else if (edit == "Remove Loop") {
+        if (command == 0) {
+            const bool bStart = QByteArray(QTest::currentDataTag()).endsWith("start");
+            QTest::mouseClick(app.GetView()->viewport(), bStart ? Qt::LeftButton : Qt::RightButton, {},
+                              QPoint(bStart ? 100 : 200, 20));
+        } else if (command == ID_EDIT_REMOVE_LOOP) {
             frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
             QVERIFY(app.OnFileSave());
-            frame->OnCmdMsg(ID_EDIT_REMOVE_LOOP);
-        } else if (edit == "comb filter") {
-            frame->OnCmdMsg(ID_EDIT_SPECTRAL_FILTER);
-        } else {
+        } else if (command == ID_EDIT_RELOAD) {
             // The copy holds the crossfade; Reload brings back the frames of
             // the file opened, which the copy does not have.
             frame->OnCmdMsg(ID_EDIT_FIND_LOOP_CROSSFADE);
             app.m_strNextFileName = Path("copy.wav");
             QVERIFY(app.OnFileSaveAs());
             QCOMPARE(ShownTitle(frame), QStringLiteral("copy.wav - Ringseam"));
-            frame->OnCmdMsg(ID_EDIT_RELOAD);
         }
+        if (command)
+            frame->OnCmdMsg(command);
         const QString title = QString::fromStdString(app.GetDocument().GetTitle());
         QCOMPARE(ShownTitle(frame), title + QStringLiteral("* - Ringseam"));
 
         const auto before = StateOf(app);
         app.m_strNextFileName = Path("other.wav");  // what Open picks
         for (int nID : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_MRU_FILE1 + 1, ID_APP_EXIT, 0}) {
-            QString asked;
-            QPointer<QTimer> watch = AnswerBox(QMessageBox::Cancel, asked);
-            if (nID)
-                frame->OnCmdMsg(nID);
-            else
-                frame->close();  // the close button
-            delete watch;
-            QCOMPARE(asked, QStringLiteral("Ringseam: Save changes to %1?").arg(title));
+            // 0: the close button
+            const QStringList asked =
+                AnswerBoxesDuring({QMessageBox::Cancel}, [&] { nID ? frame->OnCmdMsg(nID) : frame->close(); });
+            QCOMPARE(asked, QStringList{QStringLiteral("Ringseam: Save changes to %1?").arg(title)});
             QVERIFY2(StateOf(app) == before, qPrintable(QString::number(nID)));
         }
     }
 
-    void discardDropsTheChangesSaveWritesThemAndClearsTheMark()
+    void theOtherAnswersDiscardSaveOrKeepEverythingWhenTheSaveFails()
     {
         CTestApp app;
         Start(app);
         CMainFrame* frame = app.GetMainFrame();
-        QFile file(Path("edit.wav"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray onDisk = file.readAll();
-        file.close();
+        const QByteArray onDisk = Contents(Path("edit.wav"));
 
         // Discard: New goes ahead and the file stays as it was.
         frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
-        QString asked;
-        QPointer<QTimer> watch = AnswerBox(QMessageBox::Discard, asked);
-        frame->OnCmdMsg(ID_FILE_NEW);
-        delete watch;
-        QVERIFY(!asked.isEmpty());
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Discard}, [&] { frame->OnCmdMsg(ID_FILE_NEW); }).size(), 1);
         QCOMPARE(ShownTitle(frame), QStringLiteral("Untitled - Ringseam"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), onDisk);
-        file.close();
+        QCOMPARE(Contents(Path("edit.wav")), onDisk);
 
         // Save clears the mark; reading the own file again is no change, so
         // nothing is asked.
@@ -155,68 +128,41 @@ private slots:
         frame->OnCmdMsg(ID_FILE_SAVE);
         frame->OnCmdMsg(ID_EDIT_RELOAD);
         QCOMPARE(ShownTitle(frame), QStringLiteral("edit.wav - Ringseam"));
-        watch = AnswerBox(QMessageBox::Cancel, asked);
-        QVERIFY(app.OpenDocumentFile(Path("other.wav")));
-        delete watch;
-        QCOMPARE(asked, QString());
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Cancel}, [&] { app.OpenDocumentFile(Path("other.wav")); }),
+                 QStringList());
 
         // Save from the question: the removed loop is written, then the other
         // file opens.
         QVERIFY(app.OpenDocumentFile(Path("edit.wav")));
         QVERIFY(app.GetDocument().m_bHasLoop);
         frame->OnCmdMsg(ID_EDIT_REMOVE_LOOP);
-        watch = AnswerBox(QMessageBox::Save, asked);
-        QVERIFY(app.OpenDocumentFile(Path("other.wav")));
-        delete watch;
-        QVERIFY(!asked.isEmpty());
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Save}, [&] { app.OpenDocumentFile(Path("other.wav")); }).size(), 1);
+        QCOMPARE(ShownTitle(frame), QStringLiteral("other.wav - Ringseam"));
         QVERIFY(app.OpenDocumentFile(Path("edit.wav")));
         QVERIFY(!app.GetDocument().m_bHasLoop);
 
-        // Discard on closing: the window goes.
-        frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
-        watch = AnswerBox(QMessageBox::Discard, asked);
-        frame->close();
-        delete watch;
-        QVERIFY(!asked.isEmpty());
-        QVERIFY(!frame->isVisible());
-    }
-
-    void aSaveThatFailsOrIsCancelledKeepsEverything()
-    {
-        CTestApp app;
-        Start(app);
-        CMainFrame* frame = app.GetMainFrame();
         // An untitled document with changes: the frames read back after New.
         app.OnFileNew();
         frame->OnCmdMsg(ID_EDIT_RELOAD);
         const auto before = StateOf(app);
         QCOMPARE(std::get<4>(before), QStringLiteral("Untitled* - Ringseam"));
-
         // Save asks for a name; cancelling it cancels the exit.
         app.m_strNextFileName.clear();
-        QString asked;
-        QPointer<QTimer> watch = AnswerBox(QMessageBox::Save, asked);
-        frame->OnCmdMsg(ID_APP_EXIT);
-        delete watch;
-        QCOMPARE(asked, QStringLiteral("Ringseam: Save changes to Untitled?"));
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Save}, [&] { frame->OnCmdMsg(ID_APP_EXIT); }),
+                 QStringList{"Ringseam: Save changes to Untitled?"});
         QCOMPARE(app.m_nSavePrompts, 1);
         QVERIFY(StateOf(app) == before);
-
         // A name the document cannot be saved under: reported, nothing goes.
         app.m_strNextFileName = Path("take.aif");
-        QString failure;
-        QPointer<QTimer> failureWatch;
-        watch = AnswerNextModal([&](QWidget* w) {
-            failureWatch = AnswerBox(QMessageBox::Ok, failure);
-            if (auto* box = qobject_cast<QMessageBox*>(w))
-                box->button(QMessageBox::Save)->click();
-        });
-        frame->OnCmdMsg(ID_FILE_NEW);
-        delete watch;
-        delete failureWatch;
-        QCOMPARE(failure, QStringLiteral("Ringseam: Failed to save document."));
+        const QStringList asked =
+            AnswerBoxesDuring({QMessageBox::Save, QMessageBox::Ok}, [&] { frame->OnCmdMsg(ID_FILE_NEW); });
+        QCOMPARE(asked.value(1), QStringLiteral("Ringseam: Failed to save document."));
         QVERIFY(!QFileInfo::exists(Path("take.aif")));
         QVERIFY(StateOf(app) == before);
+
+        // Discard on closing: the window goes.
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Discard}, [&] { frame->close(); }).size(), 1);
+        QVERIFY(!frame->isVisible());
     }
 };
 
