@@ -770,12 +770,18 @@ private slots:
         QCOMPARE(view->GetBackingImage(), Grab(*view));
     }
 
-    void autoLoopPlacesTheLoopAndRefillsTheEndLoopStrip()
+    void autoLoopPlacesTheLoopAndWithCrossfadeFadesTheFramesReadAgain()
     {
-        // A held tone: a 0.1 s attack, then steady.
-        auto tone = [](int f, int) { return std::min(1.0, f / 4410.0) * 0.5 * std::sin(f * 0.0627); };
+        // A held tone, also in its file: a 0.1 s attack, then steady.
+        auto tone = [](int f, int c) { return std::min(1.0, f / 4410.0) * 0.5 * std::sin(f * 0.0627 + c); };
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("held.wav").toStdString();
         CQuorvelDoc doc;
-        FillDoc(doc, 1, 88200, tone, [](int, int) { return 0.5; });
+        FillDoc(doc, 2, 88200, tone);
+        QVERIFY(DocumentFlow::SaveDocument(doc, path));
+        CQuorvelDoc file;
+        QVERIFY(DocumentFlow::OpenDocument(file, path));
+        doc.m_strSourcePath = path;
         doc.AllocateBanks();
         for (int b = 0; b < doc.m_nBankCount; ++b)
             doc.ComputeBank(b, 0);
@@ -783,12 +789,26 @@ private slots:
         view->OnAutoLoop();
         QVERIFY(doc.m_bHasLoop);
         QVERIFY(doc.m_nLoopStart >= 4410 * 8 / 10);
-        QCOMPARE(view->m_nEndLoopCurves, 1);
+        QCOMPARE(view->m_nEndLoopCurves, 1);  // the end-loop strip refilled for the new start
         QCOMPARE(CountColumns(view->m_repaints), 2);
         const auto& g = view->GetGeometry();
         QVERIFY(view->m_repaints.contains(QRect(0, g.GetWaveBandHeight() + g.m_nStripHeight, 1000, g.m_nStripHeight)));
         QVERIFY(doc.IsModified());
         QVERIFY(view->m_messages.isEmpty());
+        QCOMPARE(view->GetBackingImage(), Grab(*view));
+
+        // With crossfade: the file's frames read again (not the silence held
+        // now), faded before the loop end only.
+        std::fill(doc.m_pSamples.begin(), doc.m_pSamples.end(), 0.0);
+        view->ClearLog();
+        view->OnAutoLoopCrossfade();
+        QVERIFY(doc.m_bHasLoop);
+        QCOMPARE(view->m_nEndLoopCurves, 1);
+        QVERIFY(view->m_repaints.contains(QRect(0, 0, 1000, g.GetWaveBandHeight())));
+        const int fade = doc.CrossfadeLengthForLoop();
+        QVERIFY(fade > 0);
+        QCOMPARE(doc.GetSample(doc.m_nLoopEnd - fade - 1, 1), file.GetSample(doc.m_nLoopEnd - fade - 1, 1));
+        QVERIFY(doc.GetSample(doc.m_nLoopEnd - 1, 1) != file.GetSample(doc.m_nLoopEnd - 1, 1));
         QCOMPARE(view->GetBackingImage(), Grab(*view));
 
         // Silence: the document says why through its interface, nothing moves.
@@ -802,35 +822,6 @@ private slots:
         QVERIFY(still->m_repaints.isEmpty());
         QCOMPARE(still->m_nEndLoopCurves, 0);
         QVERIFY(!quiet.IsModified());
-    }
-
-    void autoLoopCrossfadeStartsFromTheFileAndFades()
-    {
-        auto tone = [](int f, int c) { return std::min(1.0, f / 4410.0) * 0.5 * std::sin(f * 0.0627 + c); };
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const std::string path = dir.filePath("held.wav").toStdString();
-        {
-            CQuorvelDoc source;
-            FillDoc(source, 2, 88200, tone);
-            QVERIFY(DocumentFlow::SaveDocument(source, path));
-        }
-        CQuorvelDoc file;
-        QVERIFY(DocumentFlow::OpenDocument(file, path));
-        CQuorvelDoc doc;
-        FillDoc(doc, 2, 88200, [](int, int) { return 0.0; });
-        doc.m_strSourcePath = path;
-        auto view = ShowView(doc, 1000, 512);
-        view->OnAutoLoopCrossfade();
-        QVERIFY(doc.m_bHasLoop);
-        QVERIFY(view->m_repaints.contains(QRect(0, 0, 1000, 256)));
-        QVERIFY(doc.IsModified());
-        // The file's frames, faded before the loop end only.
-        const int fade = doc.CrossfadeLengthForLoop();
-        QVERIFY(fade > 0);
-        QCOMPARE(doc.GetSample(doc.m_nLoopEnd - fade - 1, 1), file.GetSample(doc.m_nLoopEnd - fade - 1, 1));
-        QVERIFY(doc.GetSample(doc.m_nLoopEnd - 1, 1) != file.GetSample(doc.m_nLoopEnd - 1, 1));
-        QCOMPARE(view->GetBackingImage(), Grab(*view));
     }
 
     void editsThatChangeFramesRepaintFromTheNewFrames()
