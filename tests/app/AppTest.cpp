@@ -1,6 +1,6 @@
 // The whole shell on the offscreen platform: start-up, command line, title,
-// recent files, File commands, accelerators reaching the real view, and the
-// three dialogs as the user meets them.
+// recent files, File commands, accelerators reaching the real view, the
+// three dialogs as the user meets them, and the question about unsaved changes.
 #include "analysis/ComputeFFTDlg.h"
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
@@ -15,7 +15,6 @@
 
 #include "ModalHelper.h"
 #include "SampleBytes.h"
-#include "ShellTestSupport.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -35,8 +34,62 @@
 #include <cmath>
 #include <functional>
 #include <cstdint>
+#include <tuple>
 
 namespace {
+
+// A 16-bit 44100 Hz WAV of `frames` frames of a 440 Hz tone in every channel.
+bool WriteToneWav(const QString& path, int frames, int channels = 1)
+{
+    QByteArray data;
+    auto le16 = [&](int v) { data.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); };
+    auto le32 = [&](std::uint32_t v) { le16(int(v & 0xFFFF)), le16(int(v >> 16)); };
+    const std::uint32_t bytes = std::uint32_t(frames) * 2u * std::uint32_t(channels);
+    data.append("RIFF");
+    le32(36 + bytes);
+    data.append("WAVEfmt ");
+    le32(16);
+    le16(1);
+    le16(channels);
+    le32(44100);
+    le32(44100u * 2u * std::uint32_t(channels));
+    le16(2 * channels);
+    le16(16);
+    data.append("data");
+    le32(bytes);
+    for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            le16(int(std::lround(12000.0 * std::sin(2 * 3.14159265358979 * 440.0 * i / 44100.0))) & 0xFFFF);
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+// The application with a silent device and scripted file dialogs.
+class CTestApp : public CQuorvelApp {
+public:
+    bool m_bRealDialogs = false;  // show the real file dialogs instead
+    QString m_strNextFileName;  // what the next file dialog answers ("" = Cancel)
+    int m_nOpenPrompts = 0;
+    int m_nSavePrompts = 0;
+    QString m_strProposed;
+    CVirtualWaveOut* m_pWaveOut = nullptr;  // owned by the view
+
+protected:
+    QString PromptForFileName(bool bOpen, const QString& proposed) override
+    {
+        if (m_bRealDialogs)
+            return CQuorvelApp::PromptForFileName(bOpen, proposed);
+        ++(bOpen ? m_nOpenPrompts : m_nSavePrompts);
+        m_strProposed = proposed;
+        return m_strNextFileName;
+    }
+    std::unique_ptr<IWaveOut> CreateWaveOut() override
+    {
+        auto device = std::make_unique<CVirtualWaveOut>();
+        m_pWaveOut = device.get();
+        return device;
+    }
+};
 
 // An extended instrument of two 16-bit samples, of 1000 and 500 frames.
 bool WriteTwoSampleXi(const QString& path)
@@ -46,6 +99,20 @@ bool WriteTwoSampleXi(const QString& path)
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(reinterpret_cast<const char*>(data.data()), qint64(data.size())) ==
                                                qint64(data.size());
+}
+
+// What Cancel must leave as it was: frames, loop, shown title, window, recent files.
+auto StateOf(CTestApp& app)
+{
+    const CQuorvelDoc& d = app.GetDocument();
+    return std::make_tuple(d.m_pSamples, d.m_bHasLoop, d.m_nLoopStart, d.m_nLoopEnd, ShownTitle(app.GetMainFrame()),
+                           app.GetMainFrame()->isVisible(), app.GetRecentFileList().GetList());
+}
+
+QByteArray Contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -62,6 +129,14 @@ private:
         QSettings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Quorvel")).clear();
     }
 
+    // edit.wav opened after other.wav, so the recent-file list has another entry.
+    void Start(CTestApp& app)
+    {
+        QVERIFY(WriteToneWav(Path("edit.wav"), 30000));
+        QVERIFY(app.InitInstance({Path("other.wav")}));
+        QVERIFY(app.OpenDocumentFile(Path("edit.wav")));
+    }
+
 private slots:
     void initTestCase()
     {
@@ -70,6 +145,7 @@ private slots:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("config"));
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, Path("config"));
         QVERIFY(WriteToneWav(Path("tone.wav"), 30000));
+        QVERIFY(WriteToneWav(Path("other.wav"), 20000));
     }
 
     void init() { ClearSettings(); }
@@ -567,6 +643,116 @@ private slots:
             QTimer::singleShot(0, &dlg, [&] { QTest::keyClick(&dlg, Qt::Key_Escape); });
             QCOMPARE(dlg.exec(), int(QDialog::Rejected));
         }
+    }
+
+    // Every kind of edit marks the title and makes New, Open, a recent file,
+    // Exit and the close button ask first; Cancel keeps everything.
+    void everyKindOfEditIsAskedAboutAndCancelKeepsIt_data()
+    {
+        QTest::addColumn<int>("command");  // 0: a click in the view, by the row's name
+        QTest::newRow("drag loop start") << 0;
+        QTest::newRow("drag loop end") << 0;
+        QTest::newRow("Find Loop") << ID_EDIT_FIND_LOOP;
+        QTest::newRow("Find Loop + Crossfade") << ID_EDIT_FIND_LOOP_CROSSFADE;
+        QTest::newRow("Auto Loop") << ID_EDIT_AUTO_LOOP;
+        QTest::newRow("Auto Loop + Crossfade") << ID_EDIT_AUTO_LOOP_CROSSFADE;
+        QTest::newRow("Remove Loop of a saved loop") << ID_EDIT_REMOVE_LOOP;
+        QTest::newRow("comb filter") << ID_EDIT_SPECTRAL_FILTER;
+        QTest::newRow("Reload into a saved copy") << ID_EDIT_RELOAD;
+    }
+
+    void everyKindOfEditIsAskedAboutAndCancelKeepsIt()
+    {
+        QFETCH(int, command);
+        CTestApp app;
+        Start(app);
+        CMainFrame* frame = app.GetMainFrame();
+        if (command == 0) {
+            const bool bStart = QByteArray(QTest::currentDataTag()).endsWith("start");
+            QTest::mouseClick(app.GetView()->viewport(), bStart ? Qt::LeftButton : Qt::RightButton, {},
+                              QPoint(bStart ? 100 : 200, 20));
+        } else if (command == ID_EDIT_REMOVE_LOOP) {
+            frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
+            QVERIFY(app.OnFileSave());
+        } else if (command == ID_EDIT_RELOAD) {
+            // The copy holds the crossfade; Reload brings back the frames of
+            // the file opened, which the copy does not have.
+            frame->OnCmdMsg(ID_EDIT_FIND_LOOP_CROSSFADE);
+            app.m_strNextFileName = Path("copy.wav");
+            QVERIFY(app.OnFileSaveAs());
+            QCOMPARE(ShownTitle(frame), QStringLiteral("copy.wav - Ringseam"));
+        }
+        if (command)
+            frame->OnCmdMsg(command);
+        const QString title = QString::fromStdString(app.GetDocument().GetTitle());
+        QCOMPARE(ShownTitle(frame), title + QStringLiteral("* - Ringseam"));
+
+        const auto before = StateOf(app);
+        app.m_strNextFileName = Path("other.wav");  // what Open picks
+        for (int nID : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_MRU_FILE1 + 1, ID_APP_EXIT, 0}) {
+            // 0: the close button
+            const QStringList asked =
+                AnswerBoxesDuring({QMessageBox::Cancel}, [&] { nID ? frame->OnCmdMsg(nID) : frame->close(); });
+            QCOMPARE(asked, QStringList{QStringLiteral("Ringseam: Save changes to %1?").arg(title)});
+            QVERIFY2(StateOf(app) == before, qPrintable(QString::number(nID)));
+        }
+    }
+
+    void theOtherAnswersDiscardSaveOrKeepEverythingWhenTheSaveFails()
+    {
+        CTestApp app;
+        Start(app);
+        CMainFrame* frame = app.GetMainFrame();
+        const QByteArray onDisk = Contents(Path("edit.wav"));
+
+        // Discard: New goes ahead and the file stays as it was.
+        frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Discard}, [&] { frame->OnCmdMsg(ID_FILE_NEW); }).size(), 1);
+        QCOMPARE(ShownTitle(frame), QStringLiteral("Untitled - Ringseam"));
+        QCOMPARE(Contents(Path("edit.wav")), onDisk);
+
+        // Save clears the mark; reading the own file again is no change, so
+        // nothing is asked.
+        QVERIFY(app.OpenDocumentFile(Path("edit.wav")));
+        frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
+        frame->OnCmdMsg(ID_FILE_SAVE);
+        frame->OnCmdMsg(ID_EDIT_RELOAD);
+        QCOMPARE(ShownTitle(frame), QStringLiteral("edit.wav - Ringseam"));
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Cancel}, [&] { app.OpenDocumentFile(Path("other.wav")); }),
+                 QStringList());
+
+        // Save from the question: the removed loop is written, then the other
+        // file opens.
+        QVERIFY(app.OpenDocumentFile(Path("edit.wav")));
+        QVERIFY(app.GetDocument().m_bHasLoop);
+        frame->OnCmdMsg(ID_EDIT_REMOVE_LOOP);
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Save}, [&] { app.OpenDocumentFile(Path("other.wav")); }).size(), 1);
+        QCOMPARE(ShownTitle(frame), QStringLiteral("other.wav - Ringseam"));
+        QVERIFY(app.OpenDocumentFile(Path("edit.wav")));
+        QVERIFY(!app.GetDocument().m_bHasLoop);
+
+        // An untitled document with changes: the frames read back after New.
+        app.OnFileNew();
+        frame->OnCmdMsg(ID_EDIT_RELOAD);
+        const auto before = StateOf(app);
+        QCOMPARE(std::get<4>(before), QStringLiteral("Untitled* - Ringseam"));
+        // Save asks for a name; cancelling it cancels the exit.
+        app.m_strNextFileName.clear();
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Save}, [&] { frame->OnCmdMsg(ID_APP_EXIT); }),
+                 QStringList{"Ringseam: Save changes to Untitled?"});
+        QCOMPARE(app.m_nSavePrompts, 1);
+        QVERIFY(StateOf(app) == before);
+        // A name the document cannot be saved under: reported, nothing goes.
+        app.m_strNextFileName = Path("take.aif");
+        const QStringList asked =
+            AnswerBoxesDuring({QMessageBox::Save, QMessageBox::Ok}, [&] { frame->OnCmdMsg(ID_FILE_NEW); });
+        QCOMPARE(asked.value(1), QStringLiteral("Ringseam: Failed to save document."));
+        QVERIFY(!QFileInfo::exists(Path("take.aif")));
+        QVERIFY(StateOf(app) == before);
+
+        // Discard on closing: the window goes.
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Discard}, [&] { frame->close(); }).size(), 1);
+        QVERIFY(!frame->isVisible());
     }
 };
 
