@@ -186,25 +186,17 @@ int TextWidth(const QImage& img, const QRect& rc)
     return right < 0 ? 0 : right - left + 1;
 }
 
-// The rows of column x in colour c.
-QList<int> RowsOf(const QImage& img, int x, QRgb c)
+// The rows with a pixel of colour c: in column x, or in any column (x < 0).
+QList<int> RowsOf(const QImage& img, QRgb c, int x = -1)
 {
     QList<int> rows;
     for (int y = 0; y < img.height(); ++y)
-        if (img.pixel(x, y) == c)
-            rows << y;
-    return rows;
-}
-
-// The first and last row with a pixel of colour c.
-std::pair<int, int> RowExtent(const QImage& img, QRgb c)
-{
-    QList<int> rows;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width() && (rows.isEmpty() || rows.last() != y); ++x)
-            if (img.pixel(x, y) == c)
+        for (int i = std::max(x, 0); i <= (x < 0 ? img.width() - 1 : x); ++i)
+            if (img.pixel(i, y) == c) {
                 rows << y;
-    return rows.isEmpty() ? std::make_pair(-1, -1) : std::make_pair(rows.first(), rows.last());
+                break;
+            }
+    return rows;
 }
 
 }  // namespace
@@ -966,12 +958,16 @@ private slots:
         FillDoc(doc, 1, 20000, [](int f, int) { return 0.1 * std::sin(f * 0.05); });
         auto view = ShowView(doc, 1000, 128);
         const QImage unamplified = Grab(*view);
-        QCOMPARE(RowExtent(unamplified, kGreen), std::make_pair(64 - 6 + 1, 64 + 6 + 1));
+        auto extent = [](const QImage& img) {
+            const QList<int> rows = RowsOf(img, kGreen);
+            return std::pair(rows.first(), rows.last());
+        };
+        QCOMPARE(extent(unamplified), std::pair(64 - 6 + 1, 64 + 6 + 1));
 
         view->OnAmplitudeFit();
         QCOMPARE(view->m_repaints, QList<QRect>{QRect(0, 0, 1000, 128)});  // the waveform band only
         // The peaks reach the lane's outermost trace rows, as full scale does.
-        QCOMPARE(RowExtent(view->GetBackingImage(), kGreen), std::make_pair(2, 127));
+        QCOMPARE(extent(view->GetBackingImage()), std::pair(2, 127));
         QCOMPARE(RenderViewImage(doc, 1000, kFitAmplitude), Grab(*view));
         // A document shown anew starts at full scale again, pixel for pixel.
         view->OnInitialUpdate();
@@ -991,7 +987,7 @@ private slots:
         CSeamView seam(doc);
         seam.SetSpanMs(100 * 1000.0 / 44100);  // 100 frames each side, 2 pixels a frame
         seam.resize(400, 100);
-        auto rows = [&](int x, QRgb c) { return RowsOf(seam.grab().toImage(), x, c); };
+        auto rows = [&](int x, QRgb c) { return RowsOf(seam.grab().toImage(), c, x); };
         // Rows 1 … 98 around row 50: the peak 0.5 lies 48 rows off it.
         QCOMPARE(rows(100, kSeamPlayed), QList<int>{50 - 48});  // the loop end's 0.5
         QCOMPARE(rows(300, kSeamPlayed), QList<int>{50 + 48});  // then the loop start's −0.5
