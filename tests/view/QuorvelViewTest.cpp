@@ -444,8 +444,6 @@ private slots:
             {true, true, click(Qt::LeftButton, 100), false},  // onto the loop start
             {true, true, click(Qt::RightButton, 900), false},  // onto the loop end
             {true, true, click(Qt::LeftButton, 300), true},
-            {true, false, click(Qt::RightButton, 900), true},  // a loop appears
-            {true, true, [](CSpyView& v) { v.OnRemoveLoop(); }, true},
             {true, false, [](CSpyView& v) { v.OnRemoveLoop(); }, false},
             {false, false, click(Qt::LeftButton, 300), false},
             {false, false, [](CSpyView& v) { v.OnSpectralCombFilter(); }, false},
