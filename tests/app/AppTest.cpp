@@ -1,6 +1,6 @@
 // The whole shell on the offscreen platform: start-up, command line, title,
-// recent files, File commands, accelerators reaching the real view, and the
-// three dialogs as the user meets them.
+// recent files, File commands, accelerators reaching the real view, the
+// three dialogs as the user meets them, and the question about unsaved changes.
 #include "analysis/ComputeFFTDlg.h"
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
@@ -15,9 +15,7 @@
 
 #include "ModalHelper.h"
 #include "SampleBytes.h"
-#include "ShellTestSupport.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QDockWidget>
 #include <QFile>
@@ -36,8 +34,62 @@
 #include <cmath>
 #include <functional>
 #include <cstdint>
+#include <tuple>
 
 namespace {
+
+// A 16-bit 44100 Hz WAV of `frames` frames of a 440 Hz tone in every channel.
+bool WriteToneWav(const QString& path, int frames, int channels = 1)
+{
+    QByteArray data;
+    auto le16 = [&](int v) { data.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); };
+    auto le32 = [&](std::uint32_t v) { le16(int(v & 0xFFFF)), le16(int(v >> 16)); };
+    const std::uint32_t bytes = std::uint32_t(frames) * 2u * std::uint32_t(channels);
+    data.append("RIFF");
+    le32(36 + bytes);
+    data.append("WAVEfmt ");
+    le32(16);
+    le16(1);
+    le16(channels);
+    le32(44100);
+    le32(44100u * 2u * std::uint32_t(channels));
+    le16(2 * channels);
+    le16(16);
+    data.append("data");
+    le32(bytes);
+    for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            le16(int(std::lround(12000.0 * std::sin(2 * 3.14159265358979 * 440.0 * i / 44100.0))) & 0xFFFF);
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+// The application with a silent device and scripted file dialogs.
+class CTestApp : public CQuorvelApp {
+public:
+    bool m_bRealDialogs = false;  // show the real file dialogs instead
+    QString m_strNextFileName;  // what the next file dialog answers ("" = Cancel)
+    int m_nOpenPrompts = 0;
+    int m_nSavePrompts = 0;
+    QString m_strProposed;
+    CVirtualWaveOut* m_pWaveOut = nullptr;  // owned by the view
+
+protected:
+    QString PromptForFileName(bool bOpen, const QString& proposed) override
+    {
+        if (m_bRealDialogs)
+            return CQuorvelApp::PromptForFileName(bOpen, proposed);
+        ++(bOpen ? m_nOpenPrompts : m_nSavePrompts);
+        m_strProposed = proposed;
+        return m_strNextFileName;
+    }
+    std::unique_ptr<IWaveOut> CreateWaveOut() override
+    {
+        auto device = std::make_unique<CVirtualWaveOut>();
+        m_pWaveOut = device.get();
+        return device;
+    }
+};
 
 // An extended instrument of two 16-bit samples, of 1000 and 500 frames.
 bool WriteTwoSampleXi(const QString& path)
@@ -47,6 +99,14 @@ bool WriteTwoSampleXi(const QString& path)
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(reinterpret_cast<const char*>(data.data()), qint64(data.size())) ==
                                                qint64(data.size());
+}
+
+// What Cancel must leave as it was: frames, loop, shown title, window, recent files.
+auto StateOf(CTestApp& app)
+{
+    const CQuorvelDoc& d = app.GetDocument();
+    return std::make_tuple(d.m_pSamples, d.m_bHasLoop, d.m_nLoopStart, d.m_nLoopEnd, ShownTitle(app.GetMainFrame()),
+                           app.GetMainFrame()->isVisible(), app.GetRecentFileList().GetList());
 }
 
 }  // namespace
@@ -63,6 +123,14 @@ private:
         QSettings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Quorvel")).clear();
     }
 
+    // edit.wav opened after other.wav, so the recent-file list has another entry.
+    void Start(CTestApp& app)
+    {
+        QVERIFY(WriteToneWav(Path("edit.wav"), 30000));
+        QVERIFY(app.InitInstance({Path("other.wav")}));
+        QVERIFY(app.OpenDocumentFile(Path("edit.wav")));
+    }
+
 private slots:
     void initTestCase()
     {
@@ -71,6 +139,7 @@ private slots:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("config"));
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, Path("config"));
         QVERIFY(WriteToneWav(Path("tone.wav"), 30000));
+        QVERIFY(WriteToneWav(Path("other.wav"), 20000));
     }
 
     void init() { ClearSettings(); }
@@ -211,7 +280,6 @@ private slots:
             QVERIFY(app.GetMainFrame()->close());
         }
         QSettings settings(QStringLiteral("Ringseam"), QStringLiteral("Ringseam"));
-        QCOMPARE(QFileInfo(settings.fileName()).absoluteFilePath(), QFileInfo(Path("config/Ringseam/Ringseam.conf")).absoluteFilePath());
         QCOMPARE(settings.value(QStringLiteral("Recent File List/File1")).toString(), tone);
 
         // Also with a document at start-up, which would otherwise fit the
@@ -272,50 +340,22 @@ private slots:
         QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("tone.wav - Ringseam"));
     }
 
-    // Play Seam, by its key or its menu item and toolbar button, plays from
-    // one second before the loop end: the cursor and the first frame sent
-    // are that frame, and pressing it again while playing starts there again.
+    // Play Seam, from its menu item or toolbar button, starts one second
+    // before the loop end, and there again when used while playing. Its key
+    // is checked with the other accelerators, the frames it sends by the
+    // playback tests.
     void playSeamStartsOneSecondBeforeTheLoopEnd()
     {
-        QVERIFY(WriteToneWav(Path("long.wav"), 100000, 2));
+        QVERIFY(WriteToneWav(Path("long.wav"), 100000));
         CTestApp app;
         QVERIFY(app.InitInstance({Path("long.wav")}));
-        CQuorvelDoc& doc = app.GetDocument();
-        doc.m_bHasLoop = true;
-        doc.m_nLoopStart = 50000;
-        doc.m_nLoopEnd = 90000;
-        const int seam = 90000 - 44100;
-        CMainFrame* frame = app.GetMainFrame();
-        frame->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(frame));
-        const CLoopingPlayback& playback = app.GetView()->GetPlayback();
-        CVirtualWaveOut& device = *app.m_pWaveOut;
-
-        const std::function<void()> ways[] = {
-            [&] { QTest::keyClick(app.GetView(), Qt::Key_P, Qt::ControlModifier); },
-            [&] { frame->GetCommandAction(ID_PLAY_SEAM)->trigger(); },
-        };
-        for (const auto& playSeam : ways) {
-            for (int press = 0; press < 2; ++press) {
-                const std::size_t nBefore = device.m_written.size();
-                const int nOpens = device.m_nOpenCount;
-                playSeam();
-                QVERIFY(playback.m_bPlaying);
-                QCOMPARE(device.m_nOpenCount, nOpens + 1);
-                QCOMPARE(playback.m_nPlayPos, seam);
-                for (int c = 0; c < 2; ++c) {
-                    const std::size_t at = nBefore + 2 * std::size_t(c);
-                    const auto sent = std::int16_t(device.m_written[at] | (device.m_written[at + 1] << 8));
-                    QCOMPARE(int(sent), doc.GetSampleScaled(seam, c, CLoopingPlayback::kScale));
-                }
-                // A tenth of a second later the cursor is a tenth of a second on.
-                device.AdvanceTime(100);
-                device.DeliverPending();
-                app.GetView()->GetPlayback().OnTimer(CLoopingPlayback::kTimerId);
-                QCOMPARE(playback.m_nPlayPos, seam + 4410);
-            }
-            QTest::keyClick(app.GetView(), Qt::Key_S, Qt::AltModifier);
-            QVERIFY(!playback.m_bPlaying);
+        app.GetDocument().m_bHasLoop = true;
+        app.GetDocument().m_nLoopStart = 50000;
+        app.GetDocument().m_nLoopEnd = 90000;
+        for (int press = 1; press <= 2; ++press) {
+            app.GetMainFrame()->GetCommandAction(ID_PLAY_SEAM)->trigger();
+            QCOMPARE(app.m_pWaveOut->m_nOpenCount, press);
+            QCOMPARE(app.GetView()->GetPlayback().m_nPlayPos, 90000 - 44100);
         }
     }
 
@@ -372,15 +412,8 @@ private slots:
         press(Qt::Key_R, Qt::ControlModifier);  // Reload keeps the loop
         QVERIFY(app.GetDocument().m_bHasLoop);
         // The crossfade is unsaved: New asks first.
-        BoxSeen asked;
-        AnswerNextModal([&](QWidget* w) {
-            if (auto* box = qobject_cast<QMessageBox*>(w)) {
-                asked.strText = box->text();
-                box->button(QMessageBox::Discard)->click();
-            }
-        });
-        press(Qt::Key_N, Qt::ControlModifier);
-        QCOMPARE(asked.strText, QStringLiteral("Save changes to tone.wav?"));
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Discard}, [&] { press(Qt::Key_N, Qt::ControlModifier); }),
+                 QStringList{"Ringseam: Save changes to tone.wav?"});
         QVERIFY(!app.GetDocument().m_bLoaded);
         QCOMPARE(ShownTitle(frame), QStringLiteral("Untitled - Ringseam"));
 
@@ -393,13 +426,34 @@ private slots:
                                   ID_EDIT_FIND_LOOP_CROSSFADE, ID_EDIT_RELOAD, ID_FILE_NEW}));
     }
 
-    void statusPanesShowTheNumbersAfterAClickAndAfterFindLoop()
+    // The status panes show the numbers after a click and after Find Loop;
+    // they and the seam view follow every change of the loop or the frames.
+    void statusPanesAndSeamViewFollowTheLoopAndTheFrames()
     {
+        struct CPaintCounter : QObject {
+            int n = 0;
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                n += e->type() == QEvent::Paint;
+                return false;
+            }
+        } paints;
         CTestApp app;
         QVERIFY(app.InitInstance({Path("tone.wav")}));
         CMainFrame* frame = app.GetMainFrame();
         CQuorvelView* view = app.GetView();
         CQuorvelDoc& doc = app.GetDocument();
+        frame->OnCmdMsg(ID_VIEW_SEAM);
+        QWidget* seam = frame->GetSeamDock()->widget();
+        QVERIFY(qobject_cast<CSeamView*>(seam));
+        QTRY_VERIFY(seam->isVisible() && seam->height() > 50);
+        seam->installEventFilter(&paints);
+        auto run = [&](int id) {  // the command, then the seam view's repaint
+            QTest::qWait(20);
+            paints.n = 0;
+            frame->OnCmdMsg(id);
+            QTRY_VERIFY2(paints.n > 0, qPrintable(QString::number(id)));
+        };
         auto* bar = frame->statusBar();
         auto pane = [&](const char* name) { return bar->findChild<QLabel*>(QString::fromLatin1(name))->text(); };
         // Between the prompt and the lock indicators, in this order.
@@ -418,7 +472,7 @@ private slots:
         QApplication::sendEvent(view->viewport(), &leave);
         QCOMPARE(pane("panePointer"), QString());
 
-        frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
+        run(ID_EDIT_FIND_LOOP);
         const int start = doc.m_nLoopStart;
         const int end = doc.m_nLoopEnd;
         QVERIFY(pane("paneLoop").startsWith(QStringLiteral("%1–%2, %3 frames, ").arg(start).arg(end).arg(end - start)));
@@ -426,69 +480,41 @@ private slots:
         const double score = doc.SeamScore(start, end);
         QVERIFY2(qAbs(pane("paneScore").mid(6).toDouble() - score) <= score * 1e-3, qPrintable(pane("paneScore")));
 
-        frame->OnCmdMsg(ID_EDIT_REMOVE_LOOP);
+        run(ID_EDIT_FIND_LOOP_CROSSFADE);
+        run(ID_EDIT_RELOAD);
+        run(ID_EDIT_REMOVE_LOOP);
         QCOMPARE(pane("paneLoop") + pane("paneScore"), QStringLiteral("No loop"));
-        AnswerNextModal([](QWidget* w) {
-            if (auto* box = qobject_cast<QMessageBox*>(w))
-                box->button(QMessageBox::Discard)->click();
-        });
-        frame->OnCmdMsg(ID_FILE_NEW);
+        AnswerBoxesDuring({QMessageBox::Discard}, [&] { frame->OnCmdMsg(ID_FILE_NEW); });
         QCOMPARE(pane("paneLoop"), QString());
-    }
-
-    void seamViewRepaintsAfterEveryChangeOfTheLoopOrTheFrames()
-    {
-        struct CPaintCounter : QObject {
-            int n = 0;
-            bool eventFilter(QObject*, QEvent* e) override
-            {
-                n += e->type() == QEvent::Paint;
-                return false;
-            }
-        } paints;
-        CTestApp app;
-        QVERIFY(app.InitInstance({Path("tone.wav")}));
-        app.GetMainFrame()->OnCmdMsg(ID_VIEW_SEAM);
-        QWidget* seam = app.GetMainFrame()->GetSeamDock()->widget();
-        QVERIFY(qobject_cast<CSeamView*>(seam));
-        QTRY_VERIFY(seam->isVisible() && seam->height() > 50);
-        seam->installEventFilter(&paints);
-        for (int id : {ID_EDIT_FIND_LOOP, ID_EDIT_FIND_LOOP_CROSSFADE, ID_EDIT_RELOAD, ID_EDIT_REMOVE_LOOP}) {
-            QTest::qWait(20);
-            paints.n = 0;
-            app.GetMainFrame()->OnCmdMsg(id);
-            QTRY_VERIFY2(paints.n > 0, qPrintable(QString::number(id)));
-        }
     }
 
     void anInstrumentAsksWhichSampleToLoad()
     {
         const QString xi = Path("two.xi");
         QVERIFY(WriteTwoSampleXi(xi));
-        // Cancels the next Select Sample dialog; the prompt it showed and
-        // any message box that followed are recorded.
-        QString prompt;
-        BoxSeen seen;
-        QPointer<QTimer> boxWatch;
-        auto cancelNextChoice = [&] {
-            prompt.clear();
-            AnswerNextModal([&](QWidget* w) {
+        // Runs `action`, cancelling the Select Sample dialog it shows; returns
+        // the dialog's prompt, then the text of any message box that followed.
+        auto cancelChoiceDuring = [](const std::function<void()>& action) {
+            QStringList seen;
+            QPointer<QTimer> boxWatch;
+            QPointer<QTimer> watch = AnswerNextModal([&](QWidget* w) {
                 if (auto* dlg = qobject_cast<CSelectSampleDlg*>(w)) {
-                    prompt = dlg->GetPromptLabel()->text();
+                    seen << dlg->GetPromptLabel()->text();
                     dlg->reject();
                 }
-                boxWatch = AnswerNextModal([&](QWidget* box) { seen = CloseMessageBox(box); });
+                boxWatch = AnswerNextModal([&](QWidget* box) { seen << CloseMessageBox(box).strText; });
             });
+            action();
+            delete watch;
+            delete boxWatch;
+            return seen;
         };
+        const QStringList prompt{"Selected instrument has 2 samples inside. Please select sample number to use."};
 
         // Cancel at start-up ends the open without a message; the window stays
         // with an empty document.
         CTestApp app;
-        cancelNextChoice();
-        QVERIFY(app.InitInstance({xi}));
-        delete boxWatch;
-        QCOMPARE(prompt, QStringLiteral("Selected instrument has 2 samples inside. Please select sample number to use."));
-        QCOMPARE(seen.strText, QString());
+        QCOMPARE(cancelChoiceDuring([&] { QVERIFY(app.InitInstance({xi})); }), prompt);
         QVERIFY(app.GetMainFrame()->isVisible());
         QVERIFY(!app.GetDocument().m_bLoaded);
         QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("Untitled - Ringseam"));
@@ -513,21 +539,13 @@ private slots:
         QCOMPARE(ShownTitle(app.GetMainFrame()), QStringLiteral("two.xi - Ringseam"));
 
         // Reload asks again; its Cancel keeps the document as it was, silently.
-        cancelNextChoice();
-        app.GetMainFrame()->OnCmdMsg(ID_EDIT_RELOAD);
-        delete boxWatch;
-        QVERIFY(!prompt.isEmpty());
-        QCOMPARE(seen.strText, QString());
+        QCOMPARE(cancelChoiceDuring([&] { app.GetMainFrame()->OnCmdMsg(ID_EDIT_RELOAD); }), prompt);
         QCOMPARE(app.GetDocument().m_nFrameCount, 500);
 
         // Cancelled from the recent-file list: the entry stays, as it did not
         // fail.
         QVERIFY(app.OpenDocumentFile(Path("tone.wav")));
-        cancelNextChoice();
-        app.GetMainFrame()->OnCmdMsg(ID_FILE_MRU_FILE1 + 1);
-        delete boxWatch;
-        QVERIFY(!prompt.isEmpty());
-        QCOMPARE(seen.strText, QString());
+        QCOMPARE(cancelChoiceDuring([&] { app.GetMainFrame()->OnCmdMsg(ID_FILE_MRU_FILE1 + 1); }), prompt);
         QVERIFY(!app.GetDocument().m_bLoaded);
         QCOMPARE(app.GetRecentFileList().GetList().size(), 2);
     }
@@ -607,6 +625,115 @@ private slots:
             QTimer::singleShot(0, &dlg, [&] { QTest::keyClick(&dlg, Qt::Key_Escape); });
             QCOMPARE(dlg.exec(), int(QDialog::Rejected));
         }
+    }
+
+    // Every kind of edit marks the title and makes New, Open, a recent file,
+    // Exit and the close button ask first; Cancel keeps everything.
+    void everyKindOfEditIsAskedAboutAndCancelKeepsIt_data()
+    {
+        QTest::addColumn<int>("command");  // 0: a click in the view, by the row's name
+        QTest::newRow("drag loop start") << 0;
+        QTest::newRow("drag loop end") << 0;
+        QTest::newRow("Find Loop") << ID_EDIT_FIND_LOOP;
+        QTest::newRow("Find Loop + Crossfade") << ID_EDIT_FIND_LOOP_CROSSFADE;
+        QTest::newRow("Auto Loop") << ID_EDIT_AUTO_LOOP;
+        QTest::newRow("Auto Loop + Crossfade") << ID_EDIT_AUTO_LOOP_CROSSFADE;
+        QTest::newRow("Remove Loop of a saved loop") << ID_EDIT_REMOVE_LOOP;
+        QTest::newRow("comb filter") << ID_EDIT_SPECTRAL_FILTER;
+        QTest::newRow("Reload into a saved copy") << ID_EDIT_RELOAD;
+    }
+
+    void everyKindOfEditIsAskedAboutAndCancelKeepsIt()
+    {
+        QFETCH(int, command);
+        CTestApp app;
+        Start(app);
+        CMainFrame* frame = app.GetMainFrame();
+        if (command == 0) {
+            const bool bStart = QByteArray(QTest::currentDataTag()).endsWith("start");
+            QTest::mouseClick(app.GetView()->viewport(), bStart ? Qt::LeftButton : Qt::RightButton, {},
+                              QPoint(bStart ? 100 : 200, 20));
+        } else if (command == ID_EDIT_REMOVE_LOOP) {
+            frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
+            QVERIFY(app.OnFileSave());
+        } else if (command == ID_EDIT_RELOAD) {
+            // The copy holds the crossfade; Reload brings back the frames of
+            // the file opened, which the copy does not have.
+            frame->OnCmdMsg(ID_EDIT_FIND_LOOP_CROSSFADE);
+            app.m_strNextFileName = Path("copy.wav");
+            QVERIFY(app.OnFileSaveAs());
+            QCOMPARE(ShownTitle(frame), QStringLiteral("copy.wav - Ringseam"));
+        }
+        if (command)
+            frame->OnCmdMsg(command);
+        const QString title = QString::fromStdString(app.GetDocument().GetTitle());
+        QCOMPARE(ShownTitle(frame), title + QStringLiteral("* - Ringseam"));
+
+        const auto before = StateOf(app);
+        app.m_strNextFileName = Path("other.wav");  // what Open picks
+        for (int nID : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_MRU_FILE1 + 1, ID_APP_EXIT, 0}) {
+            // 0: the close button
+            const QStringList asked =
+                AnswerBoxesDuring({QMessageBox::Cancel}, [&] { nID ? frame->OnCmdMsg(nID) : frame->close(); });
+            QCOMPARE(asked, QStringList{QStringLiteral("Ringseam: Save changes to %1?").arg(title)});
+            QVERIFY2(StateOf(app) == before, qPrintable(QString::number(nID)));
+        }
+    }
+
+    void theOtherAnswersDiscardSaveOrKeepEverythingWhenTheSaveFails()
+    {
+        CTestApp app;
+        Start(app);
+        CMainFrame* frame = app.GetMainFrame();
+
+        // Discard: New goes ahead and the loop found is not written.
+        frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Discard}, [&] { frame->OnCmdMsg(ID_FILE_NEW); }).size(), 1);
+        QCOMPARE(ShownTitle(frame), QStringLiteral("Untitled - Ringseam"));
+        QVERIFY(app.OpenDocumentFile(Path("edit.wav")));
+        QVERIFY(!app.GetDocument().m_bHasLoop);
+
+        // Save clears the mark; reading the own file again is no change, so
+        // nothing is asked.
+        frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
+        frame->OnCmdMsg(ID_FILE_SAVE);
+        frame->OnCmdMsg(ID_EDIT_RELOAD);
+        QCOMPARE(ShownTitle(frame), QStringLiteral("edit.wav - Ringseam"));
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Cancel}, [&] { app.OpenDocumentFile(Path("other.wav")); }),
+                 QStringList());
+
+        // Save from the question: the removed loop is written, then the other
+        // file opens.
+        QVERIFY(app.OpenDocumentFile(Path("edit.wav")));
+        QVERIFY(app.GetDocument().m_bHasLoop);
+        frame->OnCmdMsg(ID_EDIT_REMOVE_LOOP);
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Save}, [&] { app.OpenDocumentFile(Path("other.wav")); }).size(), 1);
+        QCOMPARE(ShownTitle(frame), QStringLiteral("other.wav - Ringseam"));
+        QVERIFY(app.OpenDocumentFile(Path("edit.wav")));
+        QVERIFY(!app.GetDocument().m_bHasLoop);
+
+        // An untitled document with changes: the frames read back after New.
+        app.OnFileNew();
+        frame->OnCmdMsg(ID_EDIT_RELOAD);
+        const auto before = StateOf(app);
+        QCOMPARE(std::get<4>(before), QStringLiteral("Untitled* - Ringseam"));
+        // Save asks for a name; cancelling it cancels the exit.
+        app.m_strNextFileName.clear();
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Save}, [&] { frame->OnCmdMsg(ID_APP_EXIT); }),
+                 QStringList{"Ringseam: Save changes to Untitled?"});
+        QCOMPARE(app.m_nSavePrompts, 1);
+        QVERIFY(StateOf(app) == before);
+        // A name the document cannot be saved under: reported, nothing goes.
+        app.m_strNextFileName = Path("take.aif");
+        const QStringList asked =
+            AnswerBoxesDuring({QMessageBox::Save, QMessageBox::Ok}, [&] { frame->OnCmdMsg(ID_FILE_NEW); });
+        QCOMPARE(asked.value(1), QStringLiteral("Ringseam: Failed to save document."));
+        QVERIFY(!QFileInfo::exists(Path("take.aif")));
+        QVERIFY(StateOf(app) == before);
+
+        // Discard on closing: the window goes.
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Discard}, [&] { frame->close(); }).size(), 1);
+        QVERIFY(!frame->isVisible());
     }
 };
 

@@ -17,7 +17,6 @@
 #include <QtTest>
 
 #include <map>
-#include <tuple>
 
 class MainFrameTest : public QObject {
     Q_OBJECT
@@ -188,14 +187,12 @@ private slots:
     {
         CMainFrame frame;
         QCOMPARE(ShownTitle(&frame), QStringLiteral("Untitled - Ringseam"));
-        // Qt's placeholder "[*]" in a file name is shown as it is.
-        for (const auto& [doc, bModified, shown] : {std::tuple("cello.wav", false, "cello.wav - Ringseam"),
-                                                    std::tuple("cello.wav", true, "cello.wav* - Ringseam"),
-                                                    std::tuple("odd[*]", true, "odd[*]* - Ringseam")}) {
-            frame.UpdateFrameTitle(doc);
-            frame.setWindowModified(bModified);
-            QCOMPARE(ShownTitle(&frame), QString::fromUtf8(shown));
-        }
+        frame.UpdateFrameTitle("cello.wav");
+        QCOMPARE(ShownTitle(&frame), QStringLiteral("cello.wav - Ringseam"));
+        // Qt's placeholder "[*]" in a file name is shown as it is, then the mark.
+        frame.UpdateFrameTitle("odd[*]");
+        frame.setWindowModified(true);
+        QCOMPARE(ShownTitle(&frame), QStringLiteral("odd[*]* - Ringseam"));
     }
 
     void everyAcceleratorSendsItsCommand_data()

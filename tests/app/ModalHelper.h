@@ -3,6 +3,7 @@
 // loop the dialog runs.
 #pragma once
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QItemSelectionModel>
@@ -91,6 +92,30 @@ inline QString ShownTitle(QWidget* w)
 {
     w->winId();  // the native window carries the shown title
     return w->windowHandle()->title();
+}
+
+// Runs `action`, answering the message boxes it raises with `buttons` in
+// turn; returns each box's "caption: text". Stops watching when `action`
+// returns, so an answer meant for a box that never came costs no wait.
+inline QStringList AnswerBoxesDuring(const QList<QMessageBox::StandardButton>& buttons,
+                                     const std::function<void()>& action)
+{
+    QStringList seen;
+    QPointer<QTimer> watch;
+    std::function<void()> arm = [&] {
+        watch = AnswerNextModal([&](QWidget* w) {
+            if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                seen << box->windowTitle() + QStringLiteral(": ") + box->text();
+                if (seen.size() < buttons.size())
+                    arm();  // before the click: the answer may raise the next box
+                box->button(buttons[seen.size() - 1])->click();
+            }
+        });
+    };
+    arm();
+    action();
+    delete watch;
+    return seen;
 }
 
 inline BoxSeen CloseMessageBox(QWidget* w)

@@ -1,4 +1,5 @@
 #include "view/PixelCanvas.h"
+#include "view/SeamDrawing.h"
 #include "view/ViewGeometry.h"
 #include "view/WaveformDrawing.h"
 #include "view/WaveSummary.h"
@@ -245,6 +246,28 @@ TEST(WaveformDrawing, PlayCursorIsARedColumnOverTheWholeContent)
     for (int y = 0; y < contentHeight; ++y)
         ASSERT_EQ(bmp.At(1000, y), kRed) << y;
     EXPECT_NE(bmp.At(1000, contentHeight), kRed);  // the end point of the line
+}
+
+// Which frames the seam picture shows on both sides of the seam.
+TEST(SeamDrawing, PlayedFramesWrapInTheLoopNaturalOnesRunOnInTheRecording)
+{
+    CQuorvelDoc doc;
+    FillDoc(doc, 1, 1000, [](int, int) { return 0.0; });
+    EXPECT_EQ(SeamPlayedFrame(doc, 0), -1);  // no loop
+    EXPECT_EQ(SeamNaturalFrame(doc, 0), -1);
+    doc.m_bHasLoop = true;
+    doc.m_nLoopStart = 200;
+    doc.m_nLoopEnd = 600;
+    struct Case { int offset, played, natural; };
+    for (const Case& c : {Case{0, 200, 600},      // the first frame after the seam
+                          Case{-1, 599, 599},     // the last before it, shared
+                          Case{-400, 200, 200},   // one loop length back
+                          Case{-401, 599, 199},   // the pass before that
+                          Case{400, 200, -1},     // the recording has ended
+                          Case{1000, 400, -1}}) {
+        EXPECT_EQ(SeamPlayedFrame(doc, c.offset), c.played) << c.offset;
+        EXPECT_EQ(SeamNaturalFrame(doc, c.offset), c.natural) << c.offset;
+    }
 }
 
 }  // namespace
