@@ -168,7 +168,7 @@ std::vector<CBatchItem> ExpandBatchInputs(const std::vector<std::string>& args, 
     for (const std::string& arg : args) {
         std::error_code ec;
         if (!fs::is_directory(arg, ec)) {
-            items.push_back({arg, {}, {}});
+            items.push_back({arg, {}, {}, {}});
             continue;
         }
         std::vector<std::string> found;
@@ -176,6 +176,10 @@ std::vector<CBatchItem> ExpandBatchInputs(const std::vector<std::string>& args, 
             std::error_code fec;
             if (e.is_regular_file(fec) && IsSampleName(e.path()))
                 found.push_back(e.path().string());
+        };
+        const auto subfolder = [&](const std::string& file) {
+            return bRecursive ? fs::path(file).parent_path().lexically_relative(arg).lexically_normal().string()
+                              : std::string();
         };
         const auto opts = fs::directory_options::skip_permission_denied;
         if (bRecursive) {
@@ -186,17 +190,21 @@ std::vector<CBatchItem> ExpandBatchInputs(const std::vector<std::string>& args, 
                 take(*it);
         }
         if (ec) {
-            items.push_back({arg, {}, "the folder cannot be read (" + ec.message() + ")."});
+            items.push_back({arg, {}, "the folder cannot be read (" + ec.message() + ").", {}});
             continue;
         }
         if (found.empty()) {
-            items.push_back({arg, {}, bRecursive ? "no .wav or .xi files in this folder or its subfolders."
-                                                 : "no .wav or .xi files in this folder."});
+            items.push_back({arg, {},
+                             bRecursive ? "no .wav or .xi files in this folder or its subfolders."
+                                        : "no .wav or .xi files in this folder.",
+                             {}});
             continue;
         }
         std::sort(found.begin(), found.end());
-        for (auto& f : found)
-            items.push_back({std::move(f), {}, {}});
+        for (auto& f : found) {
+            std::string sub = subfolder(f);
+            items.push_back({std::move(f), {}, {}, sub == "." ? std::string() : std::move(sub)});
+        }
     }
     return items;
 }
@@ -236,7 +244,7 @@ bool PlanBatchOutputs(std::vector<CBatchItem>& items, const CCliOptions& options
             const std::string e = LowerExtension(item.m_strInput);
             ext = e == ".xi" ? "xi" : "wav";
         }
-        item.m_strOutput = (outDir / fs::path(item.m_strInput).stem()).string() + "." + ext;
+        item.m_strOutput = (outDir / item.m_strSubfolder / fs::path(item.m_strInput).stem()).string() + "." + ext;
         if (auto id = IdOf(item.m_strOutput); id && inputIds.count(*id)) {
             item.m_strError = "the result " + item.m_strOutput + " would replace an input file; skipped.";
             continue;
@@ -271,6 +279,10 @@ CBatchFileResult ProcessBatchFile(const CBatchItem& item, const CCliOptions& opt
         r.m_nLoopEnd = doc.m_nLoopEnd;
         if (doc.m_bHasLoop)
             r.m_dScore = doc.SeamScore(doc.m_nLoopStart, doc.m_nLoopEnd);
+        if (!item.m_strSubfolder.empty()) {
+            std::error_code ec;
+            fs::create_directories(fs::path(item.m_strOutput).parent_path(), ec);  // a failure shows in the save
+        }
         r.m_bOk = SaveSampleDocument(doc, ui, item.m_strOutput, r.m_strError);
     } catch (const std::exception& e) {
         r.m_bOk = false;

@@ -17,8 +17,13 @@ struct CCliStreams;
 // m_strError means it is reported as failed without being processed.
 struct CBatchItem {
     std::string m_strInput;   // as typed, or as found in a folder
-    std::string m_strOutput;  // output folder / input's base name . extension
+    std::string m_strOutput;  // output folder / [subfolder /] input's base name . extension
     std::string m_strError;
+    // For a file found below a folder given with --recursive: the subfolder
+    // it lies in, relative to that folder ("" directly in it). Its result
+    // goes into the same subfolder of the output folder, so the same name in
+    // two subfolders (one note of two organ stops) gives two results.
+    std::string m_strSubfolder;
 };
 
 // What processing one file gave.

@@ -70,7 +70,9 @@ const std::vector<CCliOptionInfo> kOptions = {
      "Recommended for raw recordings."},
     {"--format", nullptr, "wav|xi", {C::Batch}, "Format of the results (default: each input's own)."},
     {"--jobs", "-j", "N", {C::Batch}, "Process N files at a time (default: one per processor core)."},
-    {"--recursive", "-r", nullptr, {C::Batch}, "Also take the samples in subfolders of each DIR."},
+    {"--recursive", "-r", nullptr, {C::Batch},
+     "Also take the samples in subfolders of each DIR; their results go into the same subfolders of the "
+     "output folder."},
     {"--overwrite", nullptr, nullptr, {C::Batch},
      "Allow an output folder that holds inputs (inputs themselves are never replaced)."},
     {"--loop", nullptr, "S:E", {},

@@ -421,3 +421,18 @@ TEST(CliBatchInputs, SharedSampleFilesAreEachProcessedOrRefusedCleanly)
 }
 
 }  // namespace
+
+TEST(CliBatchInputs, RecursiveResultsKeepTheirSubfolders)
+{
+    // One note in two stops of an organ set: both are written, each in its
+    // own subfolder of the output folder.
+    CTempDir dir;
+    for (const char* n : {"in/Posaune/036-C.wav", "in/Trompete/036-C.wav", "in/top.wav"}) {
+        fs::create_directories((dir / n).parent_path());
+        WriteFile(dir / n, MakeWav(CWavSpec{}));
+    }
+    const CRun run = RunCli({"batch", (dir / "in").string(), "-r", "--out-dir", (dir / "out").string()});
+    EXPECT_EQ(run.m_nCode, 0) << run.m_strErr;
+    for (const char* n : {"out/Posaune/036-C.wav", "out/Trompete/036-C.wav", "out/top.wav"})
+        EXPECT_TRUE(fs::is_regular_file(dir / n)) << n;
+}
