@@ -51,7 +51,7 @@ bool CSampleDocTemplate::GetDocString(std::string& rString, int index) const
         // becomes "*.wav;*.xi", a filter matching both extensions.
         const auto semi = field.find(';');
         if (semi != std::string::npos)
-            field.insert(semi + 1, "*");
+            field = field.substr(0, semi + 1) + '*' + field.substr(semi + 1);
     }
     rString = std::move(field);
     return true;
