@@ -369,7 +369,8 @@ double FractionalLag(const std::vector<double>& err, int i, int lagLo)
         return lagLo + i;
     const double a = err[std::size_t(i - 1)], b = err[std::size_t(i)], c = err[std::size_t(i + 1)];
     const double curve = a - 2.0 * b + c;
-    const double offset = curve > 0.0 ? std::clamp(0.5 * (a - c) / curve, -0.5, 0.5) : 0.0;
+    // A neighbour without a mismatch (a silent overlap) gives no parabola.
+    const double offset = std::isfinite(curve) && curve > 0.0 ? std::clamp(0.5 * (a - c) / curve, -0.5, 0.5) : 0.0;
     return lagLo + i + offset;
 }
 
