@@ -246,6 +246,8 @@ int RunScore(const CCliOptions& options, CCliStreams& io)
             .AddDouble("level_db", metrics.m_dLevelDb)
             .AddDouble("timbre_db", metrics.m_dTimbreDb)
             .AddBool("in_attack", metrics.m_bInAttack)
+            .AddDouble("sustain_db", metrics.m_dSustainDb)
+            .AddBool("in_tail", metrics.m_bInTail)
             .AddInt("found_start", doc.m_nLoopStart)
             .AddInt("found_end", doc.m_nLoopEnd)
             .AddDouble("found_score", found);
@@ -253,7 +255,8 @@ int RunScore(const CCliOptions& options, CCliStreams& io)
     } else {
         io.out << "score " << FormatDouble(given) << " seam " << FormatDouble(metrics.m_dSeam) << " level "
                << FormatDouble(metrics.m_dLevelDb) << " dB timbre " << FormatDouble(metrics.m_dTimbreDb)
-               << " dB attack " << (metrics.m_bInAttack ? "yes" : "no") << '\n'
+               << " dB attack " << (metrics.m_bInAttack ? "yes" : "no") << " sustain "
+               << FormatDouble(metrics.m_dSustainDb) << " dB tail " << (metrics.m_bInTail ? "yes" : "no") << '\n'
                << "found " << doc.m_nLoopStart << ' ' << doc.m_nLoopEnd << " score " << FormatDouble(found) << '\n';
     }
     io.out << std::flush;

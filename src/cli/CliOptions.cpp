@@ -56,7 +56,9 @@ const std::vector<CCliCommandInfo> kCommands = {
      "difference across the splice divided by the 99.5th percentile of those inside the loop (1.5 or less "
      "is clean); level, the dB difference between the 20 ms before the loop end and the 20 ms after the "
      "loop start; timbre, the RMS dB difference between the spectra of the 2048 frames before the end and "
-     "after the start; attack, whether the loop starts before the sound first reaches 80 % of its peak."},
+     "after the start; attack, whether the loop starts before the sound first reaches 80 % of its peak; "
+     "sustain, the dB of the loop's RMS against the sustain level (the 90th percentile of the 10 ms "
+     "envelope); tail, whether that is under -6 dB, a loop in a release or a fade."},
 };
 
 const std::vector<CCliOptionInfo> kOptions = {
