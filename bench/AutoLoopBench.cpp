@@ -5,6 +5,7 @@
 // Auto Loop side by side, per folder and in all; then the speed of the
 // search on a 10-second stereo sample and of `batch --auto --jobs 2` over
 // the whole folder.
+#include "analysis/AutoLoop.h"
 #include "analysis/FrameView.h"
 #include "analysis/SeamMetrics.h"
 #include "analysis/LoopCurves.h"
@@ -77,6 +78,7 @@ std::vector<CEntry> ReadManifest()
 
 struct CResult {
     bool m_bHasLoop = false;
+    CAutoLoopResult m_found;  // Auto Loop's own account
     int m_nStart = 0, m_nEnd = 0;
     CSeamMetrics m_m;
 };
@@ -168,6 +170,15 @@ void PrintSummary(const char* name, const std::vector<const CFileRow*>& rows)
         std::printf("  %-10s %4d/%-3d %7.1f%% %9.1f%% %7.1f%% %7.1f%% %6d %8.2f %8.2f %9.0f %7.2f %7.2f\n", who,
                     f.m_nLoops, f.m_nFiles, f.m_dClean, f.m_dNoWorse, f.m_dAttack, f.m_dTail, f.m_nWorseTail,
                     f.m_dLevel, f.m_dTimbre, f.m_dLength, f.m_dLengthShare, f.m_dFileShare);
+    int noise = 0, shorter = 0, detuned = 0;
+    for (const CFileRow* r : rows) {
+        const CAutoLoopResult& f = r->m_auto.m_found;
+        noise += f.m_bNoise;
+        shorter += f.m_loop && f.m_bShort;
+        detuned += f.m_loop && std::fabs(f.m_dDetuneCents) > kMaxDetuneCents;
+    }
+    std::printf("  auto-loop: %d taken for noise, %d shorter than wanted, %d detuned by over %.0f cent\n", noise,
+                shorter, detuned, kMaxDetuneCents);
     const auto mark = [](bool ok) { return ok ? "met" : "MISSED"; };
     std::printf("  auto-loop goals: clean >= 97%% %s; a loop on every file %s; none in the attack %s; none in a "
                 "tail where the maker's is not %s; level <= 0.3 dB %s; timbre <= makers' %s; seam <= maker's on "
@@ -264,16 +275,17 @@ std::vector<CSynthetic> SyntheticCases()
                          std::unique_ptr<CQuorvelDoc> d) {
         out.push_back({{folder + "/" + name, folder, s, e}, std::move(d)});
     };
-    // Short samples: an attack of a few ms, then 4 to 8 cycles at a steady
-    // or slightly falling level; the maker loops the last two cycles.
+    // Short samples, 50 to 100 ms: an attack of a few ms, then whole cycles
+    // (from 3 of a low note to 90 of a high one) at a steady or slightly
+    // falling level; the maker loops the last two cycles.
     int i = 0;
     for (const int rate : {22050, 44100})
-        for (const double hz : {131.0, 262.0, 523.0, 1047.0}) {
+        for (const double hz : {65.0, 131.0, 262.0, 523.0, 1047.0}) {
             const double attack = 0.003 + 0.004 * (i % 4);
-            const int cycles = 4 + i % 5;
+            const double seconds = 0.05 + 0.0125 * (i % 5);
             const double decayDb = i % 2 ? 0.0 : 1.0;  // over the whole sample
             const double period = rate / hz;
-            const int frames = int(attack * rate + cycles * period);
+            const int frames = int(seconds * rate);
             auto d = Synthesize(rate, 1, frames, [=](int f, int c) {
                 const double t = double(f) / rate;
                 const double env = std::min(1.0, t / attack) * std::pow(10.0, -decayDb * f / frames / 20.0);
@@ -347,9 +359,11 @@ CFileRow RowOf(const CEntry& e, CQuorvelDoc& doc)
     doc.m_bHasLoop = false;
     doc.FindLoop();
     row.m_find = Measure(v, doc.m_bHasLoop, doc.m_nLoopStart, std::min(doc.m_nLoopEnd, doc.m_nFrameCount));
-    doc.m_bHasLoop = false;
-    if (doc.AutoLoop())
-        row.m_auto = Measure(v, true, doc.m_nLoopStart, doc.m_nLoopEnd);
+    const CAutoLoopResult found =
+        FindAutoLoopResult(v, {doc.m_pBankSpectra.data(), doc.m_nBankSize, doc.m_nBankCount});
+    if (found.m_loop)
+        row.m_auto = Measure(v, true, found.m_loop->m_nStart, found.m_loop->m_nEnd);
+    row.m_auto.m_found = found;
     return row;
 }
 
@@ -374,7 +388,8 @@ void PrintQuality()
     for (CSynthetic& k : synthetic)
         rows.push_back(RowOf(k.m_entry, *k.m_pDoc));
     std::printf("Seam figures (start, end, seam, level dB, timbre dB, sustain dB; A: starts in the attack, T: in a "
-                "tail)\n%-46s | %-44s | %-44s | %-44s\n",
+                "tail; then whether Auto Loop took the sound for noise, found no clean loop as long as wanted, and "
+                "the detune its length causes, cents)\n%-46s | %-44s | %-44s | %-44s\n",
                 "file", "makers' loop", "find-loop from the whole sample", "auto-loop");
     for (const CFileRow& r : rows) {
         std::printf("%-46s", r.m_pEntry->m_strPath.c_str());
@@ -387,7 +402,8 @@ void PrintQuality()
                         x->m_m.m_dLevelDb, x->m_m.m_dTimbreDb, x->m_m.m_dSustainDb, x->m_m.m_bInAttack ? 'A' : ' ',
                         x->m_m.m_bInTail ? 'T' : ' ');
         }
-        std::printf("\n");
+        const CAutoLoopResult& f = r.m_auto.m_found;
+        std::printf(" %s%s%+.2f\n", f.m_bNoise ? "noise " : "", f.m_bShort ? "short " : "", f.m_dDetuneCents);
     }
     std::map<std::string, std::vector<const CFileRow*>> groups;
     std::vector<const CFileRow*> all, everything;

@@ -20,14 +20,26 @@ constexpr double kGapFraction = 0.1;
 // typical level until it last does: the attack's rise and the release's
 // fall lie outside.
 constexpr double kSteadyFraction = 0.8912509381337456;  // −1 dB
+// When that leaves too little to compare spectra (a swelling or fading
+// note), the steady part reaches to where the envelope is within 3 dB: the
+// level match at the splice still keeps the loop's ends at one level.
+constexpr double kBroadSteadyFraction = 0.7079457843841379;  // −3 dB
+// Never below the tail limit under the sustain level (the 90th percentile
+// of the envelope): a release or a fade that lasts longer than the held
+// note pulls the median down, and a loop there would drop the note.
+constexpr double kTailFraction = 0.5011872336272722;  // kTailDb, −6 dB
 // Beyond this level jump across the splice nothing steady was found.
 constexpr double kMaxLevelJumpDb = 3.0;
 // Start positions tried, spread over the first half of the steady part.
 constexpr int kStartCount = 16;
 // Pairs of neighbouring stretches that tell how much the sound varies.
 constexpr int kNeighbourCount = 256;
-// Candidate pairs taken to the waveform, longest first.
+// Candidate pairs taken to the waveform, longest first; when none of them
+// gives a clean splice, up to kMoreRefineCount (shorter or less alike).
 constexpr int kRefineCount = 12;
+constexpr int kMoreRefineCount = 48;
+// The end of a pair moves over this many periods of a low note.
+constexpr double kReachPeriods = 1.25;
 // Spectra are compared over about this many frames, as the ear hears a
 // splice's surroundings.
 constexpr int kTimbreFrames = 2048;
@@ -56,11 +68,11 @@ std::vector<CSteadyPart> FindDropouts(const CFrameView& x)
 }
 
 // The longest stretch after the attack where the envelope stays clear of
-// silence, cut to where it comes within 1 dB of the sound's typical level
-// (the median after the attack) and at every dropout (sorted, not
-// overlapping).
+// silence, cut to where it comes within `steadyFraction` of the sound's
+// typical level (the median after the attack), but not under the tail
+// limit, and at every dropout (sorted, not overlapping).
 std::optional<CSteadyPart> FindSteadyPart(const CEnvelope& env, int frameCount,
-                                          const std::vector<CSteadyPart>& dropouts)
+                                          const std::vector<CSteadyPart>& dropouts, double steadyFraction)
 {
     if (env.Peak() <= 0.0)
         return std::nullopt;
@@ -76,6 +88,7 @@ std::optional<CSteadyPart> FindSteadyPart(const CEnvelope& env, int frameCount,
     const double level = Median(sustain);
     if (level <= 0.0)
         return std::nullopt;
+    const double floor = std::max(steadyFraction * level, kTailFraction * env.Percentile(kSustainPercentile));
     // Past the window that first reached the attack level, however a
     // window is placed on the frames, unless the sound starts at full level.
     const int notBefore = i0 > 0 ? i0 * hop + env.GetWindow() / 2 + hop : 0;
@@ -89,9 +102,9 @@ std::optional<CSteadyPart> FindSteadyPart(const CEnvelope& env, int frameCount,
         while (j + 1 <= i1 && env.Value(j + 1) >= kGapFraction * level)
             ++j;
         int a = i, b = j;
-        while (a <= b && env.Value(a) < kSteadyFraction * level)
+        while (a <= b && env.Value(a) < floor)
             ++a;
-        while (b >= a && env.Value(b) < kSteadyFraction * level)
+        while (b >= a && env.Value(b) < floor)
             --b;
         if (a <= b) {
             // Cut at every dropout inside.
@@ -239,40 +252,88 @@ std::vector<CCandidate> BankCandidates(const CBankView& banks, CBankTimbre& timb
 
 }  // namespace
 
-std::optional<CLoopSpan> FindAutoLoop(const CFrameView& x, const CBankView& banks)
+CAutoLoopResult FindAutoLoopResult(const CFrameView& x, const CBankView& banks)
 {
+    CAutoLoopResult result;
     if (x.m_nFrameCount < 4 || x.m_nChannels <= 0 || banks.m_nBankSize < 16)
-        return std::nullopt;
+        return result;
     const int n = banks.m_nBankSize;
     const CEnvelope env(x, kAttackWindowSeconds);
-    const std::optional<CSteadyPart> steady = FindSteadyPart(env, x.m_nFrameCount, FindDropouts(x));
+    const std::vector<CSteadyPart> dropouts = FindDropouts(x);
+    std::optional<CSteadyPart> steady = FindSteadyPart(env, x.m_nFrameCount, dropouts, kSteadyFraction);
+    CBankTimbre timbre(x, banks);
+    const auto banksIn = [&](const CSteadyPart& part) {
+        return std::min(banks.m_nBankCount, part.m_nEnd / n) - (part.m_nBegin + n - 1) / n;
+    };
+    const int enough = 2 * timbre.GetGroup() + 1;
+    if (steady && banksIn(*steady) < enough) {
+        // Too short to compare spectra: a swelling or fading note may hold
+        // more within a few dB.
+        const std::optional<CSteadyPart> broad =
+            FindSteadyPart(env, x.m_nFrameCount, dropouts, kBroadSteadyFraction);
+        if (broad && broad->Length() > steady->Length())
+            steady = broad;
+    }
     if (!steady || steady->Length() < 4)
-        return std::nullopt;
+        return result;
     const double typical = TypicalJump(x, *steady);
     CCorrelator corr;
 
     const int firstBank = (steady->m_nBegin + n - 1) / n;
     const int lastBank = std::min(banks.m_nBankCount, steady->m_nEnd / n);  // exclusive
-    CBankTimbre timbre(x, banks);
     std::optional<CChoice> chosen;
-    if (lastBank - firstBank >= 2 * timbre.GetGroup() + 1) {
+    if (lastBank - firstBank >= enough) {
         const std::vector<CCandidate> candidates = BankCandidates(banks, timbre, firstBank, lastBank);
-        for (int i = 0; i < int(candidates.size()) && i < kRefineCount; ++i) {
-            const CCandidate& p = candidates[std::size_t(i)];
-            const CChoice c = AlignPair(corr, x, *steady, p.m_nStart, p.m_nEnd, n, typical);
-            if (!chosen || c.Badness() < chosen->Badness())
-                chosen = c;
-            if (c.IsGood())
-                break;
+        const double period = SteadyPeriod(corr, x, *steady);
+        result.m_bNoise = period <= 0.0;
+        if (result.m_bNoise) {
+            std::vector<std::pair<int, int>> pairs;
+            for (const CCandidate& p : candidates)
+                pairs.emplace_back(p.m_nStart, p.m_nEnd);
+            chosen = NoiseLoop(x, *steady, pairs, typical);
+        } else {
+            // The end moves over at least a period and a bit, so that a
+            // low note's every point is a possible splice.
+            const int reach = std::max(n, int(std::ceil(kReachPeriods * period)));
+            const int tries = std::min(int(candidates.size()), kMoreRefineCount);
+            // The longest of the first pairs that is clean by the seam
+            // measure, should none be clean by the stricter search limits.
+            std::optional<CChoice> longest;
+            for (int i = 0; i < tries; ++i) {
+                const CCandidate& p = candidates[std::size_t(i)];
+                const CChoice c = AlignPair(corr, x, *steady, p.m_nStart, p.m_nEnd, reach, typical);
+                if (!chosen || c.Badness() < chosen->Badness())
+                    chosen = c;
+                if (c.IsGood())
+                    break;  // the first clean one is the longest
+                if (!longest && c.m_dLevel <= kLevelMatchDb && SeamRatio(x, c.m_nStart, c.m_nEnd) <= kCleanSeam)
+                    longest = c;
+                if (i + 1 == kRefineCount && longest) {
+                    chosen = longest;
+                    break;
+                }
+            }
         }
     } else {
-        // Too short to compare banks. Half a bank of steady sound is enough
-        // for a natural one; a sample shorter than one bank has no steady
-        // part unless it is one wave repeating exactly.
-        chosen = ShortSteadyLoop(corr, x, *steady, n, banks.m_nBankCount > 0 && steady->Length() >= n / 2, typical);
+        // Too short to compare banks, however short the sample: whole
+        // cycles in its last steady ones.
+        chosen = ShortSteadyLoop(corr, x, *steady, typical);
     }
     // A loop across a level jump this large is no loop of a steady sound.
     if (!chosen || !std::isfinite(chosen->m_dSeam) || !(chosen->m_dLevel <= kMaxLevelJumpDb))
-        return std::nullopt;
-    return CLoopSpan{chosen->m_nStart, chosen->m_nEnd};
+        return result;
+    result.m_loop = CLoopSpan{chosen->m_nStart, chosen->m_nEnd};
+    const int length = chosen->m_nEnd - chosen->m_nStart;
+    const double steadySeconds = double(steady->Length()) / std::max(x.m_nSampleRate, 1);
+    const double wanted = std::max(kMinLoopSeconds * x.m_nSampleRate,
+                                   steadySeconds > kLongSteadySeconds ? kMinLoopShare * steady->Length() : 0.0);
+    result.m_bShort = length < wanted;
+    if (!result.m_bNoise && chosen->m_dLag > 0.0)
+        result.m_dDetuneCents = 1200.0 * std::log2(chosen->m_dLag / length);
+    return result;
+}
+
+std::optional<CLoopSpan> FindAutoLoop(const CFrameView& x, const CBankView& banks)
+{
+    return FindAutoLoopResult(x, banks).m_loop;
 }

@@ -59,6 +59,33 @@ std::vector<double> LagErrors(CCorrelator& corr, const CFrameView& x, int s, int
     return err;
 }
 
+std::vector<double> SelfMismatch(CCorrelator& corr, const CFrameView& x, int first, int length, int maxLag)
+{
+    std::vector<double> num(std::size_t(maxLag + 1), 0.0), out;
+    std::vector<double> prefix(std::size_t(length) + 1, 0.0);
+    for (int c = 0; c < x.m_nChannels; ++c) {
+        const std::vector<double> v = Channel(x, c, first, length);
+        std::vector<double> padded(std::size_t(length + maxLag), 0.0);
+        std::copy(v.begin(), v.end(), padded.begin());
+        // out[l] = Σ_k v[k]·v[k + l], the overlap of v with itself at lag l.
+        corr.Correlate(v, padded, out);
+        for (int l = 0; l <= maxLag; ++l)
+            num[std::size_t(l)] += out[std::size_t(l)];
+        for (int k = 0; k < length; ++k)
+            prefix[std::size_t(k) + 1] += v[std::size_t(k)] * v[std::size_t(k)];
+    }
+    for (int k = 0; k < length; ++k)
+        prefix[std::size_t(k) + 1] += prefix[std::size_t(k)];
+    std::vector<double> err(std::size_t(maxLag + 1), kInf);
+    for (int l = 0; l <= maxLag; ++l) {
+        const double e1 = prefix[std::size_t(length - l)];
+        const double e2 = prefix[std::size_t(length)] - prefix[std::size_t(l)];
+        if (e1 + e2 > 0.0)
+            err[std::size_t(l)] = (e1 + e2 - 2.0 * num[std::size_t(l)]) / (e1 + e2);
+    }
+    return err;
+}
+
 double LevelDifference(double before, double after)
 {
     if (before == after)
@@ -93,7 +120,7 @@ CChoice BestSplice(const CFrameView& x, const CSteadyPart& steady, const CEnergy
             const double seam = typical > 0.0 ? jump / typical : (jump > 0.0 ? kInf : 0.0);
             if (seam >= bestScore)
                 continue;  // the level could only add to it
-            const double level = LevelDifference(energy.Sum(s + l - w, s + l), energy.Sum(s, s + w));
+            const double level = LevelDifference(energy.Mean(s + l - w, s + l), energy.Mean(s, s + w));
             const double score = seam + level / kLevelMatchDb;
             if (score < bestScore) {
                 bestScore = score;
@@ -107,15 +134,23 @@ CChoice BestSplice(const CFrameView& x, const CSteadyPart& steady, const CEnergy
 CChoice SettleSplice(const CFrameView& x, const CSteadyPart& steady, const CEnergy& energy, int sLo, int sHi,
                      double lag, int period, double typical)
 {
-    // The nearest whole length first; others only when it gives no
-    // comfortably clean splice.
+    // The nearest whole length first, when it keeps the pitch; others only
+    // when it gives no comfortably clean splice.
     const int nearest = std::max(2, int(std::lround(lag)));
-    const CChoice best = BestSplice(x, steady, energy, sLo, sHi, nearest, nearest, typical);
-    if (best.m_dSeam <= kComfortableSeam)
-        return best;
     const double spread = std::min(period / 32.0, kPitchTolerance * lag);
-    const CChoice wide = BestSplice(x, steady, energy, sLo, sHi, std::max(2, int(std::ceil(lag - spread))),
-                                    std::max(2, int(std::floor(lag + spread))), typical);
+    CChoice best = BestSplice(x, steady, energy, sLo, sHi, nearest, nearest, typical);
+    best.m_dLag = lag;
+    if (best.m_dSeam <= kComfortableSeam && std::fabs(nearest - lag) <= kPitchTolerance * lag)
+        return best;
+    const int lo = std::max(2, int(std::ceil(lag - spread))), hi = std::max(2, int(std::floor(lag + spread)));
+    if (hi < lo)
+        return best;  // no whole length keeps the pitch: the nearest one it is
+    CChoice wide = BestSplice(x, steady, energy, sLo, sHi, lo, hi, typical);
+    wide.m_dLag = lag;
+    // Within the tolerance the better splice; outside it only a clean one
+    // against an unclean one.
+    if (std::fabs(nearest - lag) > kPitchTolerance * lag && wide.IsGood())
+        return wide;
     return wide.Score() < best.Score() ? wide : best;
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace autoloop {
@@ -23,8 +24,9 @@ inline constexpr double kLevelMatchDb = 0.3;
 // length nearest a whole number of periods.
 inline constexpr double kComfortableSeam = 0.5;
 // A loop may differ from a whole number of periods by this share of its
-// length: each pass then shifts the pitch by under two cents.
-inline constexpr double kPitchTolerance = 1e-3;
+// length: each pass then shifts the pitch by under one cent (2^(1/1200) − 1
+// is 5.78e-4), which no ear tells from the note played without a loop.
+inline constexpr double kPitchTolerance = 5.7e-4;
 
 struct CSteadyPart {
     int m_nBegin = 0;  // frames
@@ -105,11 +107,26 @@ public:
         b = std::clamp(b, m_nFirst, last);
         return b > a ? m_prefix[std::size_t(b - m_nFirst)] - m_prefix[std::size_t(a - m_nFirst)] : 0.0;
     }
+    // Mean energy per frame of frames a … b − 1 cut to the range held, so
+    // that a window cut at the end of a short sound compares fairly.
+    double Mean(int a, int b) const
+    {
+        const int last = m_nFirst + int(m_prefix.size()) - 1;
+        a = std::clamp(a, m_nFirst, last);
+        b = std::clamp(b, m_nFirst, last);
+        return b > a ? Sum(a, b) / (b - a) : 0.0;
+    }
 
 private:
     int m_nFirst;
     std::vector<double> m_prefix;
 };
+
+// The mismatch of frames first … first + length − 1 with themselves `lag`
+// frames later, for every lag 0 … maxLag (< length): 1 − the normalised
+// correlation of the overlapping stretches, all channels (0 … 2; +infinity
+// where the overlap is silent).
+std::vector<double> SelfMismatch(CCorrelator& corr, const CFrameView& x, int first, int length, int maxLag);
 
 // |dB| between two energies over equal spans; 0 when both are silent.
 double LevelDifference(double before, double after);
@@ -120,6 +137,7 @@ struct CChoice {
     int m_nEnd = 0;
     double m_dSeam = kInf;   // splice jump / the sound's typical jump
     double m_dLevel = kInf;  // dB across the splice
+    double m_dLag = 0.0;     // the whole number of periods it stands for, frames; 0 for noise
     // 1 or less when both are within what sounds seamless.
     double Badness() const { return std::max(m_dSeam, m_dLevel / kLevelMatchDb); }
     // What the splice search minimises: both, each against its limit.
@@ -153,7 +171,17 @@ CChoice AlignPair(CCorrelator& corr, const CFrameView& x, const CSteadyPart& ste
 
 // A steady part too short for the bank comparison, searched on its frames
 // (see AutoLoopShort.cpp); nullopt when it holds no clean loop.
-std::optional<CChoice> ShortSteadyLoop(CCorrelator& corr, const CFrameView& x, const CSteadyPart& steady, int n,
-                                       bool natural, double typical);
+std::optional<CChoice> ShortSteadyLoop(CCorrelator& corr, const CFrameView& x, const CSteadyPart& steady,
+                                       double typical);
+
+// The period of a pitched sound in the steady part, frames (to a fraction
+// of one), or 0 when it has none: noise (see AutoLoopNoise.cpp).
+double SteadyPeriod(CCorrelator& corr, const CFrameView& x, const CSteadyPart& steady);
+
+// A loop of a sound without pitch: for each start and end pair (longest
+// first, spectra matched), the splice nearby that is clean with the levels
+// matched, with no regard to periods. The first good one, else the least bad.
+std::optional<CChoice> NoiseLoop(const CFrameView& x, const CSteadyPart& steady,
+                                 const std::vector<std::pair<int, int>>& pairs, double typical);
 
 }  // namespace autoloop
