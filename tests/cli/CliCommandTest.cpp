@@ -748,6 +748,11 @@ TEST(CliProgram, ScoreIsNearZeroForAWholeNumberOfPeriods)
         EXPECT_NE(JsonMember(off.m_strOut, key), "") << key;
     EXPECT_EQ(JsonMember(off.m_strOut, "in_attack"), "false");
     EXPECT_EQ(JsonMember(off.m_strOut, "in_tail"), "false");
+    // Auto Loop's pick of the steady tone: long, in tune, no flags.
+    EXPECT_NE(JsonMember(off.m_strOut, "auto_start"), "null");
+    for (const char* key : {"auto_noise", "auto_short"})
+        EXPECT_EQ(JsonMember(off.m_strOut, key), "false") << key;
+    EXPECT_LE(std::fabs(std::stod(JsonMember(off.m_strOut, "auto_detune_cents"))), 1.0);
 }
 
 }  // namespace
