@@ -348,6 +348,39 @@ std::vector<CSynthetic> SyntheticCases()
         // Whole vibrato cycles (0.2 s), so the pitch matches at the seam.
         add("synthetic-long", std::to_string(int(hz)) + "Hz", kRate, 4 * kRate, std::move(d));
     }
+    // Sounds whose splice is hard to get clean: a low synth bass (two
+    // detuned sawtooths, bright, a period longer than a bank) and a breathy
+    // flute (a tone with vibrato over noise 20 dB down); the maker loops
+    // whole periods of the nominal pitch in the sustain.
+    for (const double hz : {41.2, 55.0, 73.4}) {
+        constexpr int kRate = 44100;
+        auto d = Synthesize(kRate, 1, 3 * kRate, [=](int f, int) {
+            const double t = double(f) / kRate;
+            // Band-limited: 40 partials falling as 1/k, as an analogue
+            // oscillator's filter leaves them.
+            double v = 0.0;
+            for (int k = 1; k <= 40; ++k)
+                v += (std::sin(2 * kPi * k * hz * t) + std::sin(2 * kPi * k * hz * 1.003 * t + 0.3 * k)) / k;
+            const double env = std::min(1.0, t / 0.01) * std::min(1.0, (3.0 - t) / 0.3);
+            return 0.25 * env * v;
+        });
+        const double period = kRate / hz;
+        add("synthetic-unclean", "bass-" + std::to_string(int(hz)) + "Hz", kRate / 2,
+            kRate / 2 + int(std::lround(std::floor(kRate / period) * period)), std::move(d));
+    }
+    for (const double hz : {392.0, 587.0, 880.0}) {
+        constexpr int kRate = 44100;
+        const std::vector<double> noise = PeriodicNoise(3 * kRate, 1, unsigned(hz));
+        auto d = Synthesize(kRate, 1, 3 * kRate, [=, &noise](int f, int c) {
+            const double t = double(f) / kRate;
+            const double env = std::min(1.0, t / 0.08) * std::min(1.0, (3.0 - t) / 0.3);
+            const double phase = 2 * kPi * hz * t - 0.004 * hz / 5.0 * std::cos(2 * kPi * 5.0 * t);
+            return env * (0.6 * std::sin(phase) + 0.1 * std::sin(2 * phase + c) + 0.25 * noise[std::size_t(f)]);
+        });
+        const double period = kRate / hz;
+        add("synthetic-unclean", "flute-" + std::to_string(int(hz)) + "Hz", kRate / 2,
+            kRate / 2 + int(std::lround(std::floor(kRate / period) * period)), std::move(d));
+    }
     return out;
 }
 
