@@ -30,8 +30,9 @@ constexpr double kBroadSteadyFraction = 0.7079457843841379;  // −3 dB
 constexpr double kTailFraction = 0.5011872336272722;  // kTailDb, −6 dB
 // Beyond this level jump across the splice nothing steady was found.
 constexpr double kMaxLevelJumpDb = 3.0;
-// Start positions tried, spread over the first half of the steady part.
-constexpr int kStartCount = 16;
+// Start positions tried, spread over the first three quarters of the
+// steady part: a sound that settles late still gets a long loop.
+constexpr int kStartCount = 24;
 // Pairs of neighbouring stretches that tell how much the sound varies.
 constexpr int kNeighbourCount = 256;
 // Candidate pairs taken to the waveform, longest first; when none of them
@@ -210,8 +211,8 @@ struct CCandidate {
     double m_dCost = 0.0;  // ≤ 1: matches as well as neighbouring stretches do
 };
 
-// Start and end pairs on the bank grid: starts spread over the first half
-// of the steady part, ends on the banks after them. A pair's cost compares
+// Start and end pairs on the bank grid: starts spread over the first three
+// quarters of the steady part, ends on the banks after them. A pair's cost compares
 // the spectrum after the start with the one before the end, relative to how
 // much neighbouring stretches of the sound differ (in dB, so a level
 // difference counts too). Sorted as they are to be tried.
@@ -226,7 +227,7 @@ std::vector<CCandidate> BankCandidates(const CBankView& banks, CBankTimbre& timb
     for (int b = firstBank; b + 2 * g <= lastBank; b += step)
         neighbour.push_back(timbre.Distance(b, b + g));
     const double typical = std::max(Median(neighbour), 1e-9);
-    const int stride = std::max(1, (lastBank - firstBank) / (2 * kStartCount));
+    const int stride = std::max(1, (lastBank - firstBank) * 3 / (4 * kStartCount));
     std::vector<CCandidate> candidates;
     for (int i = 0; i < kStartCount; ++i) {
         const int a = firstBank + i * stride;
