@@ -506,6 +506,29 @@ void BM_AutoLoop_TenSecondStereo(benchmark::State& state)
     state.counters["loop_frames"] = doc.m_nLoopEnd - doc.m_nLoopStart;
 }
 
+// Auto Loop on 10 s of stereo pink noise with a slow level drift: the
+// search for a sound without pitch (the same goal).
+void BM_AutoLoop_TenSecondNoise(benchmark::State& state)
+{
+    static std::unique_ptr<CQuorvelDoc> doc = [] {
+        constexpr int kRate = 44100;
+        const std::vector<double> left = PeriodicNoise(10 * kRate, 1, 21), right = PeriodicNoise(10 * kRate, 1, 22);
+        return Synthesize(kRate, 2, 10 * kRate, [&](int f, int c) {
+            const double t = double(f) / kRate;
+            const double drift = std::pow(10.0, 0.5 * std::sin(2 * kPi * t / 7.0) / 20.0);
+            return std::min(1.0, t / 0.05) * drift * (c ? right : left)[std::size_t(f)];
+        });
+    }();
+    for (auto _ : state) {
+        if (!doc->AutoLoop()) {
+            state.SkipWithError("no loop found");
+            break;
+        }
+        benchmark::DoNotOptimize(doc->m_nLoopEnd);
+    }
+    state.counters["loop_frames"] = doc->m_nLoopEnd - doc->m_nLoopStart;
+}
+
 void BM_FindLoop_TenSecondStereo(benchmark::State& state)
 {
     CQuorvelDoc& doc = TenSecondStereo();
@@ -558,6 +581,7 @@ void BM_Batch_RealWorld(benchmark::State& state)
 }  // namespace
 
 BENCHMARK(BM_AutoLoop_TenSecondStereo)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AutoLoop_TenSecondNoise)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindLoop_TenSecondStereo)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Batch_RealWorld)
     ->ArgNames({"jobs", "auto"})
