@@ -41,6 +41,8 @@ constexpr int kRefineCount = 12;
 constexpr int kMoreRefineCount = 48;
 // The end of a pair moves over this many periods of a low note.
 constexpr double kReachPeriods = 1.25;
+// Pairs taken to the waveform when several loops are wanted.
+constexpr int kManyRefineCount = 96;
 // Spectra are compared over about this many frames, as the ear hears a
 // splice's surroundings.
 constexpr int kTimbreFrames = 2048;
@@ -251,13 +253,23 @@ std::vector<CCandidate> BankCandidates(const CBankView& banks, CBankTimbre& timb
     return candidates;
 }
 
-}  // namespace
+// What every search of one sample starts from: the steady part, the seam's
+// yardstick there, and, when it is long enough to compare spectra, the
+// start and end pairs to try and whether the sound has a pitch.
+struct CPrepared {
+    std::optional<CSteadyPart> m_steady;  // none: nothing to loop
+    double m_dTypical = 0.0;              // TypicalJump
+    bool m_bBankPath = false;             // long enough to compare banks
+    bool m_bNoise = false;                // no period found
+    int m_nReach = 0;                     // frames an end moves to meet the waveform
+    std::vector<CCandidate> m_candidates;
+};
 
-CAutoLoopResult FindAutoLoopResult(const CFrameView& x, const CBankView& banks)
+CPrepared Prepare(const CFrameView& x, const CBankView& banks, CCorrelator& corr)
 {
-    CAutoLoopResult result;
+    CPrepared prepared;
     if (x.m_nFrameCount < 4 || x.m_nChannels <= 0 || banks.m_nBankSize < 16)
-        return result;
+        return prepared;
     const int n = banks.m_nBankSize;
     const CEnvelope env(x, kAttackWindowSeconds);
     const std::vector<CSteadyPart> dropouts = FindDropouts(x);
@@ -276,58 +288,88 @@ CAutoLoopResult FindAutoLoopResult(const CFrameView& x, const CBankView& banks)
             steady = broad;
     }
     if (!steady || steady->Length() < 4)
-        return result;
-    const double typical = TypicalJump(x, *steady);
-    CCorrelator corr;
-
+        return prepared;
+    prepared.m_steady = steady;
+    prepared.m_dTypical = TypicalJump(x, *steady);
     const int firstBank = (steady->m_nBegin + n - 1) / n;
     const int lastBank = std::min(banks.m_nBankCount, steady->m_nEnd / n);  // exclusive
+    prepared.m_bBankPath = lastBank - firstBank >= enough;
+    if (!prepared.m_bBankPath)
+        return prepared;
+    prepared.m_candidates = BankCandidates(banks, timbre, firstBank, lastBank);
+    const double period = SteadyPeriod(corr, x, *steady);
+    prepared.m_bNoise = period <= 0.0;
+    // The end moves over at least a period and a bit, so that a low note's
+    // every point is a possible splice.
+    prepared.m_nReach = std::max(n, int(std::ceil(kReachPeriods * period)));
+    return prepared;
+}
+
+// The loop from candidate pair i: spliced without regard to periods for
+// noise, aligned to the waveform otherwise.
+CChoice TryPair(const CPrepared& p, CCorrelator& corr, const CFrameView& x, std::size_t i)
+{
+    const CCandidate& c = p.m_candidates[i];
+    if (p.m_bNoise)
+        return NoiseLoop(x, *p.m_steady, {{c.m_nStart, c.m_nEnd}}, p.m_dTypical).value_or(CChoice{});
+    return AlignPair(corr, x, *p.m_steady, c.m_nStart, c.m_nEnd, p.m_nReach, p.m_dTypical);
+}
+
+// Clean by the seam measure with the levels matched, though perhaps not by
+// the search's stricter limits.
+bool IsClean(const CFrameView& x, const CChoice& c)
+{
+    return c.IsGood() || (c.m_dLevel <= kLevelMatchDb && SeamRatio(x, c.m_nStart, c.m_nEnd) <= kCleanSeam);
+}
+
+}  // namespace
+
+CAutoLoopResult FindAutoLoopResult(const CFrameView& x, const CBankView& banks)
+{
+    CAutoLoopResult result;
+    CCorrelator corr;
+    const CPrepared p = Prepare(x, banks, corr);
+    if (!p.m_steady)
+        return result;
+    const CSteadyPart& steady = *p.m_steady;
     std::optional<CChoice> chosen;
-    if (lastBank - firstBank >= enough) {
-        const std::vector<CCandidate> candidates = BankCandidates(banks, timbre, firstBank, lastBank);
-        const double period = SteadyPeriod(corr, x, *steady);
-        result.m_bNoise = period <= 0.0;
-        if (result.m_bNoise) {
-            std::vector<std::pair<int, int>> pairs;
-            for (const CCandidate& p : candidates)
-                pairs.emplace_back(p.m_nStart, p.m_nEnd);
-            chosen = NoiseLoop(x, *steady, pairs, typical);
-        } else {
-            // The end moves over at least a period and a bit, so that a
-            // low note's every point is a possible splice.
-            const int reach = std::max(n, int(std::ceil(kReachPeriods * period)));
-            const int tries = std::min(int(candidates.size()), kMoreRefineCount);
-            // The longest of the first pairs that is clean by the seam
-            // measure, should none be clean by the stricter search limits.
-            std::optional<CChoice> longest;
-            for (int i = 0; i < tries; ++i) {
-                const CCandidate& p = candidates[std::size_t(i)];
-                const CChoice c = AlignPair(corr, x, *steady, p.m_nStart, p.m_nEnd, reach, typical);
-                if (!chosen || c.Badness() < chosen->Badness())
-                    chosen = c;
-                if (c.IsGood())
-                    break;  // the first clean one is the longest
-                if (!longest && c.m_dLevel <= kLevelMatchDb && SeamRatio(x, c.m_nStart, c.m_nEnd) <= kCleanSeam)
-                    longest = c;
-                if (i + 1 == kRefineCount && longest) {
-                    chosen = longest;
-                    break;
-                }
+    if (p.m_bBankPath && p.m_bNoise) {
+        result.m_bNoise = true;
+        std::vector<std::pair<int, int>> pairs;
+        for (const CCandidate& c : p.m_candidates)
+            pairs.emplace_back(c.m_nStart, c.m_nEnd);
+        chosen = NoiseLoop(x, steady, pairs, p.m_dTypical);
+    } else if (p.m_bBankPath) {
+        const std::size_t tries = std::min(p.m_candidates.size(), std::size_t(kMoreRefineCount));
+        // The longest of the first pairs that is clean by the seam measure,
+        // should none be clean by the stricter search limits.
+        std::optional<CChoice> longest;
+        for (std::size_t i = 0; i < tries; ++i) {
+            const CChoice c = TryPair(p, corr, x, i);
+            if (!chosen || c.Badness() < chosen->Badness())
+                chosen = c;
+            if (c.IsGood())
+                break;  // the first clean one is the longest
+            if (!longest && IsClean(x, c))
+                longest = c;
+            if (i + 1 == std::size_t(kRefineCount) && longest) {
+                chosen = longest;
+                break;
             }
         }
     } else {
         // Too short to compare banks, however short the sample: whole
         // cycles in its last steady ones.
-        chosen = ShortSteadyLoop(corr, x, *steady, typical);
+        chosen = ShortSteadyLoop(corr, x, steady, p.m_dTypical);
     }
     // A loop across a level jump this large is no loop of a steady sound.
     if (!chosen || !std::isfinite(chosen->m_dSeam) || !(chosen->m_dLevel <= kMaxLevelJumpDb))
         return result;
     result.m_loop = CLoopSpan{chosen->m_nStart, chosen->m_nEnd};
     const int length = chosen->m_nEnd - chosen->m_nStart;
-    const double steadySeconds = double(steady->Length()) / std::max(x.m_nSampleRate, 1);
+    const double steadySeconds = double(steady.Length()) / std::max(x.m_nSampleRate, 1);
     const double wanted = std::max(kMinLoopSeconds * x.m_nSampleRate,
-                                   steadySeconds > kLongSteadySeconds ? kMinLoopShare * steady->Length() : 0.0);
+                                   steadySeconds > kLongSteadySeconds ? kMinLoopShare * steady.Length() : 0.0);
     result.m_bShort = length < wanted;
     if (!result.m_bNoise && chosen->m_dLag > 0.0)
         result.m_dDetuneCents = 1200.0 * std::log2(chosen->m_dLag / length);
@@ -337,4 +379,36 @@ CAutoLoopResult FindAutoLoopResult(const CFrameView& x, const CBankView& banks)
 std::optional<CLoopSpan> FindAutoLoop(const CFrameView& x, const CBankView& banks)
 {
     return FindAutoLoopResult(x, banks).m_loop;
+}
+
+std::vector<CLoopSpan> FindAutoLoops(const CFrameView& x, const CBankView& banks, int count)
+{
+    std::vector<CLoopSpan> loops;
+    const std::optional<CLoopSpan> first = FindAutoLoop(x, banks);
+    if (!first || count <= 0)
+        return loops;
+    loops.push_back(*first);
+    CCorrelator corr;
+    const CPrepared p = Prepare(x, banks, corr);
+    if (count == 1 || !p.m_steady || !p.m_bBankPath)
+        return loops;  // a steady part too short to compare spectra holds one
+    std::vector<CChoice> clean;
+    for (std::size_t i = 0; i < std::min(p.m_candidates.size(), std::size_t(kManyRefineCount)); ++i) {
+        const CChoice c = TryPair(p, corr, x, i);
+        if (IsClean(x, c))
+            clean.push_back(c);
+    }
+    std::stable_sort(clean.begin(), clean.end(),
+                     [](const CChoice& a, const CChoice& b) { return a.Score() < b.Score(); });
+    const int apart = int(std::lround(kDistinctLoopSeconds * x.m_nSampleRate));
+    for (const CChoice& c : clean) {
+        if (int(loops.size()) >= count)
+            break;
+        const bool distinct = std::all_of(loops.begin(), loops.end(), [&](const CLoopSpan& l) {
+            return std::abs(l.m_nStart - c.m_nStart) >= apart && std::abs(l.m_nEnd - c.m_nEnd) >= apart;
+        });
+        if (distinct)
+            loops.push_back({c.m_nStart, c.m_nEnd});
+    }
+    return loops;
 }

@@ -14,6 +14,7 @@
 
 #include <complex>
 #include <optional>
+#include <vector>
 
 // The spectral banks of the same frames: bank b of channel c holds the N/2
 // bins of frames b·N … b·N + N − 1 at (b × channels + c) × N/2, for every
@@ -66,3 +67,14 @@ struct CAutoLoopResult {
 CAutoLoopResult FindAutoLoopResult(const CFrameView& frames, const CBankView& banks);
 // The loop alone (FindAutoLoopResult().m_loop).
 std::optional<CLoopSpan> FindAutoLoop(const CFrameView& frames, const CBankView& banks);
+
+// Loops of one sample at least this far apart, start from start and end
+// from end, loop different stretches of the sound.
+inline constexpr double kDistinctLoopSeconds = 0.100;
+// Up to `count` loops, best first: FindAutoLoop's own, then others that are
+// clean by the seam measure with the levels matched, in the order of their
+// splice's seam and level, each kDistinctLoopSeconds from every one before.
+// Fewer when fewer clean ones exist; one for a steady part too short to
+// compare spectra; none when FindAutoLoop finds none. Costs a few times
+// FindAutoLoop.
+std::vector<CLoopSpan> FindAutoLoops(const CFrameView& frames, const CBankView& banks, int count);
