@@ -4,6 +4,8 @@
 // banks of candidate start and end positions there, takes the longest pair
 // whose sound, level and spectrum match, aligns the end to the waveform
 // after the start, and settles the splice where value and slope continue.
+// A sound without pitch is spliced without regard to periods; a steady part
+// too short to compare spectra is searched on its frames for whole cycles.
 //
 // Plain functions over frames and banks; nothing is allocated beyond the
 // work arrays of one call, and nothing is shared, so calls for different
