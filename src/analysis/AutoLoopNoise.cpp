@@ -10,12 +10,14 @@ namespace autoloop {
 
 namespace {
 
-// The longest period looked for: below the lowest note of a 32-foot organ
-// stop (16 Hz), so that every pitched sound shows at least one.
-constexpr double kLongestPeriodSeconds = 0.07;
-// The stretch whose repetition is measured: a few of the longest periods,
-// from the middle of the steady part.
-constexpr int kProbePeriods = 4;
+// The longest period looked for: that of a 17 Hz note, so that every
+// pitched sound shows at least one (even a 32-foot organ stop, whose lowest
+// notes sound mostly in their octave).
+constexpr double kLongestPeriodSeconds = 0.06;
+// The stretch whose repetition is measured: two of the longest periods,
+// from the middle of the steady part (at 44.1 kHz its transform has the
+// size the waveform alignment uses, so no second sine table is built).
+constexpr int kProbePeriods = 2;
 // At its period a pitched sound matches itself at least this well
 // (1 − normalised correlation) ...
 constexpr double kPitchMismatch = 0.5;

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -45,34 +47,44 @@ public:
         int size = 4;
         while (size < int(b.size()) + 1)
             size *= 2;
-        m_fft.FftSetup(size);
+        FftContext& fft = Context(size);
+        fft.FftSetup(size);
         m_spectrum.resize(std::size_t(size));
-        Transform(a, size);
-        std::copy(m_fft.GetWork(), m_fft.GetWork() + size, m_spectrum.begin());
-        Transform(b, size);
-        Complex* w = m_fft.GetWork();
+        Transform(fft, a, size);
+        std::copy(fft.GetWork(), fft.GetWork() + size, m_spectrum.begin());
+        Transform(fft, b, size);
+        Complex* w = fft.GetWork();
         for (int k = 0; k < size; ++k)
             w[k] = std::conj(m_spectrum[std::size_t(k)]) * w[k];
-        m_fft.SetSign(+1);
-        m_fft.FftTransform(0, 1);
-        w = m_fft.GetWork();
+        fft.SetSign(+1);
+        fft.FftTransform(0, 1);
+        w = fft.GetWork();
         out.resize(b.size() - a.size() + 1);
         for (std::size_t l = 0; l < out.size(); ++l)
             out[l] = w[l].real() / size;
-        m_fft.FftRelease();
+        fft.FftRelease();
     }
 
 private:
-    void Transform(const std::vector<double>& v, int size)
+    // One context per transform size, so that a search alternating between
+    // sizes builds each sine table once.
+    FftContext& Context(int size)
     {
-        Complex* w = m_fft.GetWork();
+        std::unique_ptr<FftContext>& p = m_contexts[size];
+        if (!p)
+            p = std::make_unique<FftContext>();
+        return *p;
+    }
+    static void Transform(FftContext& fft, const std::vector<double>& v, int size)
+    {
+        Complex* w = fft.GetWork();
         for (int k = 0; k < size; ++k)
             w[k] = Complex(k < int(v.size()) ? v[std::size_t(k)] : 0.0, 0.0);
-        m_fft.SetSign(-1);
-        m_fft.FftTransform(0, 1);
+        fft.SetSign(-1);
+        fft.FftTransform(0, 1);
     }
 
-    FftContext m_fft;
+    std::map<int, std::unique_ptr<FftContext>> m_contexts;
     std::vector<Complex> m_spectrum;
 };
 
