@@ -169,9 +169,11 @@ CChoice BestSplice(const CFrameView& x, const CSteadyPart& steady, const CEnergy
                    int lagLo, int lagHi, double typical);
 
 // The best splice (BestSplice) for a loop of about `lag` frames: of the
-// nearest whole length, unless that gives no comfortably clean splice; then
-// of any length within a thirty-second of the `period` (the waveforms stay
-// in phase) and within kPitchTolerance of the lag (the pitch stays).
+// nearest whole length, unless that gives no comfortably clean splice or
+// is more than kPitchTolerance off; then of any length within a
+// thirty-second of the `period` (the waveforms stay in phase) and within
+// kPitchTolerance of the lag (the pitch stays). When no whole length is
+// that close, the nearest one (m_dLag tells how far off it is).
 CChoice SettleSplice(const CFrameView& x, const CSteadyPart& steady, const CEnergy& energy, int sLo, int sHi,
                      double lag, int period, double typical);
 
