@@ -27,7 +27,8 @@ struct CRepeat {
 };
 
 // How exactly the wave repeats with a period between lag − 1 and lag
-// frames (eighths of a frame tried, read by linear interpolation): the
+// frames (eighths of a frame tried, read by linear interpolation, and the
+// best refined between them): the
 // median over the frames of the squared difference from one period on,
 // relative to twice the mean power, so that a fade-in, a glitch or a sharp
 // edge at a few frames does not count; and the period that fits best.
@@ -45,6 +46,8 @@ CRepeat RepeatOf(const CFrameView& x, const CSteadyPart& steady, int lag)
     if (power <= 0.0)
         return best;
     std::vector<double> q(std::size_t(last - steady.m_nBegin));
+    double errors[9] = {};  // by eighth, 1 … 8
+    int bestEighth = 0;
     for (int eighth = 8; eighth > 0; --eighth) {
         // Period lag − 1 + eighth / 8.
         const double mu = eighth / 8.0;
@@ -57,8 +60,20 @@ CRepeat RepeatOf(const CFrameView& x, const CSteadyPart& steady, int lag)
             q[std::size_t(f - steady.m_nBegin)] = r / (2.0 * power);
         }
         const double e = Median(q);
-        if (e < best.m_dError)
+        errors[eighth] = e;
+        if (e < best.m_dError) {
             best = {e, lag - 1 + mu};
+            bestEighth = eighth;
+        }
+    }
+    // Between eighths: the vertex of the parabola through the best and its
+    // neighbours, so that a loop of a few short periods is judged to within
+    // a cent.
+    if (bestEighth > 1 && bestEighth < 8) {
+        const double a = errors[bestEighth - 1], b = errors[bestEighth], c = errors[bestEighth + 1];
+        const double curve = a - 2.0 * b + c;
+        if (curve > 0.0)
+            best.m_dLag += std::clamp(0.5 * (a - c) / curve, -0.5, 0.5) / 8.0;
     }
     return best;
 }
