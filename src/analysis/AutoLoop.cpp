@@ -1,17 +1,17 @@
 #include "analysis/AutoLoop.h"
 
+#include "analysis/AutoLoopSplice.h"
 #include "analysis/Envelope.h"
-#include "analysis/Fft.h"
 #include "analysis/SeamMetrics.h"
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
+
+using namespace autoloop;
 
 namespace {
 
-constexpr double kInf = std::numeric_limits<double>::infinity();
 // Digital silence this long inside a sound is a dropout.
 constexpr double kDropoutSeconds = 0.002;
 // Below a tenth of the sustain level the sound has stopped: a gap.
@@ -20,51 +20,33 @@ constexpr double kGapFraction = 0.1;
 // typical level until it last does: the attack's rise and the release's
 // fall lie outside.
 constexpr double kSteadyFraction = 0.8912509381337456;  // −1 dB
-// Level across the splice is measured over this long on either side.
-constexpr double kLevelSeconds = 0.020;
-// Levels across the splice this close sound the same.
-constexpr double kLevelMatchDb = 0.3;
-// A wave that repeats to within this share of its energy repeats exactly
-// (quantisation and a fraction of a frame of period drift aside).
-constexpr double kSteadyWaveError = 1e-4;
-// A splice this far below the clean limit needs no search beyond the loop
-// length nearest a whole number of periods.
-constexpr double kComfortableSeam = 0.5;
-// A loop may differ from a whole number of periods by this share of its
-// length: each pass then shifts the pitch by under two cents.
-constexpr double kPitchTolerance = 1e-3;
-// A steady part too short to compare banks must repeat at least this well
-// (1 − normalised correlation) to be looped.
-constexpr double kMaxShortMismatch = 0.2;
-// The level jump a loop in a short steady part may have at most.
-constexpr double kShortLevelJumpDb = 1.0;
+// When that leaves too little to compare spectra (a swelling or fading
+// note), the steady part reaches to where the envelope is within 3 dB: the
+// level match at the splice still keeps the loop's ends at one level.
+constexpr double kBroadSteadyFraction = 0.7079457843841379;  // −3 dB
+// Never below the tail limit under the sustain level (the 90th percentile
+// of the envelope): a release or a fade that lasts longer than the held
+// note pulls the median down, and a loop there would drop the note.
+constexpr double kTailFraction = 0.5011872336272722;  // kTailDb, −6 dB
 // Beyond this level jump across the splice nothing steady was found.
 constexpr double kMaxLevelJumpDb = 3.0;
-// Start positions tried, spread over the first half of the steady part.
-constexpr int kStartCount = 16;
+// Start positions tried, spread over the first three quarters of the
+// steady part: a sound that settles late still gets a long loop.
+constexpr int kStartCount = 24;
 // Pairs of neighbouring stretches that tell how much the sound varies.
 constexpr int kNeighbourCount = 256;
-// Candidate pairs taken to the waveform, longest first.
+// Candidate pairs taken to the waveform, longest first; when none of them
+// gives a clean splice, up to kMoreRefineCount (shorter or less alike).
 constexpr int kRefineCount = 12;
+constexpr int kMoreRefineCount = 48;
+// The end of a pair moves over this many periods of a low note.
+constexpr double kReachPeriods = 1.25;
+// Pairs taken to the waveform when several loops are wanted.
+constexpr int kManyRefineCount = 96;
 // Spectra are compared over about this many frames, as the ear hears a
 // splice's surroundings.
 constexpr int kTimbreFrames = 2048;
 constexpr double kTimbreRangeDb = 50.0;
-
-struct CSteadyPart {
-    int m_nBegin = 0;  // frames
-    int m_nEnd = 0;    // frames, exclusive
-    int Length() const { return m_nEnd - m_nBegin; }
-};
-
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0.0;
-    const auto mid = v.begin() + std::ptrdiff_t(v.size() / 2);
-    std::nth_element(v.begin(), mid, v.end());
-    return *mid;
-}
 
 // Stretches of at least kDropoutSeconds where every channel is exactly
 // zero: a steady sound never does that, a recording that lost data does.
@@ -89,11 +71,11 @@ std::vector<CSteadyPart> FindDropouts(const CFrameView& x)
 }
 
 // The longest stretch after the attack where the envelope stays clear of
-// silence, cut to where it comes within 1 dB of the sound's typical level
-// (the median after the attack) and at every dropout (sorted, not
-// overlapping).
+// silence, cut to where it comes within `steadyFraction` of the sound's
+// typical level (the median after the attack), but not under the tail
+// limit, and at every dropout (sorted, not overlapping).
 std::optional<CSteadyPart> FindSteadyPart(const CEnvelope& env, int frameCount,
-                                          const std::vector<CSteadyPart>& dropouts)
+                                          const std::vector<CSteadyPart>& dropouts, double steadyFraction)
 {
     if (env.Peak() <= 0.0)
         return std::nullopt;
@@ -109,6 +91,7 @@ std::optional<CSteadyPart> FindSteadyPart(const CEnvelope& env, int frameCount,
     const double level = Median(sustain);
     if (level <= 0.0)
         return std::nullopt;
+    const double floor = std::max(steadyFraction * level, kTailFraction * env.Percentile(kSustainPercentile));
     // Past the window that first reached the attack level, however a
     // window is placed on the frames, unless the sound starts at full level.
     const int notBefore = i0 > 0 ? i0 * hop + env.GetWindow() / 2 + hop : 0;
@@ -122,9 +105,9 @@ std::optional<CSteadyPart> FindSteadyPart(const CEnvelope& env, int frameCount,
         while (j + 1 <= i1 && env.Value(j + 1) >= kGapFraction * level)
             ++j;
         int a = i, b = j;
-        while (a <= b && env.Value(a) < kSteadyFraction * level)
+        while (a <= b && env.Value(a) < floor)
             ++a;
-        while (b >= a && env.Value(b) < kSteadyFraction * level)
+        while (b >= a && env.Value(b) < floor)
             --b;
         if (a <= b) {
             // Cut at every dropout inside.
@@ -224,255 +207,14 @@ private:
     std::vector<CRow> m_rows;  // by first bank
 };
 
-// Linear cross-correlations through one transform context:
-// out[l] = Σ_k a[k]·b[k + l] for l = 0 … |b| − |a|.
-class CCorrelator {
-public:
-    void Correlate(const std::vector<double>& a, const std::vector<double>& b, std::vector<double>& out)
-    {
-        int size = 4;
-        while (size < int(b.size()) + 1)
-            size *= 2;
-        m_fft.FftSetup(size);
-        m_spectrum.resize(std::size_t(size));
-        Transform(a, size);
-        std::copy(m_fft.GetWork(), m_fft.GetWork() + size, m_spectrum.begin());
-        Transform(b, size);
-        Complex* w = m_fft.GetWork();
-        for (int k = 0; k < size; ++k)
-            w[k] = std::conj(m_spectrum[std::size_t(k)]) * w[k];
-        m_fft.SetSign(+1);
-        m_fft.FftTransform(0, 1);
-        w = m_fft.GetWork();
-        out.resize(b.size() - a.size() + 1);
-        for (std::size_t l = 0; l < out.size(); ++l)
-            out[l] = w[l].real() / size;
-        m_fft.FftRelease();
-    }
-
-private:
-    void Transform(const std::vector<double>& v, int size)
-    {
-        Complex* w = m_fft.GetWork();
-        for (int k = 0; k < size; ++k)
-            w[k] = Complex(k < int(v.size()) ? v[std::size_t(k)] : 0.0, 0.0);
-        m_fft.SetSign(-1);
-        m_fft.FftTransform(0, 1);
-    }
-
-    FftContext m_fft;
-    std::vector<Complex> m_spectrum;
-};
-
-// Frames first … first + count − 1 of channel c (silence outside).
-std::vector<double> Channel(const CFrameView& x, int c, int first, int count)
-{
-    std::vector<double> v(std::size_t(std::max(count, 0)));
-    for (int k = 0; k < count; ++k)
-        v[std::size_t(k)] = x.AtChecked(first + k, c);
-    return v;
-}
-
-// How well the `window` frames around s match those around s + lag, for
-// every lag in lagLo … lagHi: 1 − normalised correlation, summed over the
-// channels (0 is a perfect match, 2 an inverted one).
-std::vector<double> LagErrors(CCorrelator& corr, const CFrameView& x, int s, int window, int lagLo, int lagHi)
-{
-    const int lags = lagHi - lagLo + 1;
-    std::vector<double> num(std::size_t(lags), 0.0), energyB(std::size_t(lags), 0.0), out;
-    double energyA = 0.0;
-    const int a0 = s - window / 2;
-    for (int c = 0; c < x.m_nChannels; ++c) {
-        const std::vector<double> a = Channel(x, c, a0, window);
-        const std::vector<double> b = Channel(x, c, a0 + lagLo, window + lags - 1);
-        corr.Correlate(a, b, out);
-        for (int l = 0; l < lags; ++l)
-            num[std::size_t(l)] += out[std::size_t(l)];
-        for (const double v : a)
-            energyA += v * v;
-        double e = 0.0;
-        for (int k = 0; k < window; ++k)
-            e += b[std::size_t(k)] * b[std::size_t(k)];
-        for (int l = 0; l < lags; ++l) {
-            energyB[std::size_t(l)] += e;
-            if (l + 1 < lags)
-                e += b[std::size_t(l + window)] * b[std::size_t(l + window)] - b[std::size_t(l)] * b[std::size_t(l)];
-        }
-    }
-    std::vector<double> err(std::size_t(lags), 1.0);
-    for (int l = 0; l < lags; ++l) {
-        const double den = std::sqrt(energyA * std::max(energyB[std::size_t(l)], 0.0));
-        if (den > 0.0)
-            err[std::size_t(l)] = 1.0 - num[std::size_t(l)] / den;
-    }
-    return err;
-}
-
-// Running energy of all channels over frames first … last − 1, for the
-// level on either side of many nearby splices.
-class CEnergy {
-public:
-    CEnergy(const CFrameView& x, int first, int last) : m_nFirst(std::max(first, 0))
-    {
-        last = std::min(last, x.m_nFrameCount);
-        m_prefix.assign(std::size_t(std::max(last - m_nFirst, 0)) + 1, 0.0);
-        for (int f = m_nFirst; f < last; ++f) {
-            double e = 0.0;
-            for (int c = 0; c < x.m_nChannels; ++c)
-                e += x.At(f, c) * x.At(f, c);
-            m_prefix[std::size_t(f - m_nFirst) + 1] = m_prefix[std::size_t(f - m_nFirst)] + e;
-        }
-    }
-    // Energy of frames a … b − 1 (cut to the range held).
-    double Sum(int a, int b) const
-    {
-        const int last = m_nFirst + int(m_prefix.size()) - 1;
-        a = std::clamp(a, m_nFirst, last);
-        b = std::clamp(b, m_nFirst, last);
-        return b > a ? m_prefix[std::size_t(b - m_nFirst)] - m_prefix[std::size_t(a - m_nFirst)] : 0.0;
-    }
-
-private:
-    int m_nFirst;
-    std::vector<double> m_prefix;
-};
-
-// |dB| between two energies over equal spans; 0 when both are silent.
-double LevelDifference(double before, double after)
-{
-    if (before == after)
-        return 0.0;
-    if (before <= 0.0 || after <= 0.0)
-        return kInf;
-    return std::fabs(10.0 * std::log10(before / after));
-}
-
-// A loop with how its seam and level compare with what the sound allows.
-struct CChoice {
-    int m_nStart = 0;
-    int m_nEnd = 0;
-    double m_dSeam = kInf;   // splice jump / the sound's typical jump
-    double m_dLevel = kInf;  // dB across the splice
-    // 1 or less when both are within what sounds seamless.
-    double Badness() const { return std::max(m_dSeam, m_dLevel / kLevelMatchDb); }
-    // What the splice search minimises: both, each against its limit.
-    double Score() const { return m_dSeam + m_dLevel / kLevelMatchDb; }
-    bool IsGood() const { return Badness() <= 1.0; }
-};
-
-// The lag of least mismatch near the local minimum at index i of `err`
-// (lags lagLo on), to a fraction of a frame: the vertex of the parabola
-// through it and its neighbours.
-double FractionalLag(const std::vector<double>& err, int i, int lagLo)
-{
-    if (i <= 0 || i + 1 >= int(err.size()))
-        return lagLo + i;
-    const double a = err[std::size_t(i - 1)], b = err[std::size_t(i)], c = err[std::size_t(i + 1)];
-    const double curve = a - 2.0 * b + c;
-    // A neighbour without a mismatch (a silent overlap) gives no parabola.
-    const double offset = std::isfinite(curve) && curve > 0.0 ? std::clamp(0.5 * (a - c) / curve, -0.5, 0.5) : 0.0;
-    return lagLo + i + offset;
-}
-
-// The start in sLo … sHi and the whole loop length in lagLo … lagHi whose
-// splice continues value and slope best with the levels on both sides
-// closest (least Score), inside the steady part.
-CChoice BestSplice(const CFrameView& x, const CSteadyPart& steady, const CEnergy& energy, int sLo, int sHi,
-                     int lagLo, int lagHi, double typical)
-{
-    CChoice best;
-    sLo = std::max({sLo, steady.m_nBegin, 1});
-    const int w = std::max(1, int(std::lround(x.m_nSampleRate * kLevelSeconds)));
-    double bestScore = kInf;
-    for (int l = lagLo; l <= lagHi; ++l) {
-        const int hi = std::min({sHi, steady.m_nEnd - l, x.m_nFrameCount - 2});
-        for (int s = sLo; s <= hi; ++s) {
-            const double jump = SpliceJump(x, s, s + l);
-            const double seam = typical > 0.0 ? jump / typical : (jump > 0.0 ? kInf : 0.0);
-            if (seam >= bestScore)
-                continue;  // the level could only add to it
-            const double level = LevelDifference(energy.Sum(s + l - w, s + l), energy.Sum(s, s + w));
-            const double score = seam + level / kLevelMatchDb;
-            if (score < bestScore) {
-                bestScore = score;
-                best = {s, s + l, seam, level};
-            }
-        }
-    }
-    return best;
-}
-
-// The best splice (BestSplice) for a loop of about `lag` frames: of the
-// nearest whole length, unless that gives no comfortably clean splice; then
-// of any length within a thirty-second of the `period` (the waveforms stay
-// in phase) and within kPitchTolerance of the lag (the pitch stays).
-CChoice SettleSplice(const CFrameView& x, const CSteadyPart& steady, const CEnergy& energy, int sLo, int sHi,
-                     double lag, int period, double typical)
-{
-    // The nearest whole length first; others only when it gives no
-    // comfortably clean splice.
-    const int nearest = std::max(2, int(std::lround(lag)));
-    const CChoice best = BestSplice(x, steady, energy, sLo, sHi, nearest, nearest, typical);
-    if (best.m_dSeam <= kComfortableSeam)
-        return best;
-    const double spread = std::min(period / 32.0, kPitchTolerance * lag);
-    const CChoice wide = BestSplice(x, steady, energy, sLo, sHi, std::max(2, int(std::ceil(lag - spread))),
-                                    std::max(2, int(std::floor(lag + spread))), typical);
-    return wide.Score() < best.Score() ? wide : best;
-}
-
-// Aligns the end of the pair s0, e0 (within `reach` frames) to the waveform
-// around the start: every lag that matches about as well as the best one
-// gets its splice settled near s0, and the best of those is returned.
-CChoice AlignPair(CCorrelator& corr, const CFrameView& x, const CSteadyPart& steady, int s0, int e0, int reach,
-                  double typical)
-{
-    const int lagLo = std::max(e0 - s0 - reach, 2);
-    const int lagHi = std::min(e0 - s0 + reach, steady.m_nEnd - s0);
-    if (lagHi < lagLo)
-        return {};
-    const std::vector<double> err = LagErrors(corr, x, s0, 2 * reach, lagLo, lagHi);
-    std::vector<int> minima;
-    double bestErr = kInf;
-    for (int i = 0; i < int(err.size()); ++i) {
-        const double v = err[std::size_t(i)];
-        if ((i == 0 || v <= err[std::size_t(i - 1)]) && (i + 1 == int(err.size()) || v < err[std::size_t(i + 1)])) {
-            minima.push_back(i);
-            bestErr = std::min(bestErr, v);
-        }
-    }
-    // Lags whose mismatch is within twice the best one's (and a hair).
-    std::vector<int> good;
-    for (const int i : minima)
-        if (err[std::size_t(i)] <= 2.0 * bestErr + 1e-3)
-            good.push_back(i);
-    // The start moves over at least one period (the spacing of the good
-    // lags), so that every point of the wave is a possible splice.
-    std::vector<double> spacing;
-    for (std::size_t k = 1; k < good.size(); ++k)
-        spacing.push_back(good[k] - good[k - 1]);
-    const int period = spacing.empty() ? reach : int(Median(spacing));
-    const int sReach = std::max(reach / 2, std::min(period, reach));
-    const int w = std::max(1, int(std::lround(x.m_nSampleRate * kLevelSeconds)));
-    const CEnergy energy(x, s0 - sReach - 2 * w, e0 + reach + sReach + w);
-    CChoice best;
-    for (const int i : good) {
-        const CChoice c = SettleSplice(x, steady, energy, s0 - sReach, s0 + sReach, FractionalLag(err, i, lagLo),
-                                       period, typical);
-        if (c.Score() < best.Score())
-            best = c;
-    }
-    return best;
-}
-
 struct CCandidate {
     int m_nStart = 0;  // frames
     int m_nEnd = 0;
     double m_dCost = 0.0;  // ≤ 1: matches as well as neighbouring stretches do
 };
 
-// Start and end pairs on the bank grid: starts spread over the first half
-// of the steady part, ends on the banks after them. A pair's cost compares
+// Start and end pairs on the bank grid: starts spread over the first three
+// quarters of the steady part, ends on the banks after them. A pair's cost compares
 // the spectrum after the start with the one before the end, relative to how
 // much neighbouring stretches of the sound differ (in dB, so a level
 // difference counts too). Sorted as they are to be tried.
@@ -487,7 +229,7 @@ std::vector<CCandidate> BankCandidates(const CBankView& banks, CBankTimbre& timb
     for (int b = firstBank; b + 2 * g <= lastBank; b += step)
         neighbour.push_back(timbre.Distance(b, b + g));
     const double typical = std::max(Median(neighbour), 1e-9);
-    const int stride = std::max(1, (lastBank - firstBank) / (2 * kStartCount));
+    const int stride = std::max(1, (lastBank - firstBank) * 3 / (4 * kStartCount));
     std::vector<CCandidate> candidates;
     for (int i = 0; i < kStartCount; ++i) {
         const int a = firstBank + i * stride;
@@ -511,170 +253,162 @@ std::vector<CCandidate> BankCandidates(const CBankView& banks, CBankTimbre& timb
     return candidates;
 }
 
-struct CRepeat {
-    double m_dError = kInf;  // see RepeatOf
-    double m_dLag = 0.0;     // frames, to an eighth
+// What every search of one sample starts from: the steady part, the seam's
+// yardstick there, and, when it is long enough to compare spectra, the
+// start and end pairs to try and whether the sound has a pitch.
+struct CPrepared {
+    std::optional<CSteadyPart> m_steady;  // none: nothing to loop
+    double m_dTypical = 0.0;              // TypicalJump
+    bool m_bBankPath = false;             // long enough to compare banks
+    bool m_bNoise = false;                // no period found
+    int m_nReach = 0;                     // frames an end moves to meet the waveform
+    std::vector<CCandidate> m_candidates;
 };
 
-// How exactly the wave repeats with a period between lag − 1 and lag
-// frames (eighths of a frame tried, read by linear interpolation): the
-// median over the frames of the squared difference from one period on,
-// relative to twice the mean power, so that a fade-in, a glitch or a sharp
-// edge at a few frames does not count; and the period that fits best.
-CRepeat RepeatOf(const CFrameView& x, const CSteadyPart& steady, int lag)
+CPrepared Prepare(const CFrameView& x, const CBankView& banks, CCorrelator& corr)
 {
-    CRepeat best;
-    const int last = steady.m_nEnd - lag;  // frames f < last have f + lag inside
-    if (lag < 2 || last <= steady.m_nBegin)
-        return best;
-    double power = 0.0;
-    for (int f = steady.m_nBegin; f < last; ++f)
-        for (int c = 0; c < x.m_nChannels; ++c)
-            power += x.At(f, c) * x.At(f, c);
-    power /= double(last - steady.m_nBegin);
-    if (power <= 0.0)
-        return best;
-    std::vector<double> q(std::size_t(last - steady.m_nBegin));
-    for (int eighth = 8; eighth > 0; --eighth) {
-        // Period lag − 1 + eighth / 8.
-        const double mu = eighth / 8.0;
-        for (int f = steady.m_nBegin; f < last; ++f) {
-            double r = 0.0;
-            for (int c = 0; c < x.m_nChannels; ++c) {
-                const double d = x.At(f, c) - ((1.0 - mu) * x.At(f + lag - 1, c) + mu * x.At(f + lag, c));
-                r += d * d;
-            }
-            q[std::size_t(f - steady.m_nBegin)] = r / (2.0 * power);
-        }
-        const double e = Median(q);
-        if (e < best.m_dError)
-            best = {e, lag - 1 + mu};
+    CPrepared prepared;
+    if (x.m_nFrameCount < 4 || x.m_nChannels <= 0 || banks.m_nBankSize < 16)
+        return prepared;
+    const int n = banks.m_nBankSize;
+    const CEnvelope env(x, kAttackWindowSeconds);
+    const std::vector<CSteadyPart> dropouts = FindDropouts(x);
+    std::optional<CSteadyPart> steady = FindSteadyPart(env, x.m_nFrameCount, dropouts, kSteadyFraction);
+    CBankTimbre timbre(x, banks);
+    const auto banksIn = [&](const CSteadyPart& part) {
+        return std::min(banks.m_nBankCount, part.m_nEnd / n) - (part.m_nBegin + n - 1) / n;
+    };
+    const int enough = 2 * timbre.GetGroup() + 1;
+    if (steady && banksIn(*steady) < enough) {
+        // Too short to compare spectra: a swelling or fading note may hold
+        // more within a few dB.
+        const std::optional<CSteadyPart> broad =
+            FindSteadyPart(env, x.m_nFrameCount, dropouts, kBroadSteadyFraction);
+        if (broad && broad->Length() > steady->Length())
+            steady = broad;
     }
-    return best;
+    if (!steady || steady->Length() < 4)
+        return prepared;
+    prepared.m_steady = steady;
+    prepared.m_dTypical = TypicalJump(x, *steady);
+    const int firstBank = (steady->m_nBegin + n - 1) / n;
+    const int lastBank = std::min(banks.m_nBankCount, steady->m_nEnd / n);  // exclusive
+    prepared.m_bBankPath = lastBank - firstBank >= enough;
+    if (!prepared.m_bBankPath)
+        return prepared;
+    prepared.m_candidates = BankCandidates(banks, timbre, firstBank, lastBank);
+    const double period = SteadyPeriod(corr, x, *steady);
+    prepared.m_bNoise = period <= 0.0;
+    // The end moves over at least a period and a bit, so that a low note's
+    // every point is a possible splice.
+    prepared.m_nReach = std::max(n, int(std::ceil(kReachPeriods * period)));
+    return prepared;
 }
 
-// The longest lag from `from` on that is a local minimum of `err` with at
-// most twice the least mismatch there; -1 when none is finite.
-int LongestGoodLag(const std::vector<double>& err, int from)
+// The loop from candidate pair i: spliced without regard to periods for
+// noise, aligned to the waveform otherwise.
+CChoice TryPair(const CPrepared& p, CCorrelator& corr, const CFrameView& x, std::size_t i)
 {
-    double best = kInf;
-    for (int l = from; l < int(err.size()); ++l)
-        best = std::min(best, err[std::size_t(l)]);
-    if (!std::isfinite(best))
-        return -1;
-    const int last = int(err.size()) - 1;
-    for (int l = last; l >= from; --l) {
-        const double e = err[std::size_t(l)];
-        if (e <= 2.0 * best + 1e-12 && (l == last || e <= err[std::size_t(l + 1)]) &&
-            (l == from || e <= err[std::size_t(l - 1)]))
-            return l;
-    }
-    return -1;
+    const CCandidate& c = p.m_candidates[i];
+    if (p.m_bNoise)
+        return NoiseLoop(x, *p.m_steady, {{c.m_nStart, c.m_nEnd}}, p.m_dTypical).value_or(CChoice{});
+    return AlignPair(corr, x, *p.m_steady, c.m_nStart, c.m_nEnd, p.m_nReach, p.m_dTypical);
 }
 
-// A steady part too short for the bank comparison, searched on its frames:
-// the longest lag at which the wave repeats about as well as at its best,
-// then the splice. A wave that repeats exactly (a synthetic one) may loop a
-// single cycle; anything else needs `natural` (steady sound long enough)
-// and a loop of at least an eighth of a bank that repeats clearly.
-std::optional<CChoice> ShortSteadyLoop(CCorrelator& corr, const CFrameView& x, const CSteadyPart& steady, int n,
-                                       bool natural, double typical)
+// Clean by the seam measure with the levels matched, though perhaps not by
+// the search's stricter limits.
+bool IsClean(const CFrameView& x, const CChoice& c)
 {
-    const int length = steady.Length();
-    const int minLag = std::max(2, n / 64);
-    // Each lag needs an overlap of at least half itself to be judged.
-    const int maxLag = (2 * length) / 3;
-    if (maxLag < minLag)
-        return std::nullopt;
-    std::vector<double> num(std::size_t(maxLag + 1), 0.0), out;
-    std::vector<double> prefix(std::size_t(length) + 1, 0.0);
-    for (int c = 0; c < x.m_nChannels; ++c) {
-        const std::vector<double> v = Channel(x, c, steady.m_nBegin, length);
-        std::vector<double> padded(std::size_t(length + maxLag), 0.0);
-        std::copy(v.begin(), v.end(), padded.begin());
-        // out[l] = Σ_k v[k]·v[k + l], the overlap of v with itself at lag l.
-        corr.Correlate(v, padded, out);
-        for (int l = 0; l <= maxLag; ++l)
-            num[std::size_t(l)] += out[std::size_t(l)];
-        for (int k = 0; k < length; ++k)
-            prefix[std::size_t(k) + 1] += v[std::size_t(k)] * v[std::size_t(k)];
-    }
-    for (int k = 0; k < length; ++k)
-        prefix[std::size_t(k) + 1] += prefix[std::size_t(k)];
-    // Mismatch of the overlapping stretches at each lag (0 … 2).
-    std::vector<double> err(std::size_t(maxLag + 1), kInf);
-    int bestLag = -1;
-    for (int l = minLag; l <= maxLag; ++l) {
-        const double e1 = prefix[std::size_t(length - l)];
-        const double e2 = prefix[std::size_t(length)] - prefix[std::size_t(l)];
-        if (e1 + e2 > 0.0)
-            err[std::size_t(l)] = (e1 + e2 - 2.0 * num[std::size_t(l)]) / (e1 + e2);
-        if (bestLag < 0 || err[std::size_t(l)] < err[std::size_t(bestLag)])
-            bestLag = l;
-    }
-    if (bestLag < 0 || !std::isfinite(err[std::size_t(bestLag)]))
-        return std::nullopt;
-    const bool steadyWave =
-        std::min(RepeatOf(x, steady, bestLag).m_dError, RepeatOf(x, steady, bestLag + 1).m_dError) <= kSteadyWaveError;
-    int lag = -1;
-    if (steadyWave) {
-        lag = LongestGoodLag(err, minLag);
-    } else if (natural && n / 8 <= maxLag) {
-        lag = LongestGoodLag(err, n / 8);
-        if (lag >= 0 && err[std::size_t(lag)] > kMaxShortMismatch)
-            lag = -1;
-    }
-    if (lag < 0)
-        return std::nullopt;
-    // The chosen lag to a fraction of a frame, read as the best period is.
-    const CRepeat chosen = std::min({RepeatOf(x, steady, lag), RepeatOf(x, steady, lag + 1)},
-                                    [](const CRepeat& p, const CRepeat& r) { return p.m_dError < r.m_dError; });
-    const CEnergy energy(x, steady.m_nBegin, steady.m_nEnd);
-    const CChoice loop =
-        SettleSplice(x, steady, energy, steady.m_nBegin, steady.m_nEnd - lag,
-                     std::isfinite(chosen.m_dError) ? chosen.m_dLag : FractionalLag(err, lag, 0), bestLag, typical);
-    // So little sound must give a loop without a click or a level jump.
-    if (!(loop.m_dSeam <= 1.0 && loop.m_dLevel <= kShortLevelJumpDb))
-        return std::nullopt;
-    return loop;
+    return c.IsGood() || (c.m_dLevel <= kLevelMatchDb && SeamRatio(x, c.m_nStart, c.m_nEnd) <= kCleanSeam);
 }
 
 }  // namespace
 
-std::optional<CLoopSpan> FindAutoLoop(const CFrameView& x, const CBankView& banks)
+CAutoLoopResult FindAutoLoopResult(const CFrameView& x, const CBankView& banks)
 {
-    if (x.m_nFrameCount < 4 || x.m_nChannels <= 0 || banks.m_nBankSize < 16)
-        return std::nullopt;
-    const int n = banks.m_nBankSize;
-    const CEnvelope env(x, kAttackWindowSeconds);
-    const std::optional<CSteadyPart> steady = FindSteadyPart(env, x.m_nFrameCount, FindDropouts(x));
-    if (!steady || steady->Length() < 4)
-        return std::nullopt;
-    const double typical = TypicalJump(x, *steady);
+    CAutoLoopResult result;
     CCorrelator corr;
-
-    const int firstBank = (steady->m_nBegin + n - 1) / n;
-    const int lastBank = std::min(banks.m_nBankCount, steady->m_nEnd / n);  // exclusive
-    CBankTimbre timbre(x, banks);
+    const CPrepared p = Prepare(x, banks, corr);
+    if (!p.m_steady)
+        return result;
+    const CSteadyPart& steady = *p.m_steady;
     std::optional<CChoice> chosen;
-    if (lastBank - firstBank >= 2 * timbre.GetGroup() + 1) {
-        const std::vector<CCandidate> candidates = BankCandidates(banks, timbre, firstBank, lastBank);
-        for (int i = 0; i < int(candidates.size()) && i < kRefineCount; ++i) {
-            const CCandidate& p = candidates[std::size_t(i)];
-            const CChoice c = AlignPair(corr, x, *steady, p.m_nStart, p.m_nEnd, n, typical);
+    if (p.m_bBankPath && p.m_bNoise) {
+        result.m_bNoise = true;
+        std::vector<std::pair<int, int>> pairs;
+        for (const CCandidate& c : p.m_candidates)
+            pairs.emplace_back(c.m_nStart, c.m_nEnd);
+        chosen = NoiseLoop(x, steady, pairs, p.m_dTypical);
+    } else if (p.m_bBankPath) {
+        const std::size_t tries = std::min(p.m_candidates.size(), std::size_t(kMoreRefineCount));
+        // The longest of the first pairs that is clean by the seam measure,
+        // should none be clean by the stricter search limits.
+        std::optional<CChoice> longest;
+        for (std::size_t i = 0; i < tries; ++i) {
+            const CChoice c = TryPair(p, corr, x, i);
             if (!chosen || c.Badness() < chosen->Badness())
                 chosen = c;
             if (c.IsGood())
+                break;  // the first clean one is the longest
+            if (!longest && IsClean(x, c))
+                longest = c;
+            if (i + 1 == std::size_t(kRefineCount) && longest) {
+                chosen = longest;
                 break;
+            }
         }
     } else {
-        // Too short to compare banks. Half a bank of steady sound is enough
-        // for a natural one; a sample shorter than one bank has no steady
-        // part unless it is one wave repeating exactly.
-        chosen = ShortSteadyLoop(corr, x, *steady, n, banks.m_nBankCount > 0 && steady->Length() >= n / 2, typical);
+        // Too short to compare banks, however short the sample: whole
+        // cycles in its last steady ones.
+        chosen = ShortSteadyLoop(corr, x, steady, p.m_dTypical);
     }
     // A loop across a level jump this large is no loop of a steady sound.
     if (!chosen || !std::isfinite(chosen->m_dSeam) || !(chosen->m_dLevel <= kMaxLevelJumpDb))
-        return std::nullopt;
-    return CLoopSpan{chosen->m_nStart, chosen->m_nEnd};
+        return result;
+    result.m_loop = CLoopSpan{chosen->m_nStart, chosen->m_nEnd};
+    const int length = chosen->m_nEnd - chosen->m_nStart;
+    const double steadySeconds = double(steady.Length()) / std::max(x.m_nSampleRate, 1);
+    const double wanted = std::max(kMinLoopSeconds * x.m_nSampleRate,
+                                   steadySeconds > kLongSteadySeconds ? kMinLoopShare * steady.Length() : 0.0);
+    result.m_bShort = length < wanted;
+    if (!result.m_bNoise && chosen->m_dLag > 0.0)
+        result.m_dDetuneCents = 1200.0 * std::log2(chosen->m_dLag / length);
+    return result;
+}
+
+std::optional<CLoopSpan> FindAutoLoop(const CFrameView& x, const CBankView& banks)
+{
+    return FindAutoLoopResult(x, banks).m_loop;
+}
+
+std::vector<CLoopSpan> FindAutoLoops(const CFrameView& x, const CBankView& banks, int count)
+{
+    std::vector<CLoopSpan> loops;
+    const std::optional<CLoopSpan> first = FindAutoLoop(x, banks);
+    if (!first || count <= 0)
+        return loops;
+    loops.push_back(*first);
+    CCorrelator corr;
+    const CPrepared p = Prepare(x, banks, corr);
+    if (count == 1 || !p.m_steady || !p.m_bBankPath)
+        return loops;  // a steady part too short to compare spectra holds one
+    std::vector<CChoice> clean;
+    for (std::size_t i = 0; i < std::min(p.m_candidates.size(), std::size_t(kManyRefineCount)); ++i) {
+        const CChoice c = TryPair(p, corr, x, i);
+        if (IsClean(x, c))
+            clean.push_back(c);
+    }
+    std::stable_sort(clean.begin(), clean.end(),
+                     [](const CChoice& a, const CChoice& b) { return a.Score() < b.Score(); });
+    const int apart = int(std::lround(kDistinctLoopSeconds * x.m_nSampleRate));
+    for (const CChoice& c : clean) {
+        if (int(loops.size()) >= count)
+            break;
+        const bool distinct = std::all_of(loops.begin(), loops.end(), [&](const CLoopSpan& l) {
+            return std::abs(l.m_nStart - c.m_nStart) >= apart && std::abs(l.m_nEnd - c.m_nEnd) >= apart;
+        });
+        if (distinct)
+            loops.push_back({c.m_nStart, c.m_nEnd});
+    }
+    return loops;
 }

@@ -4,6 +4,8 @@
 // banks of candidate start and end positions there, takes the longest pair
 // whose sound, level and spectrum match, aligns the end to the waveform
 // after the start, and settles the splice where value and slope continue.
+// A sound without pitch is spliced without regard to periods; a steady part
+// too short to compare spectra is searched on its frames for whole cycles.
 //
 // Plain functions over frames and banks; nothing is allocated beyond the
 // work arrays of one call, and nothing is shared, so calls for different
@@ -14,6 +16,7 @@
 
 #include <complex>
 #include <optional>
+#include <vector>
 
 // The spectral banks of the same frames: bank b of channel c holds the N/2
 // bins of frames b·N … b·N + N − 1 at (b × channels + c) × N/2, for every
@@ -32,7 +35,48 @@ struct CLoopSpan {
 // The message for a sample without a usable steady part.
 inline constexpr const char* kNoSteadyPartMessage = "No steady part long enough for a loop was found.";
 
-// The loop, or nullopt when the sample has no steady part long enough for
-// one: silent, a click, noise bursts, or shorter than one bank (unless it is
-// one wave repeating steadily, which gets a loop of whole cycles).
+// The length a loop should have at least: kMinLoopSeconds, and
+// kMinLoopShare of a steady part longer than kLongSteadySeconds. A loop
+// much shorter than the sound it stands for repeats so often that it
+// sounds static and buzzy.
+inline constexpr double kMinLoopSeconds = 0.050;
+inline constexpr double kMinLoopShare = 0.2;
+inline constexpr double kLongSteadySeconds = 0.5;
+// The pitch shift a loop's length may cause: a loop of a pitched sound is
+// a whole number of its periods to within this.
+inline constexpr double kMaxDetuneCents = 1.0;
+
+// What the search found, and what it could not give.
+struct CAutoLoopResult {
+    std::optional<CLoopSpan> m_loop;  // nullopt: no steady part long enough for a loop
+    bool m_bNoise = false;            // no pitch: the loop is not aligned to periods
+    // No clean loop of the length wanted (kMinLoopSeconds, kMinLoopShare)
+    // exists in the steady part: the loop is shorter.
+    bool m_bShort = false;
+    // The pitch shift the loop's length causes against the whole number of
+    // periods it stands for, cents (0 for noise). Over kMaxDetuneCents only
+    // when no whole number of frames that fits the steady part comes closer
+    // with a clean splice (a loop of a few short periods).
+    double m_dDetuneCents = 0.0;
+};
+
+// The loop, or none when the sample has no steady part long enough for
+// one: silent, a click, noise bursts, or a note that fades throughout
+// without a stretch where it repeats. A short sample (an attack and a few
+// cycles) gets whole cycles at its end; noise a long loop whose level and
+// spectrum match; a loop never lies in a release tail while the held part
+// of the note holds a clean one.
+CAutoLoopResult FindAutoLoopResult(const CFrameView& frames, const CBankView& banks);
+// The loop alone (FindAutoLoopResult().m_loop).
 std::optional<CLoopSpan> FindAutoLoop(const CFrameView& frames, const CBankView& banks);
+
+// Loops of one sample at least this far apart, start from start and end
+// from end, loop different stretches of the sound.
+inline constexpr double kDistinctLoopSeconds = 0.100;
+// Up to `count` loops, best first: FindAutoLoop's own, then others that are
+// clean by the seam measure with the levels matched, in the order of their
+// splice's seam and level, each kDistinctLoopSeconds from every one before.
+// Fewer when fewer clean ones exist; one for a steady part too short to
+// compare spectra; none when FindAutoLoop finds none. Costs a few times
+// FindAutoLoop.
+std::vector<CLoopSpan> FindAutoLoops(const CFrameView& frames, const CBankView& banks, int count);

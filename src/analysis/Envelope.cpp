@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 CEnvelope::CEnvelope(const CFrameView& frames, double windowSeconds)
 {
@@ -53,4 +54,19 @@ int CEnvelope::FirstFrameReaching(double fraction) const
 int AttackEndFrame(const CFrameView& frames)
 {
     return CEnvelope(frames, kAttackWindowSeconds).FirstFrameReaching(kAttackPeakFraction);
+}
+
+double CEnvelope::Percentile(double q) const
+{
+    if (m_values.empty())
+        return 0.0;
+    std::vector<double> v = m_values;
+    const auto k = std::size_t(std::clamp(q, 0.0, 1.0) * double(v.size() - 1));
+    std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(k), v.end());
+    return v[k];
+}
+
+double SustainLevel(const CFrameView& frames)
+{
+    return CEnvelope(frames, kAttackWindowSeconds).Percentile(kSustainPercentile);
 }

@@ -24,6 +24,9 @@ public:
     // First frame whose window reaches `fraction` of the peak; 0 when the
     // envelope is empty or silent.
     int FirstFrameReaching(double fraction) const;
+    // The value that a share q (0 … 1) of the windows stays at or under;
+    // 0 when the envelope is empty.
+    double Percentile(double q) const;
 
 private:
     int m_nHop = 1;
@@ -38,3 +41,9 @@ inline constexpr double kAttackWindowSeconds = 0.010;
 inline constexpr double kAttackPeakFraction = 0.8;
 // The first frame after the attack.
 int AttackEndFrame(const CFrameView& frames);
+
+// The sustain level: the 90th percentile of the envelope in
+// kAttackWindowSeconds windows, so that a short peak in the attack does not
+// set it and a long release or fade does not pull it down. RMS, full scale 1.
+inline constexpr double kSustainPercentile = 0.9;
+double SustainLevel(const CFrameView& frames);

@@ -151,6 +151,21 @@ double SeamTimbreDb(const CFrameView& frames, int start, int end)
     return std::sqrt(sum / count);
 }
 
+double SustainDb(const CFrameView& frames, int start, int end)
+{
+    if (!IsValidLoop(frames, start, end))
+        return -kInf;
+    const double sustain = SustainLevel(frames);
+    const double loop = Rms(frames, start, end);
+    if (loop == sustain)
+        return 0.0;
+    if (loop <= 0.0)
+        return -kInf;
+    if (sustain <= 0.0)
+        return kInf;
+    return 20.0 * std::log10(loop / sustain);
+}
+
 CSeamMetrics MeasureSeam(const CFrameView& frames, int start, int end)
 {
     CSeamMetrics m;
@@ -158,5 +173,7 @@ CSeamMetrics MeasureSeam(const CFrameView& frames, int start, int end)
     m.m_dLevelDb = SeamLevelDb(frames, start, end);
     m.m_dTimbreDb = SeamTimbreDb(frames, start, end);
     m.m_bInAttack = start < AttackEndFrame(frames);
+    m.m_dSustainDb = SustainDb(frames, start, end);
+    m.m_bInTail = m.m_dSustainDb < kTailDb;
     return m;
 }

@@ -1,5 +1,6 @@
 #include "cli/CliCommands.h"
 
+#include "analysis/AutoLoop.h"
 #include "analysis/FrameView.h"
 #include "analysis/SeamMetrics.h"
 #include "cli/CliDocument.h"
@@ -61,6 +62,29 @@ void AddLoop(CJsonObject& json, const CQuorvelDoc& doc)
         json.AddNull("loop_start");
         json.AddNull("loop_end");
     }
+}
+
+// Auto Loop's pick beside the loop rated, with what it could not give: no
+// pitch (a loop not aligned to periods), no clean loop as long as wanted,
+// the detune its length causes.
+CAutoLoopResult ScoreAutoLoop(const CQuorvelDoc& doc, const CFrameView& frames)
+{
+    const std::size_t bins = std::size_t(doc.m_nBankSize / 2) * std::size_t(doc.m_nBankCount) *
+                             std::size_t(std::max(doc.m_nChannels, 0));
+    if (doc.m_nFrameCount <= 0 || doc.m_pBankSpectra.size() != bins)
+        return {};
+    return FindAutoLoopResult(frames, {doc.m_pBankSpectra.data(), doc.m_nBankSize, doc.m_nBankCount});
+}
+
+void AddAutoLoop(CJsonObject& json, const CAutoLoopResult& r)
+{
+    if (r.m_loop)
+        json.AddInt("auto_start", r.m_loop->m_nStart).AddInt("auto_end", r.m_loop->m_nEnd);
+    else
+        json.AddNull("auto_start").AddNull("auto_end");
+    json.AddBool("auto_noise", r.m_bNoise)
+        .AddBool("auto_short", r.m_loop && r.m_bShort)
+        .AddDouble("auto_detune_cents", r.m_dDetuneCents);
 }
 
 }  // namespace
@@ -234,6 +258,7 @@ int RunScore(const CCliOptions& options, CCliStreams& io)
     const double given = doc.SeamScore(options.m_nLoopStart, options.m_nLoopEnd);
     const CFrameView frames{doc.m_pSamples.data(), doc.m_nFrameCount, doc.m_nChannels, doc.m_nSampleRate};
     const CSeamMetrics metrics = MeasureSeam(frames, options.m_nLoopStart, options.m_nLoopEnd);
+    const CAutoLoopResult autoLoop = ScoreAutoLoop(doc, frames);
     doc.FindLoop();
     const double found = doc.m_bHasLoop ? doc.SeamScore(doc.m_nLoopStart, doc.m_nLoopEnd) : given;
     if (options.m_bJson) {
@@ -246,14 +271,18 @@ int RunScore(const CCliOptions& options, CCliStreams& io)
             .AddDouble("level_db", metrics.m_dLevelDb)
             .AddDouble("timbre_db", metrics.m_dTimbreDb)
             .AddBool("in_attack", metrics.m_bInAttack)
+            .AddDouble("sustain_db", metrics.m_dSustainDb)
+            .AddBool("in_tail", metrics.m_bInTail)
             .AddInt("found_start", doc.m_nLoopStart)
             .AddInt("found_end", doc.m_nLoopEnd)
             .AddDouble("found_score", found);
+        AddAutoLoop(json, autoLoop);
         io.out << json.Str() << '\n';
     } else {
         io.out << "score " << FormatDouble(given) << " seam " << FormatDouble(metrics.m_dSeam) << " level "
                << FormatDouble(metrics.m_dLevelDb) << " dB timbre " << FormatDouble(metrics.m_dTimbreDb)
-               << " dB attack " << (metrics.m_bInAttack ? "yes" : "no") << '\n'
+               << " dB attack " << (metrics.m_bInAttack ? "yes" : "no") << " sustain "
+               << FormatDouble(metrics.m_dSustainDb) << " dB tail " << (metrics.m_bInTail ? "yes" : "no") << '\n'
                << "found " << doc.m_nLoopStart << ' ' << doc.m_nLoopEnd << " score " << FormatDouble(found) << '\n';
     }
     io.out << std::flush;

@@ -56,7 +56,14 @@ const std::vector<CCliCommandInfo> kCommands = {
      "difference across the splice divided by the 99.5th percentile of those inside the loop (1.5 or less "
      "is clean); level, the dB difference between the 20 ms before the loop end and the 20 ms after the "
      "loop start; timbre, the RMS dB difference between the spectra of the 2048 frames before the end and "
-     "after the start; attack, whether the loop starts before the sound first reaches 80 % of its peak."},
+     "after the start; attack, whether the loop starts before the sound first reaches 80 % of its peak; "
+     "sustain, the dB of the loop's RMS against the sustain level (the 90th percentile of the 10 ms "
+     "envelope); tail, whether that is under -6 dB, a loop in a release or a fade. With --json also the "
+     "loop Auto Loop picks (auto_start, auto_end; null when none) and what it could not give: auto_noise, "
+     "the sound has no pitch, so the loop is not a whole number of periods; auto_short, no clean loop is "
+     "as long as wanted (50 ms, and a fifth of a steady part longer than 0.5 s); auto_detune_cents, the "
+     "pitch shift the loop's length causes (over 1 cent only when the steady part is too short for a "
+     "closer whole number of frames)."},
 };
 
 const std::vector<CCliOptionInfo> kOptions = {

@@ -152,3 +152,143 @@ TEST(AutoLoopBanks, BanksOfOtherFramesAreComputedAfresh)
 }
 
 }  // namespace
+
+// --- the kinds of sample that are hard to loop -----------------------------
+namespace {
+
+// Pink noise (a sum of low-passes an octave apart over white noise),
+// reproducible, about 0.25 RMS.
+std::vector<double> PinkNoise(int frames)
+{
+    std::mt19937 rng(5);
+    std::normal_distribution<double> white(0.0, 1.0);
+    std::vector<double> v(static_cast<std::size_t>(frames));
+    double state[6] = {};
+    for (double& y : v) {
+        const double w = white(rng);
+        y = 0.3 * w;
+        for (int o = 0; o < 6; ++o) {
+            const double a = std::exp(-2 * kTestPi * 20.0 * std::pow(4.0, o) / kRate);
+            state[o] = a * state[o] + (1 - a) * w * std::pow(2.0, o / 2.0 + 2);
+            y += state[o];
+        }
+        y *= 0.05;
+    }
+    return v;
+}
+
+struct CKindCase {
+    const char* name;
+    int frames;
+    std::function<double(int, int)> signal;
+    int minLength;       // frames
+    double period;       // > 0: the loop is a whole number of these to within a cent
+    bool noise;
+    // dB across the splice at most: the 20 ms windows of a short sample
+    // reach into its attack.
+    double maxLevelDb = 0.3;
+};
+
+void PrintTo(const CKindCase& c, std::ostream* os) { *os << c.name; }
+
+const std::vector<double> kPink = PinkNoise(3 * kRate);
+
+const CKindCase kKinds[] = {
+    // Shorter than a bank and not exactly periodic (a little noise): a 3 ms
+    // attack, then 4 cycles of 150 frames; a cycle at the end is looped.
+    {"ShortSampleAttackAndFourCycles", 132 + 600,
+     [](int f, int c) {
+         std::mt19937 rng{unsigned(f)};
+         return std::min(1.0, f / 132.0) * 0.8 * Partials(2 * kTestPi * f / 150.0, c) +
+                std::uniform_real_distribution<double>(-1e-3, 1e-3)(rng);
+     },
+     150, 150.0, false, 1.0},
+    // Level drifting by ±1 dB over 3 s: a long loop, no pitch.
+    {"PinkNoiseWithLevelDrift", 3 * kRate,
+     [](int f, int) {
+         const double t = double(f) / kRate;
+         return std::min(1.0, t / 0.05) * std::pow(10.0, std::sin(2 * kTestPi * t / 3.0) / 20.0) *
+                kPink[std::size_t(f)];
+     },
+     kRate / 2, 0.0, true},
+    // 1 s held, then a release that stays 12 dB under it for 2 s: the loop
+    // stays in the held part.
+    {"ReleaseTwelveDbUnderTheSustain", 3 * kRate,
+     [](int f, int c) {
+         const double t = double(f) / kRate;
+         const double env = std::min(1.0, t / 0.05) * (t < 1.0 ? 1.0 : 0.25 + 0.75 * std::exp(-(t - 1.0) / 0.05));
+         return 0.8 * env * Partials(2 * kTestPi * f / 100.25, c);
+     },
+     kRate / 20, 100.25, false},
+    // 5 s of a steady tone with vibrato: a loop of a fifth of it at least,
+    // not a few periods.
+    {"LongSteadyTone", 5 * kRate,
+     [](int f, int c) {
+         const double t = double(f) / kRate;
+         const double phase = 2 * kTestPi * 220.0 * t - 0.13 * std::cos(2 * kTestPi * 5 * t);
+         return 0.8 * std::min(1.0, t / 0.1) * Partials(phase, c);
+     },
+     kRate, 0.0, false},
+};
+
+class AutoLoopKinds : public testing::TestWithParam<CKindCase> {};
+
+TEST_P(AutoLoopKinds, CleanLoopOfTheLengthTheSoundNeeds)
+{
+    const CKindCase& k = GetParam();
+    auto doc = MakeDoc(kRate, 1, k.frames, k.signal);
+    ASSERT_TRUE(doc->AutoLoop());
+    const CFrameView view{doc->m_pSamples.data(), doc->m_nFrameCount, 1, kRate};
+    const CAutoLoopResult r =
+        FindAutoLoopResult(view, {doc->m_pBankSpectra.data(), doc->m_nBankSize, doc->m_nBankCount});
+    ASSERT_TRUE(r.m_loop);
+    EXPECT_EQ(r.m_loop->m_nStart, doc->m_nLoopStart);
+    const int s = r.m_loop->m_nStart, e = r.m_loop->m_nEnd;
+    const CSeamMetrics m = MeasureSeam(view, s, e);
+    EXPECT_TRUE(m.IsClean()) << m.m_dSeam;
+    EXPECT_FALSE(m.m_bInAttack);
+    EXPECT_FALSE(m.m_bInTail) << m.m_dSustainDb;
+    EXPECT_LE(m.m_dLevelDb, k.maxLevelDb);
+    EXPECT_GE(e - s, k.minLength);
+    EXPECT_EQ(r.m_bNoise, k.noise);
+    if (k.period > 0) {
+        const double periods = std::round((e - s) / k.period);
+        EXPECT_LE(std::fabs(1200.0 * std::log2((e - s) / (periods * k.period))), 1.0) << e - s;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, AutoLoopKinds, testing::ValuesIn(kKinds),
+                         [](const testing::TestParamInfo<CKindCase>& i) { return std::string(i.param.name); });
+
+}  // namespace
+
+namespace {
+
+// Several loops of a long steady tone: the first is Auto Loop's own, each is
+// clean with the levels matched, and each loops a different stretch.
+TEST(AutoLoopMany, DistinctCleanLoopsBestFirst)
+{
+    auto doc = MakeDoc(kRate, 2, 4 * kRate, [](int f, int c) {
+        const double t = double(f) / kRate;
+        const double phase = 2 * kTestPi * 220.0 * t - 0.13 * std::cos(2 * kTestPi * 5 * t);
+        return 0.8 * std::min(1.0, t / 0.1) * std::min(1.0, (4.0 - t) / 0.3) * Partials(phase, c);
+    });
+    ASSERT_TRUE(doc->AutoLoop());
+    const CFrameView view{doc->m_pSamples.data(), doc->m_nFrameCount, 2, kRate};
+    const CBankView banks{doc->m_pBankSpectra.data(), doc->m_nBankSize, doc->m_nBankCount};
+    const std::vector<CLoopSpan> loops = FindAutoLoops(view, banks, 3);
+    ASSERT_EQ(loops.size(), 3u);
+    EXPECT_EQ(loops[0].m_nStart, doc->m_nLoopStart);
+    EXPECT_EQ(loops[0].m_nEnd, doc->m_nLoopEnd);
+    for (std::size_t i = 0; i < loops.size(); ++i) {
+        const CSeamMetrics m = MeasureSeam(view, loops[i].m_nStart, loops[i].m_nEnd);
+        EXPECT_TRUE(m.IsClean() && m.m_dLevelDb <= 0.3 && !m.m_bInAttack) << i;
+        for (std::size_t j = 0; j < i; ++j) {
+            EXPECT_GE(std::abs(loops[i].m_nStart - loops[j].m_nStart), kRate / 10) << i << ' ' << j;
+            EXPECT_GE(std::abs(loops[i].m_nEnd - loops[j].m_nEnd), kRate / 10) << i << ' ' << j;
+        }
+    }
+    EXPECT_EQ(FindAutoLoops(view, banks, 1).size(), 1u);
+}
+
+}  // namespace

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -92,6 +93,18 @@ TEST(SeamMetricsLimits, LoopsOutsideTheFramesAndSilenceGiveNoFalseFigures)
     EXPECT_EQ(quiet.m_dLevelDb, 0.0);
     EXPECT_EQ(quiet.m_dTimbreDb, 0.0);
     EXPECT_TRUE(std::isinf(SeamRatio(View(*doc), 1000, 1002)));
+}
+
+// Sustain against tail: a tone held for 20 000 frames, then a release that
+// stays 12 dB under it (louder than silence) for the remaining 20 000.
+TEST(SeamMetricsTail, ALoopTwelveDbUnderTheSustainIsInTheTail)
+{
+    const auto doc = MakeDoc(44100, 1, 40000, [](int f, int) { return (f < 20000 ? 1.0 : 0.2512) * Sine(f, 100.0); });
+    for (const auto& [s, e, db, tail] : {std::tuple{5000, 15000, 0.0, false}, {25000, 35000, -12.0, true}}) {
+        const CSeamMetrics m = MeasureSeam(View(*doc), s, e);
+        EXPECT_NEAR(m.m_dSustainDb, db, 0.1) << s;
+        EXPECT_EQ(m.m_bInTail, tail) << s;
+    }
 }
 
 }  // namespace

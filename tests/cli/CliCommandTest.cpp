@@ -730,7 +730,7 @@ TEST(CliProgram, ScoreIsNearZeroForAWholeNumberOfPeriods)
     EXPECT_LT(good, 1e-3);
     // The seam metrics of the loop: a clean seam, level and timbre matched.
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(lines[0], m, std::regex("score \\S+ seam (\\S+) level (\\S+) dB timbre (\\S+) dB attack no")))
+    ASSERT_TRUE(std::regex_match(lines[0], m, std::regex("score \\S+ seam (\\S+) level (\\S+) dB timbre (\\S+) dB attack no sustain \\S+ dB tail no")))
         << lines[0];
     EXPECT_LE(std::stod(m[1]), 1.5);
     EXPECT_LT(std::stod(m[2]), 0.01);
@@ -747,6 +747,12 @@ TEST(CliProgram, ScoreIsNearZeroForAWholeNumberOfPeriods)
     for (const char* key : {"level_db", "timbre_db"})
         EXPECT_NE(JsonMember(off.m_strOut, key), "") << key;
     EXPECT_EQ(JsonMember(off.m_strOut, "in_attack"), "false");
+    EXPECT_EQ(JsonMember(off.m_strOut, "in_tail"), "false");
+    // Auto Loop's pick of the steady tone: long, in tune, no flags.
+    EXPECT_NE(JsonMember(off.m_strOut, "auto_start"), "null");
+    for (const char* key : {"auto_noise", "auto_short"})
+        EXPECT_EQ(JsonMember(off.m_strOut, key), "false") << key;
+    EXPECT_LE(std::fabs(std::stod(JsonMember(off.m_strOut, "auto_detune_cents"))), 1.0);
 }
 
 }  // namespace
