@@ -2,11 +2,14 @@
 
 #include "framework/Exceptions.h"
 #include "framework/UserInterface.h"
+#include "analysis/LoopSteps.h"
 #include "view/NullWaveOut.h"
+#include "view/RulerWidget.h"
 #include "view/ViewImagePainter.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -15,6 +18,27 @@
 
 #include <algorithm>
 #include <new>
+
+namespace {
+
+// One undo step around a command, closed however the command ends; the
+// view then tells whoever shows the history.
+class CUndoStep {
+public:
+    CUndoStep(CQuorvelView& view, const char* name) : m_view(view) { m_view.GetDocument().BeginUndoStep(name); }
+    ~CUndoStep()
+    {
+        m_view.GetDocument().EndUndoStep();
+        emit m_view.undoHistoryChanged();
+    }
+    CUndoStep(const CUndoStep&) = delete;
+    CUndoStep& operator=(const CUndoStep&) = delete;
+
+private:
+    CQuorvelView& m_view;
+};
+
+}  // namespace
 
 CQuorvelView::CQuorvelView(CQuorvelDoc& doc, std::unique_ptr<IWaveOut> pWaveOut, QWidget* pParent)
     : QAbstractScrollArea(pParent), m_doc(doc), m_geometry(&doc)
@@ -183,10 +207,17 @@ void CQuorvelView::OnZoomAll()
 
 void CQuorvelView::OnZoomLoop()
 {
-    m_geometry.SetClientSize(viewport()->width(), viewport()->height());
-    if (!m_geometry.ZoomLoop())
-        return;
-    SyncScrollBars();
+    // A scroll bar that the new scale shows or hides changes the width the
+    // loop must fit: fit again to the viewport the bars leave.
+    for (int pass = 0; pass < 3; ++pass) {
+        const int width = viewport()->width();
+        m_geometry.SetClientSize(width, viewport()->height());
+        if (!m_geometry.ZoomLoop())
+            return;
+        SyncScrollBars();
+        if (viewport()->width() == width)
+            break;
+    }
     RepaintAll();
 }
 
@@ -227,6 +258,8 @@ void CQuorvelView::RepaintAll()
 {
     if (m_bDestroyed)
         return;
+    if (m_pRuler && m_pRuler->isVisible())
+        m_pRuler->update();
     viewport()->repaint();
 }
 
@@ -314,6 +347,7 @@ void CQuorvelView::paintEvent(QPaintEvent* pEvent)
 
 void CQuorvelView::resizeEvent(QResizeEvent*)
 {
+    PlaceRuler();
     m_geometry.SetClientSize(viewport()->width(), viewport()->height());
     if (m_doc.m_bLoaded)
         m_geometry.UpdateScrollSizes();
@@ -322,6 +356,19 @@ void CQuorvelView::resizeEvent(QResizeEvent*)
 
 void CQuorvelView::wheelEvent(QWheelEvent* pEvent)
 {
+    // Ctrl+wheel zooms around the frame under the pointer.
+    if (pEvent->modifiers() & Qt::ControlModifier) {
+        const int delta = pEvent->angleDelta().y();
+        if (delta != 0) {
+            const double factor = delta > 0 ? CViewGeometry::kZoomInFactor : CViewGeometry::kZoomOutFactor;
+            m_geometry.SetClientSize(viewport()->width(), viewport()->height());
+            m_geometry.ZoomAroundClientX(m_geometry.m_dZoom * factor, TruncToInt(pEvent->position().x()));
+            SyncScrollBars();
+            RepaintAll();
+        }
+        pEvent->accept();
+        return;
+    }
     // Without a vertical range the wheel scrolls the waveform sideways.
     if (verticalScrollBar()->maximum() == 0 && horizontalScrollBar()->maximum() > 0) {
         QCoreApplication::sendEvent(horizontalScrollBar(), pEvent);
@@ -335,6 +382,8 @@ void CQuorvelView::scrollContentsBy(int, int)
     if (m_bSyncingScroll)
         return;  // the caller repaints
     m_geometry.ScrollToPosition({horizontalScrollBar()->value(), verticalScrollBar()->value()});
+    if (m_pRuler && m_pRuler->isVisible())
+        m_pRuler->update();
     viewport()->update();
 }
 
@@ -376,15 +425,33 @@ void CQuorvelView::EndReleasedDrags(Qt::MouseButtons buttons)
         m_bDragStart = false;
     if (!(buttons & Qt::RightButton))
         m_bDragEnd = false;
+    EndDragStep();
+}
+
+void CQuorvelView::EndDragStep()
+{
+    if (m_bDragStep && !m_bDragStart && !m_bDragEnd) {
+        m_bDragStep = false;
+        m_doc.EndUndoStep();
+        emit undoHistoryChanged();
+    }
 }
 
 void CQuorvelView::mousePressEvent(QMouseEvent* pEvent)
 {
     EndReleasedDrags(pEvent->buttons());
+    const bool bDrag = pEvent->button() == Qt::LeftButton || pEvent->button() == Qt::RightButton;
+    if (bDrag && !m_bDragStep) {
+        // The whole drag, press to release, is one step.
+        m_bDragStep = true;
+        m_doc.BeginUndoStep(pEvent->button() == Qt::LeftButton ? "Move Loop Start" : "Move Loop End");
+    }
     if (pEvent->button() == Qt::LeftButton) {
+        m_bLastSetEnd = false;
         m_bDragStart = true;
         TrackMouse(ClientPoint(pEvent));
     } else if (pEvent->button() == Qt::RightButton) {
+        m_bLastSetEnd = true;
         m_bDragEnd = true;
         TrackMouse(ClientPoint(pEvent));
     }
@@ -401,6 +468,7 @@ void CQuorvelView::mouseReleaseEvent(QMouseEvent* pEvent)
         m_bDragStart = false;
     else if (pEvent->button() == Qt::RightButton)
         m_bDragEnd = false;
+    EndDragStep();
     pEvent->accept();
 }
 
@@ -487,6 +555,7 @@ bool CQuorvelView::RunReporting(const std::function<void()>& operation)
 
 void CQuorvelView::OnFindLoop()
 {
+    const CUndoStep step(*this, "Find Loop");
     SaveMarkers();
     if (!RunReporting([this] { m_doc.FindLoop(); }))
         return;
@@ -495,6 +564,7 @@ void CQuorvelView::OnFindLoop()
 
 void CQuorvelView::OnFindLoopCrossfade()
 {
+    const CUndoStep step(*this, "Find Loop + Crossfade");
     if (!ReloadSearchCrossfade([this] {
             m_doc.FindLoop();
             return m_doc.m_bHasLoop;
@@ -530,6 +600,7 @@ std::optional<bool> CQuorvelView::ReloadSearchCrossfade(const std::function<bool
 // nothing changed.
 void CQuorvelView::OnAutoLoop()
 {
+    const CUndoStep step(*this, "Auto Loop");
     SaveMarkers();
     bool bFound = false;
     if (!RunReporting([this, &bFound] { bFound = m_doc.AutoLoop(); }) || !bFound)
@@ -539,6 +610,7 @@ void CQuorvelView::OnAutoLoop()
 
 void CQuorvelView::OnAutoLoopCrossfade()
 {
+    const CUndoStep step(*this, "Auto Loop + Crossfade");
     const std::optional<bool> placed = ReloadSearchCrossfade([this] { return m_doc.AutoLoop(); });
     if (!placed)
         return;
@@ -559,6 +631,8 @@ void CQuorvelView::OnReload()
 {
     if (!ReloadReporting())
         return;
+    m_doc.ClearUndoHistory();
+    emit undoHistoryChanged();
     RedrawWaveBand();
 }
 
@@ -566,6 +640,7 @@ void CQuorvelView::OnRemoveLoop()
 {
     if (!m_doc.m_bHasLoop)
         return;  // nothing to remove, nothing to repaint
+    const CUndoStep step(*this, "Remove Loop");
     SaveMarkers();
     m_doc.m_bHasLoop = false;
     // Without a loop start the end-loop curve has no values: its strip must
@@ -577,6 +652,7 @@ void CQuorvelView::OnRemoveLoop()
 
 void CQuorvelView::OnSpectralCombFilter()
 {
+    const CUndoStep step(*this, "Comb Filter");
     RunReporting([this] { m_doc.SpectralCombFilter(); });
     FramesEdited();
     RepaintAll();
@@ -616,4 +692,177 @@ void CQuorvelView::timerEvent(QTimerEvent* pEvent)
         return;
     }
     QAbstractScrollArea::timerEvent(pEvent);
+}
+
+// --- undo ---------------------------------------------------------------------------------
+
+void CQuorvelView::OnUndo()
+{
+    ApplyHistory(true);
+}
+
+void CQuorvelView::OnRedo()
+{
+    ApplyHistory(false);
+}
+
+void CQuorvelView::ApplyHistory(bool bUndo)
+{
+    const CUndoHistory& history = m_doc.GetUndoHistory();
+    // Mid-drag the drag's own step is still open.
+    if (m_bDragStep || (bUndo ? !history.CanUndo() : !history.CanRedo()))
+        return;
+    const int frames = m_doc.m_nFrameCount;
+    const int channels = m_doc.m_nChannels;
+    if (!RunReporting([this, bUndo] { bUndo ? m_doc.Undo() : m_doc.Redo(); }))
+        return;
+    // A step that replaced the whole sample changes what playback reads.
+    if (frames != m_doc.m_nFrameCount || channels != m_doc.m_nChannels) {
+        OnStop();
+        UpdateScrollSizes();
+    }
+    ComputeEndLoopCurve();
+    FramesChanged();
+    RepaintAll();
+    emit undoHistoryChanged();
+}
+
+// --- loop points by number and by key -------------------------------------------------------
+
+void CQuorvelView::SetLoopPoints(int start, int end, const char* name)
+{
+    if (!m_doc.m_bLoaded || m_doc.m_nFrameCount <= 0)
+        return;
+    const CUndoStep step(*this, name);
+    SaveMarkers();
+    const bool bStartMoved = !m_doc.m_bHasLoop || m_doc.m_nLoopStart != start;
+    m_doc.m_bHasLoop = true;
+    m_doc.m_nLoopStart = start;
+    m_doc.m_nLoopEnd = end;
+    m_doc.NormalizeLoop();
+    if (bStartMoved)
+        ComputeEndLoopCurve();
+    RedrawMarkers();
+    if (bStartMoved)
+        RedrawStrip(1);
+}
+
+void CQuorvelView::NudgeMarker(int direction, NudgeStep unit)
+{
+    if (!m_doc.m_bLoaded || m_doc.m_nFrameCount <= 0)
+        return;
+    // Without a loop the whole sample is the loop, as a first click makes it.
+    const int start = m_doc.m_bHasLoop ? m_doc.m_nLoopStart : 0;
+    const int end = m_doc.m_bHasLoop ? m_doc.m_nLoopEnd : m_doc.m_nFrameCount;
+    const int from = m_bLastSetEnd ? end : start;
+    const CFrameView frames{m_doc.m_pSamples.data(), m_doc.m_nFrameCount, m_doc.m_nChannels, m_doc.m_nSampleRate};
+    int to = from + direction;
+    if (unit == NudgeStep::ZeroCrossing) {
+        to = NextZeroCrossing(frames, from, direction);
+    } else if (unit == NudgeStep::Period) {
+        const int period = EstimatePeriod(frames, start, std::max(end, start + kPeriodWindow));
+        if (period <= 0)
+            return;
+        to = from + direction * period;
+    }
+    if (m_bLastSetEnd)
+        SetLoopPoints(start, std::clamp(to, start + 1, m_doc.m_nFrameCount), "Nudge Loop End");
+    else
+        SetLoopPoints(std::clamp(to, 0, end - 1), end, "Nudge Loop Start");
+}
+
+void CQuorvelView::ScrollToX(int contentX)
+{
+    m_geometry.SetClientSize(viewport()->width(), viewport()->height());
+    m_geometry.ScrollToPosition({contentX, m_geometry.GetScrollPosition().y});
+    SyncScrollBars();
+    RepaintAll();
+}
+
+void CQuorvelView::keyPressEvent(QKeyEvent* pEvent)
+{
+    const Qt::KeyboardModifiers mods = pEvent->modifiers() & ~Qt::KeypadModifier;
+    const int page = std::max(1, m_geometry.GetClientWidth());
+    const int x = m_geometry.GetScrollPosition().x;
+    switch (pEvent->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+        const int direction = pEvent->key() == Qt::Key_Left ? -1 : 1;
+        if (mods == Qt::NoModifier)
+            NudgeMarker(direction, NudgeStep::Frame);
+        else if (mods == Qt::ControlModifier)
+            NudgeMarker(direction, NudgeStep::ZeroCrossing);
+        else if (mods == Qt::ShiftModifier)
+            NudgeMarker(direction, NudgeStep::Period);
+        else
+            break;
+        return;
+    }
+    case Qt::Key_Home:
+        ScrollToX(0);
+        return;
+    case Qt::Key_End:
+        ScrollToX(m_geometry.GetScrollLimit().x);
+        return;
+    case Qt::Key_PageUp:
+        ScrollToX(x - page);
+        return;
+    case Qt::Key_PageDown:
+        ScrollToX(x + page);
+        return;
+    case Qt::Key_Space:
+        if (mods != Qt::NoModifier)
+            break;
+        if (m_pPlayback->m_bPlaying)
+            OnStop();
+        else
+            OnPlay();
+        return;
+    default:
+        break;
+    }
+    QAbstractScrollArea::keyPressEvent(pEvent);
+}
+
+// --- time ruler ------------------------------------------------------------------------------
+
+void CQuorvelView::SetRulerVisible(bool bVisible)
+{
+    if (!m_pRuler) {
+        if (!bVisible)
+            return;
+        m_pRuler = new CRulerWidget(m_geometry, m_doc, this);
+    }
+    setViewportMargins(0, bVisible ? kRulerHeight : 0, 0, 0);
+    m_pRuler->setVisible(bVisible);
+    PlaceRuler();
+    // The viewport changed height: the window fits it again.
+    UpdateScrollSizes();
+    ResizeParentToFit(false);
+    RepaintAll();
+}
+
+bool CQuorvelView::IsRulerVisible() const
+{
+    return m_pRuler && !m_pRuler->isHidden();
+}
+
+void CQuorvelView::SetRulerUnit(RulerUnit unit)
+{
+    if (!m_pRuler) {
+        m_pRuler = new CRulerWidget(m_geometry, m_doc, this);
+        m_pRuler->hide();
+    }
+    m_pRuler->SetUnit(unit);
+}
+
+RulerUnit CQuorvelView::GetRulerUnit() const
+{
+    return m_pRuler ? m_pRuler->GetUnit() : RulerUnit::Seconds;
+}
+
+void CQuorvelView::PlaceRuler()
+{
+    if (m_pRuler)
+        m_pRuler->setGeometry(viewport()->x(), viewport()->y() - kRulerHeight, viewport()->width(), kRulerHeight);
 }

@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QMenuBar>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
@@ -426,6 +427,135 @@ private slots:
                                   ID_EDIT_FIND_LOOP_CROSSFADE, ID_EDIT_RELOAD, ID_FILE_NEW}));
     }
 
+    void undoAndRedoTakeBackEveryEditByMenuAndKey()
+    {
+        CTestApp app;
+        Start(app);
+        CMainFrame* frame = app.GetMainFrame();
+        CQuorvelView* view = app.GetView();
+        CQuorvelDoc& doc = app.GetDocument();
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        auto item = [&](int id) { return frame->GetCommandAction(id)->text(); };
+        QCOMPARE(item(ID_EDIT_UNDO), QStringLiteral("&Undo\tAlt+Backspace"));
+        QVERIFY(!frame->GetCommandAction(ID_EDIT_UNDO)->isEnabled());
+
+        // A drag, press to release, is one step.
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(100, 20));
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(150, 20));
+        const auto dragged = std::make_tuple(doc.m_pSamples, doc.m_bHasLoop, doc.m_nLoopStart, doc.m_nLoopEnd);
+        frame->OnCmdMsg(ID_EDIT_FIND_LOOP_CROSSFADE);
+        const auto crossfaded = std::make_tuple(doc.m_pSamples, doc.m_bHasLoop, doc.m_nLoopStart, doc.m_nLoopEnd);
+        QCOMPARE(item(ID_EDIT_UNDO), QStringLiteral("&Undo Find Loop + Crossfade\tAlt+Backspace"));
+
+        QTest::keyClick(view, Qt::Key_Backspace, Qt::AltModifier);
+        QVERIFY(std::make_tuple(doc.m_pSamples, doc.m_bHasLoop, doc.m_nLoopStart, doc.m_nLoopEnd) == dragged);
+        QCOMPARE(item(ID_EDIT_UNDO), QStringLiteral("&Undo Move Loop Start\tAlt+Backspace"));
+        QCOMPARE(item(ID_EDIT_REDO), QStringLiteral("&Redo Find Loop + Crossfade\tCtrl+Y"));
+        QTest::keyClick(view, Qt::Key_Backspace, Qt::AltModifier);
+        QVERIFY(!doc.m_bHasLoop);
+        QCOMPARE(ShownTitle(frame), QStringLiteral("edit.wav - Ringseam"));  // back at the file
+        QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(ShownTitle(frame), QStringLiteral("edit.wav* - Ringseam"));
+        QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+        QVERIFY(std::make_tuple(doc.m_pSamples, doc.m_bHasLoop, doc.m_nLoopStart, doc.m_nLoopEnd) == crossfaded);
+
+        // Reload forgets the history.
+        frame->OnCmdMsg(ID_EDIT_RELOAD);
+        QVERIFY(!frame->GetCommandAction(ID_EDIT_UNDO)->isEnabled());
+    }
+
+    void aFailedOrCancelledOpenKeepsTheDocument()
+    {
+        QVERIFY(WriteTwoSampleXi(Path("two.xi")));
+        QFile bad(Path("bad.wav"));
+        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("RIFFjunk") == 8);
+        bad.close();
+        CTestApp app;
+        Start(app);
+        QTest::mouseClick(app.GetView()->viewport(), Qt::RightButton, {}, QPoint(200, 20));
+        const auto before = StateOf(app);
+        for (const QString& name : {QStringLiteral("bad.wav"), QStringLiteral("missing.wav"), QStringLiteral("two.xi")}) {
+            BoxSeen seen;
+            QPointer<QTimer> watch;
+            std::function<void()> arm = [&] {
+                watch = AnswerNextModal([&](QWidget* w) {
+                    auto* box = qobject_cast<QMessageBox*>(w);
+                    if (box && box->text().startsWith(QStringLiteral("Save changes"))) {
+                        arm();  // the open comes next
+                        box->button(QMessageBox::Discard)->click();
+                    } else if (auto* dlg = qobject_cast<CSelectSampleDlg*>(w)) {
+                        dlg->reject();  // cancelled
+                    } else {
+                        seen = CloseMessageBox(w);
+                    }
+                });
+            };
+            arm();
+            QVERIFY(!app.OpenDocumentFile(Path(name)));
+            delete watch;
+            QVERIFY2(StateOf(app) == before, qPrintable(name));
+            QVERIFY(app.GetDocument().IsModified());
+            QCOMPARE(seen.strText.contains(name), name != QStringLiteral("two.xi"));
+        }
+    }
+
+    void openingKeepsTheWindowSizeAndNothingGrowsItPastTheScreen()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        CMainFrame* frame = app.GetMainFrame();
+        const QSize screen = frame->screen()->availableGeometry().size();
+        frame->resize(screen.width() - 10, screen.height() - 10);
+        QTRY_COMPARE(frame->size(), QSize(screen.width() - 10, screen.height() - 10));
+        const QSize user = frame->size();
+        QVERIFY(app.OpenDocumentFile(Path("other.wav")));
+        QTest::qWait(20);
+        QVERIFY(frame->width() >= user.width() && frame->height() >= user.height());
+        // The seam view takes its room inside the screen.
+        frame->OnCmdMsg(ID_VIEW_SEAM);
+        QTest::qWait(20);
+        QVERIFY(frame->frameGeometry().height() <= screen.height());
+    }
+
+    void zoomLoopShowsBothMarkersWhenTheLoopEndsOnTheLastFrame()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        CQuorvelView* view = app.GetView();
+        for (int width : {300, 700}) {
+            app.GetMainFrame()->resize(width, 300);  // small enough that a scroll bar shows
+            QTest::qWait(20);
+            view->SetLoopPoints(29000, 30000, "Set Loop");
+            view->OnZoomLoop();
+            const int s = view->GetScrollPosition().x();
+            const int w = view->viewport()->width();
+            for (int frame : {29000, 30000}) {
+                const int x = view->GetGeometry().FrameToX(frame) - s;
+                QVERIFY2(x >= 0 && x < w, qPrintable(QStringLiteral("%1 at %2 of %3").arg(frame).arg(x).arg(w)));
+            }
+        }
+    }
+
+    void aTooShortLoopIsWarnedAboutAndItsSaveConfirmedOnce()
+    {
+        CTestApp app;
+        Start(app);
+        CQuorvelView* view = app.GetView();
+        auto* verdict = app.GetMainFrame()->statusBar()->findChild<QLabel*>(QStringLiteral("paneVerdict"));
+        view->SetLoopPoints(1000, 1050, "Set Loop");  // 1.1 ms
+        QTRY_VERIFY2(verdict->text().contains(QStringLiteral("too short")), qPrintable(verdict->text()));
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Cancel}, [&] { QVERIFY(!app.OnFileSave()); }).size(), 1);
+        QVERIFY(app.GetDocument().IsModified());
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Save}, [&] { QVERIFY(app.OnFileSave()); }).size(), 1);
+        app.GetDocument().SetModifiedFlag();
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Cancel}, [&] { QVERIFY(app.OnFileSave()); }).size(), 0);
+        // 100 frames of a 440 Hz tone (about one period) are long enough.
+        view->SetLoopPoints(1000, 1000 + 44100 / 440 + 1, "Set Loop");
+        QTRY_VERIFY2(!verdict->text().contains(QStringLiteral("too short")), qPrintable(verdict->text()));
+        QVERIFY(verdict->text().startsWith(QStringLiteral("seam ")));
+    }
+
     // The status panes show the numbers after a click and after Find Loop;
     // they and the seam view follow every change of the loop or the frames.
     void statusPanesAndSeamViewFollowTheLoopAndTheFrames()
@@ -543,10 +673,10 @@ private slots:
         QCOMPARE(app.GetDocument().m_nFrameCount, 500);
 
         // Cancelled from the recent-file list: the entry stays, as it did not
-        // fail.
+        // fail, and so does the document open before.
         QVERIFY(app.OpenDocumentFile(Path("tone.wav")));
         QCOMPARE(cancelChoiceDuring([&] { app.GetMainFrame()->OnCmdMsg(ID_FILE_MRU_FILE1 + 1); }), prompt);
-        QVERIFY(!app.GetDocument().m_bLoaded);
+        QCOMPARE(app.GetDocument().m_nFrameCount, 30000);
         QCOMPARE(app.GetRecentFileList().GetList().size(), 2);
     }
 
