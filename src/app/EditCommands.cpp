@@ -48,7 +48,11 @@ CEditCommands::CEditCommands(CMainFrame& frame, CQuorvelView& view) : QObject(&f
     ruler->setCheckable(true);
     frames->setCheckable(true);
     frame.SetCommandHandler(ID_VIEW_RULER, [this, ruler] {
+        // The waveform keeps its size: the window takes or gives back the strip.
+        const QSize client = m_view.viewport()->size();
         m_view.SetRulerVisible(!m_view.IsRulerVisible());
+        if (m_frame.isVisible())
+            m_frame.ResizeParentToFit(client, false);
         ruler->setChecked(m_view.IsRulerVisible());
     });
     frame.SetCommandHandler(ID_VIEW_RULER_FRAMES, [this, frames] {

@@ -836,9 +836,7 @@ void CQuorvelView::SetRulerVisible(bool bVisible)
     setViewportMargins(0, bVisible ? kRulerHeight : 0, 0, 0);
     m_pRuler->setVisible(bVisible);
     PlaceRuler();
-    // The viewport changed height: the window fits it again.
     UpdateScrollSizes();
-    ResizeParentToFit(false);
     RepaintAll();
 }
 

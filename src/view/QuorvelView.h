@@ -161,7 +161,8 @@ public:
 
     // --- time ruler ------------------------------------------------------------------
     // Shows or hides the ruler above the waveform (hidden: the viewport and
-    // its pixels are exactly as without a ruler), and its unit.
+    // its pixels are exactly as without a ruler), and its unit. The ruler
+    // takes its strip from the viewport; the window may give it back.
     void SetRulerVisible(bool bVisible);
     bool IsRulerVisible() const;
     void SetRulerUnit(RulerUnit unit);

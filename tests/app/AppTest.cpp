@@ -6,17 +6,20 @@
 #include "app/MainFrame.h"
 #include "app/QuorvelApp.h"
 #include "app/RecentFileList.h"
+#include "app/SetLoopDlg.h"
 #include "app/Resource.h"
 #include "document/QuorvelDoc.h"
 #include "document/SelectSampleDlg.h"
 #include "playback/VirtualWaveOut.h"
 #include "view/QuorvelView.h"
 #include "view/SeamView.h"
+#include "view/TimeRuler.h"
 
 #include "ModalHelper.h"
 #include "SampleBytes.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QFile>
 #include <QFileDialog>
@@ -463,6 +466,85 @@ private slots:
         // Reload forgets the history.
         frame->OnCmdMsg(ID_EDIT_RELOAD);
         QVERIFY(!frame->GetCommandAction(ID_EDIT_UNDO)->isEnabled());
+    }
+
+    void keysNudgeTheMarkerSetLastScrollAndPlay()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));  // 440 Hz: a period of about 100 frames
+        CQuorvelView* view = app.GetView();
+        CQuorvelDoc& doc = app.GetDocument();
+        app.GetMainFrame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.GetMainFrame()));
+        view->SetLoopPoints(1000, 20000, "Set Loop");
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, QPoint(view->GetGeometry().FrameToX(20000), 20));
+        const int end = doc.m_nLoopEnd;  // the marker set last: the end
+        struct Key { Qt::Key key; Qt::KeyboardModifiers mods; int low, high; };
+        for (const Key& k : {Key{Qt::Key_Right, {}, 1, 1}, Key{Qt::Key_Left, {}, -1, -1},
+                             Key{Qt::Key_Right, Qt::ControlModifier, 1, 51},  // the next zero crossing
+                             Key{Qt::Key_Left, Qt::ShiftModifier, -101, -99}}) {  // one period back
+            const int from = doc.m_nLoopEnd;
+            QTest::keyClick(view, k.key, k.mods);
+            QVERIFY2(doc.m_nLoopEnd - from >= k.low && doc.m_nLoopEnd - from <= k.high,
+                     qPrintable(QString::number(doc.m_nLoopEnd - from)));
+            QCOMPARE(doc.m_nLoopStart, 1000);
+        }
+        QVERIFY(doc.m_nLoopEnd != end);
+        QCOMPARE(app.GetMainFrame()->GetCommandAction(ID_EDIT_UNDO)->text(),
+                 QStringLiteral("&Undo Nudge Loop End\tAlt+Backspace"));
+        app.GetMainFrame()->OnCmdMsg(ID_VIEW_ZOOM_1_1);
+        QTest::keyClick(view, Qt::Key_End);
+        QCOMPARE(view->GetScrollPosition().x(), view->horizontalScrollBar()->maximum());
+        QTest::keyClick(view, Qt::Key_PageUp);
+        QCOMPARE(view->GetScrollPosition().x(), view->horizontalScrollBar()->maximum() - view->viewport()->width());
+        QTest::keyClick(view, Qt::Key_Home);
+        QCOMPARE(view->GetScrollPosition().x(), 0);
+        QTest::keyClick(view, Qt::Key_Space);
+        QVERIFY(view->GetPlayback().m_bPlaying);
+        QTest::keyClick(view, Qt::Key_Space);
+        QVERIFY(!view->GetPlayback().m_bPlaying);
+    }
+
+    void setLoopTakesTypedPointsAndRefusesOnesOutsideTheSample()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        QString refusal;
+        AnswerNextModal([&](QWidget* w) {
+            auto* dlg = qobject_cast<CSetLoopDlg*>(w);
+            QVERIFY(dlg);
+            dlg->GetStartEdit()->setText(QStringLiteral("100"));
+            dlg->GetEndEdit()->setText(QStringLiteral("30001"));
+            dlg->accept();  // past the sample: refused, the dialog stays
+            refusal = dlg->GetErrorLabel()->text();
+            dlg->GetUnitBox()->setCurrentIndex(1);  // seconds
+            QTest::keyClicks(dlg->GetLengthEdit(), QStringLiteral("0"));  // typed: the length decides
+            dlg->GetLengthEdit()->setText(QStringLiteral("0.5"));
+            dlg->GetStartEdit()->setText(QStringLiteral("0.1"));
+            dlg->accept();
+        });
+        app.GetMainFrame()->OnCmdMsg(ID_EDIT_SET_LOOP);
+        QVERIFY(refusal.contains(QStringLiteral("30000")));
+        QCOMPARE(app.GetDocument().m_nLoopStart, 4410);
+        QCOMPARE(app.GetDocument().m_nLoopEnd, 4410 + 22050);
+        QVERIFY(app.GetDocument().IsModified());
+    }
+
+    void theRulerTakesAStripAboveAndOffGivesTheSamePixels()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        CQuorvelView* view = app.GetView();
+        const QImage before = view->GetBackingImage().copy();
+        const int height = view->viewport()->height();
+        app.GetMainFrame()->OnCmdMsg(ID_VIEW_RULER);
+        QVERIFY(view->IsRulerVisible());
+        QCOMPARE(view->viewport()->y(), kRulerHeight);
+        QTRY_COMPARE(view->viewport()->height(), height);  // the window took the strip's room
+        app.GetMainFrame()->OnCmdMsg(ID_VIEW_RULER);
+        QCOMPARE(view->viewport()->y(), 0);
+        view->viewport()->repaint();
+        QTRY_COMPARE(view->GetBackingImage(), before);
     }
 
     void aFailedOrCancelledOpenKeepsTheDocument()
