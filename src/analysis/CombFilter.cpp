@@ -21,6 +21,7 @@ void CQuorvelDoc::SpectralCombFilter()
     std::vector<Complex> analysed(kBlock / 2), kept(kBlock / 2);
     std::vector<double> block(kBlock), previous(kBlock);
     m_fft.FftSetup(kBlock);
+    RecordFrameEdit(0, m_nFrameCount);
     for (int c = 0; c < m_nChannels; ++c) {
         std::fill(previous.begin(), previous.end(), 0.0);
         bool bFirst = true;

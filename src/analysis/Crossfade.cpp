@@ -21,6 +21,7 @@ void CQuorvelDoc::Crossfade(int length)
         return;
     const int start = m_nLoopStart;
     const int end = m_nLoopEnd;
+    RecordFrameEdit(std::int64_t(end) - length, length);
     std::vector<double> a(static_cast<std::size_t>(length)), e(static_cast<std::size_t>(length));
     const int mid = length / 2;
     for (int c = 0; c < m_nChannels; ++c) {

@@ -16,6 +16,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolBar>
@@ -102,6 +103,7 @@ void CMainFrame::CreateMenus()
     AddCommand(edit, ID_EDIT_AUTO_LOOP, QStringLiteral("&Auto Loop\tCtrl+J"));
     AddCommand(edit, ID_EDIT_REMOVE_LOOP, QStringLiteral("&Remove Loop\tCtrl+DEL"));
     AddCommand(edit, ID_EDIT_RELOAD, QStringLiteral("Re&load\tCtrl+R"));
+    m_pEditMenu = edit;
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     AddCommand(view, ID_VIEW_ZOOM_IN, QStringLiteral("Zoom &In\tCtrl+Z"));
@@ -121,6 +123,7 @@ void CMainFrame::CreateMenus()
     toolbar->setChecked(true);
     status->setCheckable(true);
     status->setChecked(true);
+    m_pViewMenu = view;
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     AddCommand(help, ID_APP_ABOUT, QStringLiteral("&About Ringseam..."));
@@ -341,7 +344,7 @@ void CMainFrame::ResizeParentToFit(QSize clientSize, bool bShrinkOnly)
     if (delta.isNull())
         return;
     if (!scroll) {
-        resize(size() + delta);
+        ResizeWithinScreen(size() + delta);
         return;
     }
     // Scroll bars shown for the old size would take room from the new one
@@ -353,9 +356,31 @@ void CMainFrame::ResizeParentToFit(QSize clientSize, bool bShrinkOnly)
     const Qt::ScrollBarPolicy v = scroll->verticalScrollBarPolicy();
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    resize(size() + delta - bars);
+    ResizeWithinScreen(size() + delta - bars);
     QTimer::singleShot(0, scroll, [scroll, h, v] {
         scroll->setHorizontalScrollBarPolicy(h);
         scroll->setVerticalScrollBarPolicy(v);
     });
+}
+
+void CMainFrame::GrowToFit(QSize clientSize)
+{
+    QWidget* view = centralWidget();
+    if (!view || !clientSize.isValid())
+        return;
+    auto* scroll = qobject_cast<QAbstractScrollArea*>(view);
+    const QSize current = (scroll ? scroll->viewport() : view)->size();
+    ResizeParentToFit(clientSize.expandedTo(current), false);
+}
+
+void CMainFrame::ResizeWithinScreen(QSize wanted)
+{
+    // The window-manager frame around the window takes screen room too.
+    const QScreen* pScreen = screen();
+    const QSize room = pScreen ? pScreen->availableGeometry().size() - (frameGeometry().size() - size())
+                               : wanted;
+    // Growing stops at the screen; a window the user made larger than that
+    // is not shrunk for it.
+    const QSize limit = room.expandedTo(size());
+    resize(wanted.boundedTo(limit));
 }

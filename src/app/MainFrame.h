@@ -69,10 +69,21 @@ public:
     // first); an empty list shows the greyed "Recent File" item.
     void SetRecentFiles(const QStringList& paths);
 
+    // --- commands added by the application after the original ones -----------
+    // A menu item for command nID at the end of pMenu (its prompt and tip
+    // from Resource.h; shared with a button of the same id).
+    QAction* AddMenuCommand(QMenu* pMenu, int nID, const QString& text) { return AddCommand(pMenu, nID, text); }
+    QMenu* GetEditMenu() const { return m_pEditMenu; }
+    QMenu* GetViewMenu() const { return m_pViewMenu; }
+
     // Resizes the window so that the client area (the view, or the viewport
     // of a scrolling view) gets
     // `clientSize` pixels; with bShrinkOnly a dimension only ever shrinks.
     void ResizeParentToFit(QSize clientSize, bool bShrinkOnly);
+    // As ResizeParentToFit, but a dimension only ever grows: the window
+    // keeps the size the user gave it and widens to what the content needs.
+    // Neither ever grows the window past the screen's available area.
+    void GrowToFit(QSize clientSize);
 
 signals:
     // Every command sent, handled or not (for the status of tests and tools).
@@ -88,12 +99,17 @@ private:
     void CreateStatusBar();
     void CreateAccelerators();
     void ToggleSeamPane();
+    // resize(wanted), but never larger than the screen's available area
+    // (unless the window already is).
+    void ResizeWithinScreen(QSize wanted);
 
     std::function<bool()> m_closeQuery;
     std::map<int, std::function<void()>> m_handlers;
     std::map<int, QAction*> m_actions;
     QMenu* m_pFileMenu = nullptr;
     QAction* m_pRecentAnchor = nullptr;  // separator after the recent files
+    QMenu* m_pEditMenu = nullptr;
+    QMenu* m_pViewMenu = nullptr;
     QList<QAction*> m_recentActions;
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pIdleLabel = nullptr;

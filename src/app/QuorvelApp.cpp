@@ -1,6 +1,7 @@
 #include "app/QuorvelApp.h"
 
 #include "app/AboutDlg.h"
+#include "app/EditCommands.h"
 #include "app/GuiUserInterface.h"
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
@@ -9,6 +10,7 @@
 #include "app/StatusPanes.h"
 #include "document/QuorvelDoc.h"
 #include "playback/QtWaveOut.h"
+#include "view/LoopVerdict.h"
 #include "view/SeamView.h"
 
 #include <QFileDialog>
@@ -20,6 +22,26 @@
 namespace {
 // Where the main window's size and position are kept between runs.
 const char* const kWindowPlacementKey = "Main Window/Geometry";
+
+// Passes everything on to the real user interface, naming the file being
+// opened in a failure message that does not name it already.
+class CFileNamingUserInterface : public IUserInterface {
+public:
+    CFileNamingUserInterface(IUserInterface& ui, std::string name) : m_ui(ui), m_strName(std::move(name)) {}
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override
+    {
+        if (icon == MessageIcon::Stop && text.find(m_strName) == std::string::npos)
+            m_ui.ShowMessage("Cannot open " + m_strName + ": " + text, caption, icon);
+        else
+            m_ui.ShowMessage(text, caption, icon);
+    }
+    std::optional<int> ChooseSample(int nSampleCount) override { return m_ui.ChooseSample(nSampleCount); }
+    bool RunProgress(IProgressSource& source) override { return m_ui.RunProgress(source); }
+
+private:
+    IUserInterface& m_ui;
+    std::string m_strName;
+};
 }  // namespace
 
 CQuorvelApp::CQuorvelApp(IUserInterface* pUi) : m_pDoc(std::make_unique<CQuorvelDoc>())
@@ -68,6 +90,8 @@ bool CQuorvelApp::InitInstance(const QStringList& files, bool bShow)
     if (bShow)
         m_pFrame->show();
 
+    // Whatever start-up shows, the window is the user's from then on.
+    const auto handedOver = qScopeGuard([this] { m_bUserWindow = true; });
     if (files.isEmpty()) {
         OnFileNew();
         return true;
@@ -94,14 +118,23 @@ void CQuorvelApp::CreateFrame()
     m_pFrame->SetView(m_pView);
     m_pFrame->SetCloseQuery([this] { return QueryClose(); });
     connect(m_pView, &CQuorvelView::contentSizeChanged, m_pFrame, [this](QSize size, bool bShrinkOnly) {
-        if (!m_bKeepPlacement)
-            m_pFrame->ResizeParentToFit(size, bShrinkOnly);
+        if (m_bKeepPlacement)
+            return;
+        // Once the user has the window, the content only ever widens it
+        // (up to the screen); before that it is fitted as it always was.
+        if (m_bUserWindow) {
+            if (!bShrinkOnly)
+                m_pFrame->GrowToFit(size);
+            return;
+        }
+        m_pFrame->ResizeParentToFit(size, bShrinkOnly);
     });
     auto* seam = new CSeamView(*m_pDoc);
     connect(m_pView, &CQuorvelView::loopOrFramesChanged, seam, &CSeamView::Refresh);
     m_pFrame->SetSeamPane(seam);
     new CStatusPanes(*m_pFrame, *m_pView);
     RegisterCommands();
+    new CEditCommands(*m_pFrame, *m_pView);
     UpdateRecentMenu();
     m_pFrame->resize(820, 560);
 }
@@ -228,10 +261,26 @@ CQuorvelApp::OpenResult CQuorvelApp::TryOpenDocumentFile(const QString& path)
         return OpenResult::Cancelled;
     // Playback reads the frames the load is about to replace.
     m_pView->OnStop();
+    // What a failed or cancelled open puts back: contents, name, mark.
+    CQuorvelDoc previous;
+    m_pDoc->SwapContents(previous);
+    const std::string previousPath = m_pDoc->GetPathName();
+    const std::string previousTitle = m_pDoc->GetTitle();
+    const bool bPreviousModified = m_pDoc->IsModified();
+    CFileNamingUserInterface naming(*m_pUi, QFileInfo(path).fileName().toStdString());
+    m_pDoc->SetUserInterface(&naming);
     m_bOpening = true;
     const bool bOpened = DocumentFlow::OpenDocument(*m_pDoc, full);
     m_bOpening = false;
+    m_pDoc->SetUserInterface(m_pUi);
     if (!bOpened) {
+        m_pDoc->SwapContents(previous);
+        if (previousPath.empty())
+            m_pDoc->SetTitle(previousTitle);
+        else
+            m_pDoc->SetPathName(previousPath);
+        m_pDoc->SetModifiedFlag(bPreviousModified);
+        m_pDoc->UpdateAllViews(nullptr);
         UpdateTitle();
         // Every failure is reported and named; a cancel is neither.
         return m_pDoc->GetLastFailure().empty() ? OpenResult::Cancelled : OpenResult::Failed;
@@ -272,8 +321,31 @@ bool CQuorvelApp::OnFileSaveAs()
     return DoSave(QString::fromStdString(m_template.ApplyDefaultExtension(chosen.toStdString())));
 }
 
+bool CQuorvelApp::ConfirmShortLoop()
+{
+    const CLoopVerdict verdict = JudgeLoop(*m_pDoc);
+    const std::pair<int, int> loop(m_pDoc->m_nLoopStart, m_pDoc->m_nLoopEnd);
+    if (!verdict.IsTooShort() || m_confirmedShortLoop == loop)
+        return true;
+    const QString why = verdict.m_bShorterThanMinimum ? QStringLiteral("shorter than 2 ms")
+                                                      : QStringLiteral("shorter than one period of the sound");
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
+                    QStringLiteral("The loop (%1 frames) is %2: it will sound as a buzz, not as the tone. "
+                                   "Save it anyway?")
+                        .arg(loop.second - loop.first)
+                        .arg(why),
+                    QMessageBox::Save | QMessageBox::Cancel, m_pFrame);
+    box.setDefaultButton(QMessageBox::Cancel);
+    if (box.exec() != QMessageBox::Save)
+        return false;
+    m_confirmedShortLoop = loop;
+    return true;
+}
+
 bool CQuorvelApp::DoSave(const QString& path)
 {
+    if (!ConfirmShortLoop())
+        return false;
     const std::string full = QFileInfo(path).absoluteFilePath().toStdString();
     if (!DocumentFlow::SaveDocument(*m_pDoc, full))
         return false;

@@ -24,6 +24,8 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 class CMainFrame;
 class CQuorvelDoc;
@@ -74,10 +76,10 @@ public:
     void OnAppExit();
     void OnAppAbout();
 
-    // How an open ended. Failed: the failure was reported and the document
-    // is empty. Cancelled: the user cancelled a question of the load (which
-    // sample, the spectra's progress); the document is empty, nothing is
-    // reported.
+    // How an open ended. Failed: the failure was reported, naming the file.
+    // Cancelled: the user cancelled a question of the load (which sample,
+    // the spectra's progress); nothing is reported. Either way the document
+    // open before, its loop, name and modified mark are as they were.
     enum class OpenResult { Opened, Failed, Cancelled };
     // Opens `path` (made absolute). The document already open under exactly
     // that path is only brought forward. Unsaved changes are asked about
@@ -127,4 +129,10 @@ private:
     // During start-up, when the window took its remembered placement: the
     // view's content does not resize it.
     bool m_bKeepPlacement = false;
+    // Start-up is over: opening a file never shrinks the window any more.
+    bool m_bUserWindow = false;
+    // A loop too short to sound as a tone is saved only once the user
+    // confirmed it; the loop confirmed last is not asked about again.
+    bool ConfirmShortLoop();
+    std::optional<std::pair<int, int>> m_confirmedShortLoop;
 };

@@ -26,6 +26,12 @@ inline constexpr int ID_VIEW_AMPLITUDE_IN = 32794;         // Ctrl+Up
 inline constexpr int ID_VIEW_AMPLITUDE_OUT = 32795;        // Ctrl+Down
 inline constexpr int ID_VIEW_AMPLITUDE_FIT = 32796;        // Ctrl+4
 inline constexpr int ID_VIEW_SEAM = 32797;                 // Ctrl+E, shows or hides the seam view
+// Editing history, typed loop points and the time ruler.
+inline constexpr int ID_EDIT_UNDO = 32800;         // Alt+Backspace
+inline constexpr int ID_EDIT_REDO = 32801;         // Ctrl+Y, Ctrl+Shift+Z
+inline constexpr int ID_EDIT_SET_LOOP = 32802;     // Ctrl+G
+inline constexpr int ID_VIEW_RULER = 32803;        // shows or hides the time ruler
+inline constexpr int ID_VIEW_RULER_FRAMES = 32804; // the ruler counts frames instead of seconds
 
 // Application-framework commands.
 inline constexpr int ID_FILE_NEW = 57600;
@@ -88,6 +94,11 @@ inline constexpr CommandString kCommandStrings[] = {
     {ID_VIEW_AMPLITUDE_OUT, "Reduce the waveform's amplitude", "Zoom Amplitude Out (Ctrl+Down)"},
     {ID_VIEW_AMPLITUDE_FIT, "Scale the waveform so that its peak fills the lane", "Fit Amplitude (Ctrl+4)"},
     {ID_VIEW_SEAM, "Show or hide the seam: the loop end running into the loop start", "Seam View (Ctrl+E)"},
+    {ID_EDIT_UNDO, "Take back the last change of the loop or the frames", "Undo (Alt+Backspace)"},
+    {ID_EDIT_REDO, "Bring back the change last taken back", "Redo (Ctrl+Y)"},
+    {ID_EDIT_SET_LOOP, "Type the loop start, end or length in frames or seconds", "Set Loop (Ctrl+G)"},
+    {ID_VIEW_RULER, "Show or hide the time ruler above the waveform", "Time Ruler"},
+    {ID_VIEW_RULER_FRAMES, "Count the time ruler in frames instead of seconds", "Ruler in Frames"},
     {ID_FILE_NEW, "Create a new document", "New"},
     {ID_FILE_OPEN, "Open an existing document", "Open"},
     {ID_FILE_SAVE, "Save the active document", "Save"},

@@ -1,6 +1,7 @@
 #include "app/StatusPanes.h"
 
 #include "app/MainFrame.h"
+#include "view/LoopVerdict.h"
 #include "view/QuorvelView.h"
 #include "view/StatusText.h"
 
@@ -35,6 +36,13 @@ CStatusPanes::CStatusPanes(CMainFrame& frame, CQuorvelView& view) : QObject(&fra
                        QStringLiteral("The seam score: how far the sound after the loop end strays from the "
                                       "sound after the loop start (lower is better), as ringseam-cli score "
                                       "rates it"));
+    m_pVerdict = AddPane(frame, "paneVerdict", QStringLiteral("seam 0.000 not clean, level 00.0 dB, detune +00 ct"),
+                         QStringLiteral("The seam (1.5 or less is clean, as ringseam-cli score judges it), the level "
+                                        "step across it, the detune of the loop's pitch from the nearest note, and "
+                                        "a warning for a loop under 2 ms or under one period"));
+    m_verdictTimer.setSingleShot(true);
+    m_verdictTimer.setInterval(kVerdictDelayMs);
+    connect(&m_verdictTimer, &QTimer::timeout, this, &CStatusPanes::UpdateVerdict);
     connect(&view, &CQuorvelView::loopOrFramesChanged, this, &CStatusPanes::UpdateLoop);
     connect(&view, &CQuorvelView::pointerFrameChanged, this, &CStatusPanes::UpdatePointer);
     UpdateLoop();
@@ -45,6 +53,16 @@ void CStatusPanes::UpdateLoop()
     const CQuorvelDoc& doc = m_view.GetDocument();
     m_pLoop->setText(QString::fromStdString(LoopPaneText(doc)));
     m_pScore->setText(QString::fromStdString(ScorePaneText(doc)));
+    // The verdict reads every frame of the loop: a drag's burst of changes
+    // is judged once it pauses.
+    m_verdictTimer.start();
+}
+
+void CStatusPanes::UpdateVerdict()
+{
+    const CLoopVerdict verdict = JudgeLoop(m_view.GetDocument());
+    m_pVerdict->setText(QString::fromStdString(VerdictPaneText(verdict)));
+    m_pVerdict->setStyleSheet(verdict.IsTooShort() ? QStringLiteral("color: #b00000;") : QString());
 }
 
 void CStatusPanes::UpdatePointer(int frame)

@@ -1,7 +1,7 @@
 // CStatusPanes: the main window's number panes, beside the prompt pane and
 // before the lock indicators: the loop (start – end, length in frames and
 // seconds), the frame and time under the mouse pointer, and the loop's seam
-// score. They follow the waveform view: its loopOrFramesChanged refreshes
+// score with its verdict (LoopVerdict.h). They follow the waveform view: its loopOrFramesChanged refreshes
 // the loop and the score, its pointerFrameChanged the pointer pane.
 //
 // The labels belong to the frame's status bar; the view and its document
@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
 class CMainFrame;
 class CQuorvelView;
@@ -24,6 +25,7 @@ public:
     QLabel* GetLoopPane() const { return m_pLoop; }
     QLabel* GetPointerPane() const { return m_pPointer; }
     QLabel* GetScorePane() const { return m_pScore; }
+    QLabel* GetVerdictPane() const { return m_pVerdict; }
 
 public slots:
     // The loop and score panes from the document as it is now.
@@ -35,4 +37,9 @@ private:
     QLabel* m_pLoop = nullptr;
     QLabel* m_pPointer = nullptr;
     QLabel* m_pScore = nullptr;
+    // The loop's verdict beside the score: seam, level, detune, a too-short warning.
+    QLabel* m_pVerdict = nullptr;
+    QTimer m_verdictTimer;
+    static constexpr int kVerdictDelayMs = 50;  // a pause of the pointer, not a lag the eye sees
+    void UpdateVerdict();
 };

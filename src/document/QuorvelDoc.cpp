@@ -54,6 +54,7 @@ void CQuorvelDoc::DeleteContents()
     m_sourceEncoding = CSampleEncoding{};
     m_wavChunks = std::vector<CWavChunk>();
     m_fileLoop = CFileLoop{};
+    m_undo.Clear(true);
     CDocument::DeleteContents();
     UpdateAllViews(nullptr, 0);
 }
@@ -143,6 +144,7 @@ void CQuorvelDoc::Reload()
                           fresh.m_pSamples != m_pSamples || fresh.m_nXISampleIndex != m_nXISampleIndex ||
                           fresh.m_bFromXI != m_bFromXI;
     const bool bOwnFile = MakeFullPath(m_strSourcePath) == GetPathName();
+    m_undo.RecordReplacement(fresh.m_pSamples);
     TakeSampleData(fresh);
     if (bChanged && !bOwnFile)
         SetModifiedFlag();

@@ -14,6 +14,7 @@
 
 #include "analysis/Fft.h"
 #include "document/SampleSource.h"
+#include "document/UndoHistory.h"
 #include "document/XIFormat.h"
 #include "framework/Document.h"
 
@@ -159,6 +160,32 @@ public:
     // loop was found. A failing Reload throws before anything else happens.
     bool AutoLoopCrossfade();
 
+    // --- undo history (document/UndoHistory.h) ---------------------------------
+    // Opens and closes an undo step named `name` ("Auto Loop") around a change
+    // of the document; pairs nest, the outermost makes the step.
+    void BeginUndoStep(const std::string& name);
+    void EndUndoStep();
+    // Frames first … first + count − 1 (all channels) are about to be
+    // rewritten; kept for undo while a step is open.
+    void RecordFrameEdit(std::int64_t first, std::int64_t count);
+    // The state every undo step copies whole; a new member of CEditState
+    // gets one line in each.
+    CEditState GetEditState() const;
+    void SetEditState(const CEditState& state);
+    // Take back / bring back one step (nothing without one); the modified
+    // mark then tells whether the document is back at its file's contents.
+    void Undo();
+    void Redo();
+    const CUndoHistory& GetUndoHistory() const { return m_undo; }
+    // After Reload: the steps no longer lead back to frames held.
+    void ClearUndoHistory() { m_undo.Clear(!IsModified()); }
+    // Exchanges everything the document holds (frames, loop, format, banks,
+    // curves, history; not path, title or modified mark) with `other`, so an
+    // open that fails can put the previous document back. A new data member
+    // gets one line here.
+    void SwapContents(CQuorvelDoc& other);
+    bool OnSaveDocument(const std::string& path) override;
+
     // --- data (declared order of the original document) ------------------------
     std::string m_strFileType;    // "wav" or "xi": format of the file last read
     std::string m_strSourcePath;  // full path of the file last opened; what Reload reads
@@ -191,6 +218,8 @@ public:
     CSampleEncoding m_sourceEncoding;
     std::vector<CWavChunk> m_wavChunks;
     CFileLoop m_fileLoop;
+    // The steps Edit > Undo and Redo walk; cleared with the contents.
+    CUndoHistory m_undo;
 
 private:
     // Moves what a read fills (frames, format, XI data, and the loop and

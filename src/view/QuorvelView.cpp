@@ -3,6 +3,8 @@
 #include "framework/Exceptions.h"
 #include "framework/UserInterface.h"
 #include "view/NullWaveOut.h"
+#include "view/RulerWidget.h"
+#include "view/UndoStep.h"
 #include "view/ViewImagePainter.h"
 
 #include <QCoreApplication>
@@ -183,10 +185,17 @@ void CQuorvelView::OnZoomAll()
 
 void CQuorvelView::OnZoomLoop()
 {
-    m_geometry.SetClientSize(viewport()->width(), viewport()->height());
-    if (!m_geometry.ZoomLoop())
-        return;
-    SyncScrollBars();
+    // A scroll bar that the new scale shows or hides changes the width the
+    // loop must fit: fit again to the viewport the bars leave.
+    for (int pass = 0; pass < 3; ++pass) {
+        const int width = viewport()->width();
+        m_geometry.SetClientSize(width, viewport()->height());
+        if (!m_geometry.ZoomLoop())
+            return;
+        SyncScrollBars();
+        if (viewport()->width() == width)
+            break;
+    }
     RepaintAll();
 }
 
@@ -227,6 +236,8 @@ void CQuorvelView::RepaintAll()
 {
     if (m_bDestroyed)
         return;
+    if (m_pRuler && m_pRuler->isVisible())
+        m_pRuler->update();
     viewport()->repaint();
 }
 
@@ -314,6 +325,7 @@ void CQuorvelView::paintEvent(QPaintEvent* pEvent)
 
 void CQuorvelView::resizeEvent(QResizeEvent*)
 {
+    PlaceRuler();
     m_geometry.SetClientSize(viewport()->width(), viewport()->height());
     if (m_doc.m_bLoaded)
         m_geometry.UpdateScrollSizes();
@@ -322,6 +334,19 @@ void CQuorvelView::resizeEvent(QResizeEvent*)
 
 void CQuorvelView::wheelEvent(QWheelEvent* pEvent)
 {
+    // Ctrl+wheel zooms around the frame under the pointer.
+    if (pEvent->modifiers() & Qt::ControlModifier) {
+        const int delta = pEvent->angleDelta().y();
+        if (delta != 0) {
+            const double factor = delta > 0 ? CViewGeometry::kZoomInFactor : CViewGeometry::kZoomOutFactor;
+            m_geometry.SetClientSize(viewport()->width(), viewport()->height());
+            m_geometry.ZoomAroundClientX(m_geometry.m_dZoom * factor, TruncToInt(pEvent->position().x()));
+            SyncScrollBars();
+            RepaintAll();
+        }
+        pEvent->accept();
+        return;
+    }
     // Without a vertical range the wheel scrolls the waveform sideways.
     if (verticalScrollBar()->maximum() == 0 && horizontalScrollBar()->maximum() > 0) {
         QCoreApplication::sendEvent(horizontalScrollBar(), pEvent);
@@ -335,6 +360,8 @@ void CQuorvelView::scrollContentsBy(int, int)
     if (m_bSyncingScroll)
         return;  // the caller repaints
     m_geometry.ScrollToPosition({horizontalScrollBar()->value(), verticalScrollBar()->value()});
+    if (m_pRuler && m_pRuler->isVisible())
+        m_pRuler->update();
     viewport()->update();
 }
 
@@ -376,15 +403,33 @@ void CQuorvelView::EndReleasedDrags(Qt::MouseButtons buttons)
         m_bDragStart = false;
     if (!(buttons & Qt::RightButton))
         m_bDragEnd = false;
+    EndDragStep();
+}
+
+void CQuorvelView::EndDragStep()
+{
+    if (m_bDragStep && !m_bDragStart && !m_bDragEnd) {
+        m_bDragStep = false;
+        m_doc.EndUndoStep();
+        emit undoHistoryChanged();
+    }
 }
 
 void CQuorvelView::mousePressEvent(QMouseEvent* pEvent)
 {
     EndReleasedDrags(pEvent->buttons());
+    const bool bDrag = pEvent->button() == Qt::LeftButton || pEvent->button() == Qt::RightButton;
+    if (bDrag && !m_bDragStep) {
+        // The whole drag, press to release, is one step.
+        m_bDragStep = true;
+        m_doc.BeginUndoStep(pEvent->button() == Qt::LeftButton ? "Move Loop Start" : "Move Loop End");
+    }
     if (pEvent->button() == Qt::LeftButton) {
+        m_bLastSetEnd = false;
         m_bDragStart = true;
         TrackMouse(ClientPoint(pEvent));
     } else if (pEvent->button() == Qt::RightButton) {
+        m_bLastSetEnd = true;
         m_bDragEnd = true;
         TrackMouse(ClientPoint(pEvent));
     }
@@ -401,6 +446,7 @@ void CQuorvelView::mouseReleaseEvent(QMouseEvent* pEvent)
         m_bDragStart = false;
     else if (pEvent->button() == Qt::RightButton)
         m_bDragEnd = false;
+    EndDragStep();
     pEvent->accept();
 }
 
@@ -487,6 +533,7 @@ bool CQuorvelView::RunReporting(const std::function<void()>& operation)
 
 void CQuorvelView::OnFindLoop()
 {
+    const CUndoStep step(*this, "Find Loop");
     SaveMarkers();
     if (!RunReporting([this] { m_doc.FindLoop(); }))
         return;
@@ -495,6 +542,7 @@ void CQuorvelView::OnFindLoop()
 
 void CQuorvelView::OnFindLoopCrossfade()
 {
+    const CUndoStep step(*this, "Find Loop + Crossfade");
     if (!ReloadSearchCrossfade([this] {
             m_doc.FindLoop();
             return m_doc.m_bHasLoop;
@@ -530,6 +578,7 @@ std::optional<bool> CQuorvelView::ReloadSearchCrossfade(const std::function<bool
 // nothing changed.
 void CQuorvelView::OnAutoLoop()
 {
+    const CUndoStep step(*this, "Auto Loop");
     SaveMarkers();
     bool bFound = false;
     if (!RunReporting([this, &bFound] { bFound = m_doc.AutoLoop(); }) || !bFound)
@@ -539,6 +588,7 @@ void CQuorvelView::OnAutoLoop()
 
 void CQuorvelView::OnAutoLoopCrossfade()
 {
+    const CUndoStep step(*this, "Auto Loop + Crossfade");
     const std::optional<bool> placed = ReloadSearchCrossfade([this] { return m_doc.AutoLoop(); });
     if (!placed)
         return;
@@ -559,6 +609,8 @@ void CQuorvelView::OnReload()
 {
     if (!ReloadReporting())
         return;
+    m_doc.ClearUndoHistory();
+    emit undoHistoryChanged();
     RedrawWaveBand();
 }
 
@@ -566,6 +618,7 @@ void CQuorvelView::OnRemoveLoop()
 {
     if (!m_doc.m_bHasLoop)
         return;  // nothing to remove, nothing to repaint
+    const CUndoStep step(*this, "Remove Loop");
     SaveMarkers();
     m_doc.m_bHasLoop = false;
     // Without a loop start the end-loop curve has no values: its strip must
@@ -577,6 +630,7 @@ void CQuorvelView::OnRemoveLoop()
 
 void CQuorvelView::OnSpectralCombFilter()
 {
+    const CUndoStep step(*this, "Comb Filter");
     RunReporting([this] { m_doc.SpectralCombFilter(); });
     FramesEdited();
     RepaintAll();

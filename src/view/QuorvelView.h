@@ -25,6 +25,7 @@
 #include "document/QuorvelDoc.h"
 #include "framework/Document.h"
 #include "playback/LoopingPlayback.h"
+#include "view/TimeRuler.h"
 #include "view/ViewGeometry.h"
 #include "view/WaveformDrawing.h"
 
@@ -36,6 +37,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+
+class CRulerWidget;
 
 class CQuorvelView : public QAbstractScrollArea, public IDocumentView, public IPlaybackHost {
     Q_OBJECT
@@ -139,6 +142,31 @@ public slots:
     // Plays from one second before the loop end, then loops as Play does.
     void OnPlaySeam();
     void OnStop();
+    // Edit > Undo and Redo: one step of the document's history back or
+    // forward (nothing when there is none), then everything repainted.
+    void OnUndo();
+    void OnRedo();
+
+public:
+    // --- loop points by number and by key ----------------------------------------
+    // Sets the loop to start … end (frames, brought inside the sample) as
+    // one undo step named `name`.
+    void SetLoopPoints(int start, int end, const char* name);
+    enum class NudgeStep { Frame, ZeroCrossing, Period };
+    // Moves the marker last set (by mouse: left button the start, right the
+    // end) one step left (direction −1) or right (+1); the period is
+    // estimated over the loop. Without a loop the whole sample is the loop.
+    void NudgeMarker(int direction, NudgeStep unit);
+    bool IsLastSetMarkerEnd() const { return m_bLastSetEnd; }
+
+    // --- time ruler ------------------------------------------------------------------
+    // Shows or hides the ruler above the waveform (hidden: the viewport and
+    // its pixels are exactly as without a ruler), and its unit. The ruler
+    // takes its strip from the viewport; the window may give it back.
+    void SetRulerVisible(bool bVisible);
+    bool IsRulerVisible() const;
+    void SetRulerUnit(RulerUnit unit);
+    RulerUnit GetRulerUnit() const;
 
 signals:
     // The viewport should become `size` pixels; with shrinkOnly it may only
@@ -149,6 +177,9 @@ signals:
     // The frame under the mouse pointer; −1 when the pointer left the view
     // or is not over a frame.
     void pointerFrameChanged(int frame);
+    // An undo step was added, taken back or brought back, or the history
+    // was cleared (emitted after the change).
+    void undoHistoryChanged();
 
 protected:
     // Overridable so tests can see and answer what the user would.
@@ -167,6 +198,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* pEvent) override;
     void timerEvent(QTimerEvent* pEvent) override;
     void wheelEvent(QWheelEvent* pEvent) override;
+    // Left/Right nudge a marker (Ctrl: to a zero crossing, Shift: by a
+    // period), Home/End and PageUp/PageDown scroll, Space plays and stops.
+    void keyPressEvent(QKeyEvent* pEvent) override;
     bool viewportEvent(QEvent* pEvent) override;
 
 private:
@@ -199,6 +233,16 @@ private:
     // Clears the drag flag of each loop point whose button is not in buttons.
     void EndReleasedDrags(Qt::MouseButtons buttons);
     PlayCursorState GetCursorState() const;
+
+    // --- undo steps ----------------------------------------------------------------
+    // Closes the step of a mouse drag once no loop point is dragged any more.
+    void EndDragStep();
+    void ApplyHistory(bool bUndo);
+    bool m_bDragStep = false;  // a drag's undo step is open
+    bool m_bLastSetEnd = false;  // the marker the keys nudge: end (else start)
+    CRulerWidget* m_pRuler = nullptr;  // child; hidden until asked for
+    void PlaceRuler();
+    void ScrollToX(int contentX);
 
     CQuorvelDoc& m_doc;
     CViewGeometry m_geometry;

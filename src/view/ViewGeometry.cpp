@@ -61,18 +61,19 @@ void CViewGeometry::UpdateScrollSizes()
     if (frames < 1) {
         m_dZoom = 1.0;
     } else {
-        if (width > TruncToInt(frames * m_dZoom))
-            m_dZoom = double(width) / double(frames);
+        if (width - m_nEndRoom > TruncToInt(frames * m_dZoom))
+            m_dZoom = double(width - m_nEndRoom) / double(frames);
         // Unconditional: a loop narrower than the window zooms to 1.0 at most.
         if (m_dZoom > 1.0)
             m_dZoom = 1.0;
     }
     const ViewSize content = GetContentSize();
-    SetScrollSizes({TruncToInt(content.cx * m_dZoom), content.cy});
+    SetScrollSizes({TruncToInt(content.cx * m_dZoom) + m_nEndRoom, content.cy});
 }
 
 void CViewGeometry::SetZoom(double zoom)
 {
+    m_nEndRoom = 0;
     const double oldZoom = m_dZoom;
     const int width = m_nClientWidth;
     const ViewPoint pos = m_ptScroll;
@@ -110,6 +111,9 @@ bool CViewGeometry::ZoomLoop()
     if (length <= 0)
         return false;
     const int margin = GetLoopMargin();
+    // A loop ending on the last frame has its end marker one column past
+    // the frames: the scroll range reaches the margin beyond them.
+    m_nEndRoom = m_pDoc->m_nLoopEnd >= GetFrameCount() ? std::max(1, margin) : 0;
     m_dZoom = double(m_nClientWidth - 2 * margin) / double(length);
     UpdateScrollSizes();
     ScrollToPosition({FrameToX(m_pDoc->m_nLoopStart) - margin, m_ptScroll.y});
@@ -149,8 +153,18 @@ void CViewGeometry::FitAmplitude()
     SetAmplitude(gain);
 }
 
+void CViewGeometry::ZoomAroundClientX(double zoom, int clientX)
+{
+    m_nEndRoom = 0;
+    const double frame = (m_ptScroll.x + clientX) / m_dZoom;
+    m_dZoom = zoom;
+    UpdateScrollSizes();
+    ScrollToPosition({TruncToInt(frame * m_dZoom) - clientX, m_ptScroll.y});
+}
+
 void CViewGeometry::FitZoomToClient()
 {
+    m_nEndRoom = 0;
     const ViewSize content = GetContentSize();
     if (content.cx > m_nClientWidth)
         m_dZoom = double(m_nClientWidth) / double(content.cx);

@@ -103,6 +103,9 @@ public:
     // The margin Zoom Loop leaves on each side, pixels: 0 when the client
     // area is too narrow to spare it.
     int GetLoopMargin() const;
+    // Sets the scale (limited as UpdateScrollSizes does) keeping the frame
+    // under client x `clientX` under it, as far as the scroll range allows.
+    void ZoomAroundClientX(double zoom, int clientX);
     // The first-show scale: content width over client width when the content
     // is wider, else 1.0. Does not update the scroll sizes.
     void FitZoomToClient();
@@ -132,6 +135,9 @@ private:
     const CQuorvelDoc* m_pDoc;
     int m_nClientWidth = 0;
     int m_nClientHeight = 0;
+    // Pixels the scroll range reaches past the last frame: Zoom Loop's
+    // margin when the loop ends there (so that its end marker shows), else 0.
+    int m_nEndRoom = 0;
     ViewSize m_sizeTotal;
     ViewPoint m_ptScroll;
 };

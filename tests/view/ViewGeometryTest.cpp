@@ -194,6 +194,33 @@ TEST(ViewGeometry, ZoomLoopLeavesAMarginOnEachSide)
     }
 }
 
+TEST(ViewGeometry, ZoomLoopShowsTheEndMarkerOfALoopEndingOnTheLastFrame)
+{
+    for (int width : {60, 1000, 5000}) {
+        for (int start : {0, 99000, 99990}) {
+            Fixture g(1, 100000, width);
+            g.doc.m_bHasLoop = true;
+            g.doc.m_nLoopStart = start;
+            g.doc.m_nLoopEnd = 100000;
+            ASSERT_TRUE(g.geometry.ZoomLoop());
+            const int s = g.geometry.GetScrollPosition().x;
+            EXPECT_GE(g.geometry.FrameToX(start) - s, 0) << width << " " << start;
+            EXPECT_LT(g.geometry.FrameToX(100000) - s, width) << width << " " << start;
+        }
+    }
+}
+
+TEST(ViewGeometry, ZoomAroundThePointerKeepsTheFrameUnderIt)
+{
+    Fixture f(1, 100000, 1000);
+    f.geometry.SetZoom(0.1);
+    f.geometry.ScrollToPosition({3000, 0});
+    const int frame = f.geometry.XToFrame(3000 + 250);
+    f.geometry.ZoomAroundClientX(0.13, 250);
+    EXPECT_DOUBLE_EQ(f.geometry.m_dZoom, 0.13);
+    EXPECT_NEAR(f.geometry.XToFrame(f.geometry.GetScrollPosition().x + 250), frame, 1.0 / 0.13 + 1);
+}
+
 TEST(ViewGeometry, AmplitudeStepsAndFitBringThePeakToTheLaneEdge)
 {
     CViewGeometry g;

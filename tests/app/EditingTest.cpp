@@ -1,0 +1,250 @@
+// Editing in the shell: undo and redo, typed and nudged loop points, the
+// time ruler, opens that fail or are cancelled, the window's size, Zoom Loop
+// at the end of the sample, and the verdict on a loop too short.
+#include "AppTestSupport.h"
+
+class EditingTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+    QString Path(const QString& name) const { return m_dir.filePath(name); }
+
+    static void ClearSettings()
+    {
+        QSettings(QStringLiteral("Ringseam"), QStringLiteral("Ringseam")).clear();
+        QSettings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Quorvel")).clear();
+    }
+
+    // edit.wav opened after other.wav, so the recent-file list has another entry.
+    void Start(CTestApp& app)
+    {
+        QVERIFY(WriteToneWav(Path("edit.wav"), 30000));
+        QVERIFY(app.InitInstance({Path("other.wav")}));
+        QVERIFY(app.OpenDocumentFile(Path("edit.wav")));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        // Settings go to a folder of the test's own, never the user's.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("config"));
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, Path("config"));
+        QVERIFY(WriteToneWav(Path("tone.wav"), 30000));
+        QVERIFY(WriteToneWav(Path("other.wav"), 20000));
+    }
+
+    void init() { ClearSettings(); }
+
+    void undoAndRedoTakeBackEveryEditByMenuAndKey()
+    {
+        CTestApp app;
+        Start(app);
+        CMainFrame* frame = app.GetMainFrame();
+        CQuorvelView* view = app.GetView();
+        CQuorvelDoc& doc = app.GetDocument();
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        auto item = [&](int id) { return frame->GetCommandAction(id)->text(); };
+        QCOMPARE(item(ID_EDIT_UNDO), QStringLiteral("&Undo\tAlt+Backspace"));
+        QVERIFY(!frame->GetCommandAction(ID_EDIT_UNDO)->isEnabled());
+
+        // A drag, press to release, is one step.
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(100, 20));
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(150, 20));
+        const auto dragged = std::make_tuple(doc.m_pSamples, doc.m_bHasLoop, doc.m_nLoopStart, doc.m_nLoopEnd);
+        frame->OnCmdMsg(ID_EDIT_FIND_LOOP_CROSSFADE);
+        const auto crossfaded = std::make_tuple(doc.m_pSamples, doc.m_bHasLoop, doc.m_nLoopStart, doc.m_nLoopEnd);
+        QCOMPARE(item(ID_EDIT_UNDO), QStringLiteral("&Undo Find Loop + Crossfade\tAlt+Backspace"));
+
+        QTest::keyClick(view, Qt::Key_Backspace, Qt::AltModifier);
+        QVERIFY(std::make_tuple(doc.m_pSamples, doc.m_bHasLoop, doc.m_nLoopStart, doc.m_nLoopEnd) == dragged);
+        QCOMPARE(item(ID_EDIT_UNDO), QStringLiteral("&Undo Move Loop Start\tAlt+Backspace"));
+        QCOMPARE(item(ID_EDIT_REDO), QStringLiteral("&Redo Find Loop + Crossfade\tCtrl+Y"));
+        QTest::keyClick(view, Qt::Key_Backspace, Qt::AltModifier);
+        QVERIFY(!doc.m_bHasLoop);
+        QCOMPARE(ShownTitle(frame), QStringLiteral("edit.wav - Ringseam"));  // back at the file
+        QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(ShownTitle(frame), QStringLiteral("edit.wav* - Ringseam"));
+        QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
+        QVERIFY(std::make_tuple(doc.m_pSamples, doc.m_bHasLoop, doc.m_nLoopStart, doc.m_nLoopEnd) == crossfaded);
+
+        // Reload forgets the history.
+        frame->OnCmdMsg(ID_EDIT_RELOAD);
+        QVERIFY(!frame->GetCommandAction(ID_EDIT_UNDO)->isEnabled());
+    }
+
+    void keysNudgeTheMarkerSetLastScrollAndPlay()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));  // 440 Hz: a period of about 100 frames
+        CQuorvelView* view = app.GetView();
+        CQuorvelDoc& doc = app.GetDocument();
+        app.GetMainFrame()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.GetMainFrame()));
+        view->SetLoopPoints(1000, 20000, "Set Loop");
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, QPoint(view->GetGeometry().FrameToX(20000), 20));
+        const int end = doc.m_nLoopEnd;  // the marker set last: the end
+        struct Key { Qt::Key key; Qt::KeyboardModifiers mods; int low, high; };
+        for (const Key& k : {Key{Qt::Key_Right, {}, 1, 1}, Key{Qt::Key_Left, {}, -1, -1},
+                             Key{Qt::Key_Right, Qt::ControlModifier, 1, 51},  // the next zero crossing
+                             Key{Qt::Key_Left, Qt::ShiftModifier, -101, -99}}) {  // one period back
+            const int from = doc.m_nLoopEnd;
+            QTest::keyClick(view, k.key, k.mods);
+            QVERIFY2(doc.m_nLoopEnd - from >= k.low && doc.m_nLoopEnd - from <= k.high,
+                     qPrintable(QString::number(doc.m_nLoopEnd - from)));
+            QCOMPARE(doc.m_nLoopStart, 1000);
+        }
+        QVERIFY(doc.m_nLoopEnd != end);
+        QCOMPARE(app.GetMainFrame()->GetCommandAction(ID_EDIT_UNDO)->text(),
+                 QStringLiteral("&Undo Nudge Loop End\tAlt+Backspace"));
+        app.GetMainFrame()->OnCmdMsg(ID_VIEW_ZOOM_1_1);
+        QTest::keyClick(view, Qt::Key_End);
+        QCOMPARE(view->GetScrollPosition().x(), view->horizontalScrollBar()->maximum());
+        QTest::keyClick(view, Qt::Key_PageUp);
+        QCOMPARE(view->GetScrollPosition().x(), view->horizontalScrollBar()->maximum() - view->viewport()->width());
+        QTest::keyClick(view, Qt::Key_Home);
+        QCOMPARE(view->GetScrollPosition().x(), 0);
+        QTest::keyClick(view, Qt::Key_Space);
+        QVERIFY(view->GetPlayback().m_bPlaying);
+        QTest::keyClick(view, Qt::Key_Space);
+        QVERIFY(!view->GetPlayback().m_bPlaying);
+    }
+
+    void setLoopTakesTypedPointsAndRefusesOnesOutsideTheSample()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        QString refusal;
+        AnswerNextModal([&](QWidget* w) {
+            auto* dlg = qobject_cast<CSetLoopDlg*>(w);
+            QVERIFY(dlg);
+            dlg->GetStartEdit()->setText(QStringLiteral("100"));
+            dlg->GetEndEdit()->setText(QStringLiteral("30001"));
+            dlg->accept();  // past the sample: refused, the dialog stays
+            refusal = dlg->GetErrorLabel()->text();
+            dlg->GetUnitBox()->setCurrentIndex(1);  // seconds
+            QTest::keyClicks(dlg->GetLengthEdit(), QStringLiteral("0"));  // typed: the length decides
+            dlg->GetLengthEdit()->setText(QStringLiteral("0.5"));
+            dlg->GetStartEdit()->setText(QStringLiteral("0.1"));
+            dlg->accept();
+        });
+        app.GetMainFrame()->OnCmdMsg(ID_EDIT_SET_LOOP);
+        QVERIFY(refusal.contains(QStringLiteral("30000")));
+        QCOMPARE(app.GetDocument().m_nLoopStart, 4410);
+        QCOMPARE(app.GetDocument().m_nLoopEnd, 4410 + 22050);
+        QVERIFY(app.GetDocument().IsModified());
+    }
+
+    void theRulerTakesAStripAboveAndOffGivesTheSamePixels()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        CQuorvelView* view = app.GetView();
+        const QImage before = view->GetBackingImage().copy();
+        const int height = view->viewport()->height();
+        app.GetMainFrame()->OnCmdMsg(ID_VIEW_RULER);
+        QVERIFY(view->IsRulerVisible());
+        QCOMPARE(view->viewport()->y(), kRulerHeight);
+        QTRY_COMPARE(view->viewport()->height(), height);  // the window took the strip's room
+        app.GetMainFrame()->OnCmdMsg(ID_VIEW_RULER);
+        QCOMPARE(view->viewport()->y(), 0);
+        view->viewport()->repaint();
+        QTRY_COMPARE(view->GetBackingImage(), before);
+    }
+
+    void aFailedOrCancelledOpenKeepsTheDocument()
+    {
+        QVERIFY(WriteTwoSampleXi(Path("two.xi")));
+        QFile bad(Path("bad.wav"));
+        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("RIFFjunk") == 8);
+        bad.close();
+        CTestApp app;
+        Start(app);
+        QTest::mouseClick(app.GetView()->viewport(), Qt::RightButton, {}, QPoint(200, 20));
+        const auto before = StateOf(app);
+        for (const QString& name : {QStringLiteral("bad.wav"), QStringLiteral("missing.wav"), QStringLiteral("two.xi")}) {
+            BoxSeen seen;
+            QPointer<QTimer> watch;
+            std::function<void()> arm = [&] {
+                watch = AnswerNextModal([&](QWidget* w) {
+                    auto* box = qobject_cast<QMessageBox*>(w);
+                    if (box && box->text().startsWith(QStringLiteral("Save changes"))) {
+                        arm();  // the open comes next
+                        box->button(QMessageBox::Discard)->click();
+                    } else if (auto* dlg = qobject_cast<CSelectSampleDlg*>(w)) {
+                        dlg->reject();  // cancelled
+                    } else {
+                        seen = CloseMessageBox(w);
+                    }
+                });
+            };
+            arm();
+            QVERIFY(!app.OpenDocumentFile(Path(name)));
+            delete watch;
+            QVERIFY2(StateOf(app) == before, qPrintable(name));
+            QVERIFY(app.GetDocument().IsModified());
+            QCOMPARE(seen.strText.contains(name), name != QStringLiteral("two.xi"));
+        }
+    }
+
+    void openingKeepsTheWindowSizeAndNothingGrowsItPastTheScreen()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        CMainFrame* frame = app.GetMainFrame();
+        const QSize screen = frame->screen()->availableGeometry().size();
+        frame->resize(screen.width() - 10, screen.height() - 10);
+        QTRY_COMPARE(frame->size(), QSize(screen.width() - 10, screen.height() - 10));
+        const QSize user = frame->size();
+        QVERIFY(app.OpenDocumentFile(Path("other.wav")));
+        QTest::qWait(20);
+        QVERIFY(frame->width() >= user.width() && frame->height() >= user.height());
+        // The seam view takes its room inside the screen.
+        frame->OnCmdMsg(ID_VIEW_SEAM);
+        QTest::qWait(20);
+        QVERIFY(frame->frameGeometry().height() <= screen.height());
+    }
+
+    void zoomLoopShowsBothMarkersWhenTheLoopEndsOnTheLastFrame()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        CQuorvelView* view = app.GetView();
+        for (int width : {300, 700}) {
+            app.GetMainFrame()->resize(width, 300);  // small enough that a scroll bar shows
+            QTest::qWait(20);
+            view->SetLoopPoints(29000, 30000, "Set Loop");
+            view->OnZoomLoop();
+            const int s = view->GetScrollPosition().x();
+            const int w = view->viewport()->width();
+            for (int frame : {29000, 30000}) {
+                const int x = view->GetGeometry().FrameToX(frame) - s;
+                QVERIFY2(x >= 0 && x < w, qPrintable(QStringLiteral("%1 at %2 of %3").arg(frame).arg(x).arg(w)));
+            }
+        }
+    }
+
+    void aTooShortLoopIsWarnedAboutAndItsSaveConfirmedOnce()
+    {
+        CTestApp app;
+        Start(app);
+        CQuorvelView* view = app.GetView();
+        auto* verdict = app.GetMainFrame()->statusBar()->findChild<QLabel*>(QStringLiteral("paneVerdict"));
+        view->SetLoopPoints(1000, 1050, "Set Loop");  // 1.1 ms
+        QTRY_VERIFY2(verdict->text().contains(QStringLiteral("too short")), qPrintable(verdict->text()));
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Cancel}, [&] { QVERIFY(!app.OnFileSave()); }).size(), 1);
+        QVERIFY(app.GetDocument().IsModified());
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Save}, [&] { QVERIFY(app.OnFileSave()); }).size(), 1);
+        app.GetDocument().SetModifiedFlag();
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Cancel}, [&] { QVERIFY(app.OnFileSave()); }).size(), 0);
+        // 100 frames of a 440 Hz tone (about one period) are long enough.
+        view->SetLoopPoints(1000, 1000 + 44100 / 440 + 1, "Set Loop");
+        QTRY_VERIFY2(!verdict->text().contains(QStringLiteral("too short")), qPrintable(verdict->text()));
+        QVERIFY(verdict->text().startsWith(QStringLiteral("seam ")));
+    }
+
+};
+
+QTEST_MAIN(EditingTest)
+#include "EditingTest.moc"
