@@ -54,6 +54,8 @@ void CQuorvelDoc::DeleteContents()
     m_sourceEncoding = CSampleEncoding{};
     m_wavChunks = std::vector<CWavChunk>();
     m_fileLoop = CFileLoop{};
+    m_extraLoops = std::vector<CLoopPoints>();
+    m_nRelease = -1;
     CDocument::DeleteContents();
     UpdateAllViews(nullptr, 0);
 }
@@ -83,6 +85,8 @@ void CQuorvelDoc::ReadSampleFile(CArchive& ar, bool bKeepLoop)
     if (!bKeepLoop) {
         m_nUnityNote = 60;
         m_bHasLoop = false;
+        m_extraLoops.clear();
+        m_nRelease = -1;
     }
     if (std::memcmp(magic, "RIFF", 4) == 0) {
         m_strFileType = "wav";

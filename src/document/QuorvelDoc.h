@@ -13,6 +13,8 @@
 #pragma once
 
 #include "analysis/Fft.h"
+#include "analysis/Trim.h"
+#include "document/LoopPoints.h"
 #include "document/SampleSource.h"
 #include "document/XIFormat.h"
 #include "framework/Document.h"
@@ -159,6 +161,28 @@ public:
     // loop was found. A failing Reload throws before anything else happens.
     bool AutoLoopCrossfade();
 
+    // --- several loops, the release marker, trimming (QuorvelDocLoops.cpp) ---
+    // Every loop: the first (m_bHasLoop … m_nLoopEnd, with the file's type
+    // while unchanged) then m_extraLoops. Empty without a first loop.
+    std::vector<CLoopPoints> GetLoops() const;
+    // Replaces every loop: the first becomes the loop the other commands
+    // work on, the rest m_extraLoops. Positions are taken as given; the
+    // caller marks the document modified and updates the views.
+    void SetLoops(const std::vector<CLoopPoints>& loops);
+    // Sets the release marker (frames; −1 removes it), kept within the frames.
+    void SetRelease(std::int32_t frame);
+    // Where the release starts by the level (FindReleaseFrame): after the
+    // last loop, or after the attack without one. −1 without frames.
+    std::int32_t FindRelease() const;
+    // Cuts `cut` (PlanTrim) from the frames: loops and release marker move
+    // with the frames, the fades are applied and the banks and curves are
+    // computed again for the new frames. The frames no longer are the
+    // file's, so Reload has nothing to re-read afterwards.
+    void Trim(const CTrimCut& cut);
+    // The cut PlanTrim gives for `settings`, protecting every loop and the
+    // release marker.
+    CTrimCut PlanTrimCut(const CTrimSettings& settings) const;
+
     // --- data (declared order of the original document) ------------------------
     std::string m_strFileType;    // "wav" or "xi": format of the file last read
     std::string m_strSourcePath;  // full path of the file last opened; what Reload reads
@@ -191,6 +215,11 @@ public:
     CSampleEncoding m_sourceEncoding;
     std::vector<CWavChunk> m_wavChunks;
     CFileLoop m_fileLoop;
+    // The loops after the first, in file order ("smpl" records 2, 3, …), and
+    // the release marker (frames, −1 none; the first "cue " point). Both are
+    // left as they are by Reload and reset by DeleteContents.
+    std::vector<CLoopPoints> m_extraLoops;
+    std::int32_t m_nRelease = -1;
 
 private:
     // Moves what a read fills (frames, format, XI data, and the loop and
