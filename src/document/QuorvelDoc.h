@@ -182,6 +182,11 @@ public:
     // The cut PlanTrim gives for `settings`, protecting every loop and the
     // release marker.
     CTrimCut PlanTrimCut(const CTrimSettings& settings) const;
+    // Makes `to` a new document holding only the frames of loop `index`
+    // (0 = the first) with one loop over all of them, in this document's
+    // format and encoding. False when there is no such loop or it lies
+    // outside the frames; `to` is then left as it was.
+    bool CopyLoopInto(int index, CQuorvelDoc& to) const;
 
     // --- data (declared order of the original document) ------------------------
     std::string m_strFileType;    // "wav" or "xi": format of the file last read

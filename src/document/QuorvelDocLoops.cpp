@@ -102,3 +102,27 @@ void CQuorvelDoc::Trim(const CTrimCut& cut)
         ComputeLoopCurves(*this);
     }
 }
+
+bool CQuorvelDoc::CopyLoopInto(int index, CQuorvelDoc& to) const
+{
+    const std::vector<CLoopPoints> loops = GetLoops();
+    if (index < 0 || std::size_t(index) >= loops.size())
+        return false;
+    const CLoopPoints loop = loops[std::size_t(index)];
+    if (loop.m_nStart < 0 || loop.m_nEnd > m_nFrameCount || loop.m_nStart >= loop.m_nEnd)
+        return false;
+    to.OnNewDocument();
+    to.m_strFileType = m_strFileType;
+    to.m_nChannels = m_nChannels;
+    to.m_nSampleRate = m_nSampleRate;
+    to.m_nUnityNote = m_nUnityNote;
+    to.m_sourceEncoding = m_sourceEncoding;
+    const std::size_t ch = std::size_t(m_nChannels);
+    to.m_pSamples.assign(m_pSamples.begin() + std::ptrdiff_t(std::size_t(loop.m_nStart) * ch),
+                         m_pSamples.begin() + std::ptrdiff_t(std::size_t(loop.m_nEnd) * ch));
+    to.m_nFrameCount = loop.Length();
+    to.SetLoops({CLoopPoints{0, loop.Length(), loop.m_nType}});
+    to.m_fileLoop = CFileLoop{true, 0, loop.Length(), loop.m_nType, false};
+    to.m_bLoaded = true;
+    return true;
+}
