@@ -2,6 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/GuiUserInterface.h"
+#include "app/LoopsPanel.h"
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
 #include "app/Resource.h"
@@ -102,6 +103,7 @@ void CQuorvelApp::CreateFrame()
     m_pFrame->SetSeamPane(seam);
     new CStatusPanes(*m_pFrame, *m_pView);
     RegisterCommands();
+    new CLoopsPanel(*m_pFrame, *m_pView);  // after the commands it wraps
     UpdateRecentMenu();
     m_pFrame->resize(820, 560);
 }

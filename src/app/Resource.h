@@ -26,6 +26,12 @@ inline constexpr int ID_VIEW_AMPLITUDE_IN = 32794;         // Ctrl+Up
 inline constexpr int ID_VIEW_AMPLITUDE_OUT = 32795;        // Ctrl+Down
 inline constexpr int ID_VIEW_AMPLITUDE_FIT = 32796;        // Ctrl+4
 inline constexpr int ID_VIEW_SEAM = 32797;                 // Ctrl+E, shows or hides the seam view
+// Several loops, the release marker, trimming and loop export.
+inline constexpr int ID_VIEW_LOOPS = 32820;         // Ctrl+5, shows or hides the Loops panel
+inline constexpr int ID_EDIT_FIND_RELEASE = 32821;  // Ctrl+Shift+R
+inline constexpr int ID_EDIT_TRIM_START = 32822;    // Ctrl+[
+inline constexpr int ID_EDIT_TRIM_END = 32823;      // Ctrl+]
+inline constexpr int ID_FILE_EXPORT_LOOP = 32824;   // Ctrl+Shift+X
 
 // Application-framework commands.
 inline constexpr int ID_FILE_NEW = 57600;
@@ -88,6 +94,12 @@ inline constexpr CommandString kCommandStrings[] = {
     {ID_VIEW_AMPLITUDE_OUT, "Reduce the waveform's amplitude", "Zoom Amplitude Out (Ctrl+Down)"},
     {ID_VIEW_AMPLITUDE_FIT, "Scale the waveform so that its peak fills the lane", "Fit Amplitude (Ctrl+4)"},
     {ID_VIEW_SEAM, "Show or hide the seam: the loop end running into the loop start", "Seam View (Ctrl+E)"},
+    {ID_VIEW_LOOPS, "Show or hide the list of loops and the release marker", "Loops (Ctrl+5)"},
+    {ID_EDIT_FIND_RELEASE, "Place the release marker where the level starts its final fall after the last loop",
+     "Find Release (Ctrl+Shift+R)"},
+    {ID_EDIT_TRIM_START, "Cut the silence before the sound, with a short fade-in", "Trim Start (Ctrl+[)"},
+    {ID_EDIT_TRIM_END, "Cut the tail after the sound has decayed, with a short fade-out", "Trim End (Ctrl+])"},
+    {ID_FILE_EXPORT_LOOP, "Save the frames of the chosen loop alone as a sample that loops", "Export Loop"},
     {ID_FILE_NEW, "Create a new document", "New"},
     {ID_FILE_OPEN, "Open an existing document", "Open"},
     {ID_FILE_SAVE, "Save the active document", "Save"},

@@ -20,6 +20,7 @@
 #include "framework/Document.h"
 
 #include <complex>
+#include <functional>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -187,6 +188,13 @@ public:
     // format and encoding. False when there is no such loop or it lies
     // outside the frames; `to` is then left as it was.
     bool CopyLoopInto(int index, CQuorvelDoc& to) const;
+    // Runs `op` (any command that works on the first loop) on loop `index`
+    // instead: that loop takes the first place while op runs and goes back
+    // to its own afterwards, keeping its type when op left it unchanged;
+    // when op removed it, it leaves the list. With index 0 (or one out of
+    // range) op just runs. Afterwards a list without a first loop moves its
+    // next loop up.
+    void RunOnLoop(int index, const std::function<void()>& op);
 
     // --- data (declared order of the original document) ------------------------
     std::string m_strFileType;    // "wav" or "xi": format of the file last read

@@ -11,7 +11,7 @@ std::vector<CLoopPoints> CQuorvelDoc::GetLoops() const
 {
     std::vector<CLoopPoints> loops;
     if (!m_bHasLoop)
-        return loops;
+        return m_extraLoops;
     std::uint32_t nType = kWavSmplLoopForward;
     if (m_fileLoop.IsLoop(m_bHasLoop, m_nLoopStart, m_nLoopEnd))
         nType = !m_fileLoop.m_bXIType ? m_fileLoop.m_nType
@@ -125,4 +125,31 @@ bool CQuorvelDoc::CopyLoopInto(int index, CQuorvelDoc& to) const
     to.m_fileLoop = CFileLoop{true, 0, loop.Length(), loop.m_nType, false};
     to.m_bLoaded = true;
     return true;
+}
+
+void CQuorvelDoc::RunOnLoop(int index, const std::function<void()>& op)
+{
+    std::vector<CLoopPoints> loops = GetLoops();
+    if (index <= 0 || std::size_t(index) >= loops.size() || !m_bHasLoop) {
+        op();
+    } else {
+        const CLoopPoints chosen = loops[std::size_t(index)];
+        std::swap(loops[0], loops[std::size_t(index)]);
+        SetLoops(loops);
+        op();
+        const bool bKept = m_bHasLoop;
+        CLoopPoints now{m_nLoopStart, m_nLoopEnd, kWavSmplLoopForward};
+        if (now.m_nStart == chosen.m_nStart && now.m_nEnd == chosen.m_nEnd)
+            now.m_nType = chosen.m_nType;
+        // The first loop goes back to its place: it is the one at `index`.
+        loops = m_extraLoops;
+        loops.insert(loops.begin(), loops[std::size_t(index) - 1]);
+        if (bKept)
+            loops[std::size_t(index)] = now;
+        else
+            loops.erase(loops.begin() + index);
+        SetLoops(loops);
+    }
+    if (!m_bHasLoop && !m_extraLoops.empty())
+        SetLoops(GetLoops());
 }

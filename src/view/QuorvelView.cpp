@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 CQuorvelView::CQuorvelView(CQuorvelDoc& doc, std::unique_ptr<IWaveOut> pWaveOut, QWidget* pParent)
     : QAbstractScrollArea(pParent), m_doc(doc), m_geometry(&doc)
@@ -376,6 +377,8 @@ void CQuorvelView::EndReleasedDrags(Qt::MouseButtons buttons)
         m_bDragStart = false;
     if (!(buttons & Qt::RightButton))
         m_bDragEnd = false;
+    if (!(buttons & Qt::MiddleButton))
+        m_bDragRelease = false;
 }
 
 void CQuorvelView::mousePressEvent(QMouseEvent* pEvent)
@@ -386,6 +389,9 @@ void CQuorvelView::mousePressEvent(QMouseEvent* pEvent)
         TrackMouse(ClientPoint(pEvent));
     } else if (pEvent->button() == Qt::RightButton) {
         m_bDragEnd = true;
+        TrackMouse(ClientPoint(pEvent));
+    } else if (pEvent->button() == Qt::MiddleButton && m_doc.m_bLoaded) {
+        m_bDragRelease = true;
         TrackMouse(ClientPoint(pEvent));
     }
     emit pointerFrameChanged(FrameAtClientX(ClientPoint(pEvent).x()));
@@ -401,6 +407,8 @@ void CQuorvelView::mouseReleaseEvent(QMouseEvent* pEvent)
         m_bDragStart = false;
     else if (pEvent->button() == Qt::RightButton)
         m_bDragEnd = false;
+    else if (pEvent->button() == Qt::MiddleButton)
+        m_bDragRelease = false;
     pEvent->accept();
 }
 
@@ -415,6 +423,23 @@ void CQuorvelView::mouseMoveEvent(QMouseEvent* pEvent)
 void CQuorvelView::TrackMouse(const QPoint& ptClient)
 {
     const int s = m_geometry.GetScrollPosition().x;
+    if (m_bDragRelease) {
+        const int old = m_doc.m_nRelease;
+        m_doc.SetRelease(std::max(0, m_geometry.XToFrame(ptClient.x() + s)));
+        if (m_doc.m_nRelease != old) {
+            m_doc.SetModifiedFlag();
+            if (old >= 0)
+                RepaintColumn(m_geometry.FrameToX(old));
+            RepaintColumn(m_geometry.FrameToX(m_doc.m_nRelease));
+            emit loopOrFramesChanged();
+        }
+    }
+    if (m_nActiveLoop > 0 && (m_bDragStart || m_bDragEnd)) {
+        const bool bRelease = std::exchange(m_bDragRelease, false);
+        RunOnActiveLoop([&] { TrackMouse(ptClient); });
+        m_bDragRelease = bRelease;
+        return;
+    }
     if (m_bDragStart) {
         const int x = ptClient.x() + s;
         SaveMarkers();
@@ -432,6 +457,19 @@ void CQuorvelView::TrackMouse(const QPoint& ptClient)
         m_doc.m_nLoopEnd = m_geometry.XToFrame(x);
         m_doc.NormalizeLoop();
         RedrawMarkers();
+    }
+}
+
+void CQuorvelView::RunOnActiveLoop(const std::function<void()>& op)
+{
+    const int active = std::exchange(m_nActiveLoop, 0);
+    m_doc.RunOnLoop(active, op);
+    m_nActiveLoop = std::min<int>(active, int(m_doc.GetLoops().size()) - 1);
+    m_nActiveLoop = std::max(m_nActiveLoop, 0);
+    if (active > 0) {
+        ComputeEndLoopCurve();
+        RepaintAll();
+        emit loopOrFramesChanged();
     }
 }
 

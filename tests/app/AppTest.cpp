@@ -248,7 +248,7 @@ private slots:
             QVERIFY(app.OpenDocumentFile(paths[3]));
             paths.move(3, 0);
             QCOMPARE(app.GetRecentFileList().GetList(), paths.mid(0, 6));
-            QCOMPARE(app.GetMainFrame()->GetFileMenu()->actions().at(5)->text(),
+            QCOMPARE(app.GetMainFrame()->GetFileMenu()->actions().at(6)->text(),
                      QStringLiteral("&1 ") + paths[0]);
         }
         CTestApp next;
