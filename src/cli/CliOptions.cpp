@@ -15,7 +15,9 @@ const std::vector<CCliCommandInfo> kCommands = {
      "Opens each FILE and prints one line: the format (wav or xi), channels, sample rate, frames, MIDI unity "
      "note, the loop (start-end, end exclusive, or none), the spectral bank layout (bank size x bank "
      "count), and how the file stores its samples: bits per sample and pcm (integers) or float. With "
-     "--json, one JSON object per file and line, the last two as bits and encoding."},
+     "--json, one JSON object per file and line, the last two as bits and encoding. A file with further "
+     "loops or a release marker gets an indented line for each ('loop K START-END TYPE', 'release FRAME'); "
+     "in JSON every loop is in loops and the marker in release (null without one)."},
     {C::Convert, "convert", "FILE -o OUT", "save a sample as WAV or XI",
      "Opens FILE and saves it to OUT. The format follows OUT's extension: .wav writes 16-bit PCM, or "
      "FILE's own encoding when it has more than 16 bits (24-bit stays 24-bit, float stays float), with "
@@ -31,8 +33,8 @@ const std::vector<CCliCommandInfo> kCommands = {
      "long enough (silence, a click, noise bursts) fails with a message and is not saved. Use --auto for "
      "raw recordings. With --crossfade the frames are read again from FILE, the loop is found, and the "
      "frames before the loop end are crossfaded into those before the loop start (Find Loop + Crossfade, "
-     "or Auto Loop + Crossfade with --auto). Prints 'loop START END'. With -o saves the result like "
-     "convert."},
+     "or Auto Loop + Crossfade with --auto). Prints 'loop START END' (and 'release FRAME' with --release; --release "
+     "without a frame places the marker after the loop found). With -o saves the result like convert."},
     {C::Curves, "curves", "FILE", "print the begin-loop and end-loop curves as CSV",
      "Prints the per-bank suitability curves as CSV with the header bank,begin_loop,end_loop, one row per "
      "bank; 1 is best, -1 marks a bank without a value. The end-loop curve follows the loop start, so "
