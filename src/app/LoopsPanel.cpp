@@ -15,11 +15,15 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
 
 namespace {
+
+// Long enough to let a drag's moves pass, short enough to read as at once.
+constexpr int kRefreshDelayMs = 60;
 
 QString Number(double value, int decimals)
 {
@@ -94,7 +98,11 @@ CLoopsPanel::CLoopsPanel(CMainFrame& frame, CQuorvelView& view)
     for (const auto& [nID, handler] : edits)
         frame.SetCommandHandler(nID, [v, handler] { v->RunOnActiveLoop([v, handler] { (v->*handler)(); }); });
 
-    connect(&view, &CQuorvelView::loopOrFramesChanged, this, &CLoopsPanel::Refresh);
+    m_pRefreshTimer = new QTimer(this);
+    m_pRefreshTimer->setSingleShot(true);
+    m_pRefreshTimer->setInterval(kRefreshDelayMs);
+    connect(m_pRefreshTimer, &QTimer::timeout, this, &CLoopsPanel::Refresh);
+    connect(&view, &CQuorvelView::loopOrFramesChanged, m_pRefreshTimer, qOverload<>(&QTimer::start));
     connect(m_pTable, &QTableWidget::cellChanged, this, &CLoopsPanel::CellEdited);
     connect(m_pTable, &QTableWidget::itemSelectionChanged, this, [this] {
         if (!m_bFilling && m_pTable->currentRow() >= 0)
@@ -109,6 +117,8 @@ void CLoopsPanel::Refresh()
         return;
     const CQuorvelDoc& doc = m_view.GetDocument();
     const std::vector<CLoopPoints> loops = doc.GetLoops();
+    if (m_view.GetActiveLoop() >= int(loops.size()))  // another document, or loops removed
+        m_view.SetActiveLoop(0);
     const CFrameView frames{doc.m_pSamples.data(), doc.m_nFrameCount, doc.m_nChannels, doc.m_nSampleRate};
     m_bFilling = true;
     m_pTable->setRowCount(int(loops.size()));
@@ -140,6 +150,7 @@ void CLoopsPanel::LoopsChanged()
     doc.ComputeEndLoopCurve();
     m_view.OnUpdate();
     emit m_view.loopOrFramesChanged();
+    Refresh();
 }
 
 void CLoopsPanel::ShowStatus(const QString& text)

@@ -19,6 +19,7 @@ class CMainFrame;
 class CQuorvelView;
 class QLineEdit;
 class QTableWidget;
+class QTimer;
 
 class CLoopsPanel : public QDockWidget {
     Q_OBJECT
@@ -59,4 +60,7 @@ private:
     QTableWidget* m_pTable = nullptr;
     QLineEdit* m_pRelease = nullptr;
     bool m_bFilling = false;
+    // The view announces every mouse move of a drag; the seam figures are
+    // measured again once the moves pause.
+    QTimer* m_pRefreshTimer = nullptr;
 };
