@@ -95,6 +95,8 @@ std::vector<CLoopTableFile> ParseLoopTable(const std::string& text, std::vector<
         ++nLine;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
+        if (nLine == 1 && line.starts_with("\xEF\xBB\xBF"))  // the byte-order mark spreadsheets write
+            line.erase(0, 3);
         if (line.empty())
             continue;
         const std::string where = "line " + std::to_string(nLine) + ": ";
@@ -111,7 +113,12 @@ std::vector<CLoopTableFile> ParseLoopTable(const std::string& text, std::vector<
             problems.push_back(where + "a row needs five fields: file, loop, start, end, type.");
             continue;
         }
-        const auto& f = *fields;
+        std::vector<std::string> f = *fields;
+        // Numbers and names of a table typed by hand may carry spaces.
+        for (std::size_t i = 1; i < f.size(); ++i) {
+            const auto first = f[i].find_first_not_of(" \t");
+            f[i] = first == std::string::npos ? std::string() : f[i].substr(first, f[i].find_last_not_of(" \t") - first + 1);
+        }
         if (f[0].empty()) {
             problems.push_back(where + "the file name is empty.");
             continue;
