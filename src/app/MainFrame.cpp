@@ -86,6 +86,7 @@ void CMainFrame::CreateMenus()
     AddCommand(m_pFileMenu, ID_FILE_OPEN, QStringLiteral("&Open...\tCtrl+O"));
     AddCommand(m_pFileMenu, ID_FILE_SAVE, QStringLiteral("&Save\tCtrl+S"));
     AddCommand(m_pFileMenu, ID_FILE_SAVE_AS, QStringLiteral("Save &As...\tCtrl+A"));
+    AddCommand(m_pFileMenu, ID_FILE_EXPORT_LOOP, QStringLiteral("&Export Loop...\tCtrl+Shift+X"));
     m_pFileMenu->addSeparator();
     m_pRecentAnchor = m_pFileMenu->addSeparator();
     AddCommand(m_pFileMenu, ID_APP_EXIT, QStringLiteral("E&xit"));
@@ -104,6 +105,10 @@ void CMainFrame::CreateMenus()
     AddCommand(edit, ID_EDIT_REMOVE_LOOP, QStringLiteral("&Remove Loop\tCtrl+DEL"));
     AddCommand(edit, ID_EDIT_RELOAD, QStringLiteral("Re&load\tCtrl+R"));
     m_pEditMenu = edit;
+    edit->addSeparator();
+    AddCommand(edit, ID_EDIT_FIND_RELEASE, QStringLiteral("Find Rele&ase\tCtrl+Shift+R"));
+    AddCommand(edit, ID_EDIT_TRIM_START, QStringLiteral("Trim &Start\tCtrl+["));
+    AddCommand(edit, ID_EDIT_TRIM_END, QStringLiteral("Trim &End\tCtrl+]"));
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     AddCommand(view, ID_VIEW_ZOOM_IN, QStringLiteral("Zoom &In\tCtrl+Z"));
@@ -117,6 +122,7 @@ void CMainFrame::CreateMenus()
     AddCommand(view, ID_VIEW_AMPLITUDE_FIT, QStringLiteral("&Fit Amplitude\tCtrl+4"));
     view->addSeparator();
     AddCommand(view, ID_VIEW_SEAM, QStringLiteral("S&eam View\tCtrl+E"))->setCheckable(true);
+    AddCommand(view, ID_VIEW_LOOPS, QStringLiteral("Loo&ps\tCtrl+5"))->setCheckable(true);
     QAction* toolbar = AddCommand(view, ID_VIEW_TOOLBAR, QStringLiteral("&Toolbar"));
     QAction* status = AddCommand(view, ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"));
     toolbar->setCheckable(true);
@@ -205,6 +211,11 @@ void CMainFrame::CreateAccelerators()
     m_pAccel->Add(ctrl, Qt::Key_S, ID_FILE_SAVE);
     m_pAccel->Add(Qt::AltModifier, Qt::Key_S, ID_PLAY_STOP);
     m_pAccel->Add(ctrl, Qt::Key_Delete, ID_EDIT_REMOVE_LOOP);
+    m_pAccel->Add(ctrl, Qt::Key_5, ID_VIEW_LOOPS);
+    m_pAccel->Add(ctrl | Qt::ShiftModifier, Qt::Key_R, ID_EDIT_FIND_RELEASE);
+    m_pAccel->Add(ctrl, Qt::Key_BracketLeft, ID_EDIT_TRIM_START);
+    m_pAccel->Add(ctrl, Qt::Key_BracketRight, ID_EDIT_TRIM_END);
+    m_pAccel->Add(ctrl | Qt::ShiftModifier, Qt::Key_X, ID_FILE_EXPORT_LOOP);
     m_pAccel->Add(ctrl, Qt::Key_Z, ID_VIEW_ZOOM_IN);
     m_pAccel->Add(Qt::ShiftModifier, Qt::Key_Z, ID_VIEW_ZOOM_OUT);
 }

@@ -3,6 +3,7 @@
 #include "app/AboutDlg.h"
 #include "app/EditCommands.h"
 #include "app/GuiUserInterface.h"
+#include "app/LoopsPanel.h"
 #include "app/MainFrame.h"
 #include "app/RecentFileList.h"
 #include "app/Resource.h"
@@ -135,6 +136,7 @@ void CQuorvelApp::CreateFrame()
     new CStatusPanes(*m_pFrame, *m_pView);
     RegisterCommands();
     new CEditCommands(*m_pFrame, *m_pView);
+    new CLoopsPanel(*m_pFrame, *m_pView);  // after the commands it wraps
     UpdateRecentMenu();
     m_pFrame->resize(820, 560);
 }

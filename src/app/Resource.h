@@ -32,6 +32,12 @@ inline constexpr int ID_EDIT_REDO = 32801;         // Ctrl+Y, Ctrl+Shift+Z
 inline constexpr int ID_EDIT_SET_LOOP = 32802;     // Ctrl+G
 inline constexpr int ID_VIEW_RULER = 32803;        // shows or hides the time ruler
 inline constexpr int ID_VIEW_RULER_FRAMES = 32804; // the ruler counts frames instead of seconds
+// Several loops, the release marker, trimming and loop export.
+inline constexpr int ID_VIEW_LOOPS = 32820;         // Ctrl+5, shows or hides the Loops panel
+inline constexpr int ID_EDIT_FIND_RELEASE = 32821;  // Ctrl+Shift+R
+inline constexpr int ID_EDIT_TRIM_START = 32822;    // Ctrl+[
+inline constexpr int ID_EDIT_TRIM_END = 32823;      // Ctrl+]
+inline constexpr int ID_FILE_EXPORT_LOOP = 32824;   // Ctrl+Shift+X
 
 // Application-framework commands.
 inline constexpr int ID_FILE_NEW = 57600;
@@ -99,6 +105,12 @@ inline constexpr CommandString kCommandStrings[] = {
     {ID_EDIT_SET_LOOP, "Type the loop start, end or length in frames or seconds", "Set Loop (Ctrl+G)"},
     {ID_VIEW_RULER, "Show or hide the time ruler above the waveform", "Time Ruler"},
     {ID_VIEW_RULER_FRAMES, "Count the time ruler in frames instead of seconds", "Ruler in Frames"},
+    {ID_VIEW_LOOPS, "Show or hide the list of loops and the release marker", "Loops (Ctrl+5)"},
+    {ID_EDIT_FIND_RELEASE, "Place the release marker where the level starts its final fall after the last loop",
+     "Find Release (Ctrl+Shift+R)"},
+    {ID_EDIT_TRIM_START, "Cut the silence before the sound, with a short fade-in", "Trim Start (Ctrl+[)"},
+    {ID_EDIT_TRIM_END, "Cut the tail after the sound has decayed, with a short fade-out", "Trim End (Ctrl+])"},
+    {ID_FILE_EXPORT_LOOP, "Save the frames of the chosen loop alone as a sample that loops", "Export Loop"},
     {ID_FILE_NEW, "Create a new document", "New"},
     {ID_FILE_OPEN, "Open an existing document", "Open"},
     {ID_FILE_SAVE, "Save the active document", "Save"},

@@ -2,6 +2,7 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliDocument.h"
+#include "cli/CliLoops.h"
 #include "cli/CliInterrupt.h"
 #include "cli/CliJson.h"
 #include "cli/CliOptions.h"
@@ -274,6 +275,12 @@ CBatchFileResult ProcessBatchFile(const CBatchItem& item, const CCliOptions& opt
             r.m_notes = std::move(ui.m_notes);
             return r;
         }
+        // The release marker and trim follow the loop the search placed.
+        if (!ApplyReleaseOption(doc, options, r.m_strError)) {
+            r.m_notes = std::move(ui.m_notes);
+            return r;
+        }
+        ApplyTrimOptions(doc, options);
         r.m_bHasLoop = doc.m_bHasLoop;
         r.m_nLoopStart = doc.m_nLoopStart;
         r.m_nLoopEnd = doc.m_nLoopEnd;

@@ -3,6 +3,7 @@
 #include "cli/BatchRunner.h"
 #include "cli/CliCommands.h"
 #include "cli/CliHelp.h"
+#include "cli/CliLoops.h"
 #include "cli/CliOptions.h"
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool bErrIsTerminal)
@@ -41,6 +42,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     case ECliCommand::CombFilter: return RunCombFilter(options, io);
     case ECliCommand::Batch: return RunBatch(options, io);
     case ECliCommand::Score: return RunScore(options, io);
+    case ECliCommand::Loops: return RunLoops(options, io);
+    case ECliCommand::ApplyLoops: return RunApplyLoops(options, io);
+    case ECliCommand::ExportLoop: return RunExportLoop(options, io);
+    case ECliCommand::Trim: return RunTrim(options, io);
     case ECliCommand::None: break;
     }
     PrintCliError(err, {}, "no command given");

@@ -5,6 +5,7 @@
 #include "analysis/SeamMetrics.h"
 #include "cli/CliDocument.h"
 #include "cli/CliJson.h"
+#include "cli/CliLoops.h"
 #include "cli/CliOptions.h"
 #include "cli/CliUserInterface.h"
 #include "framework/Exceptions.h"
@@ -31,6 +32,10 @@ bool Load(const CCliOptions& options, CCliStreams& io, const std::string& path, 
         return false;
     }
     ApplyLoopOptions(*loaded.m_pDoc, options);
+    if (!ApplyReleaseOption(*loaded.m_pDoc, options, why)) {
+        PrintCliError(io.err, path, why);
+        return false;
+    }
     return true;
 }
 
@@ -150,12 +155,18 @@ int RunInfo(const CCliOptions& options, CCliStreams& io)
                 .AddInt("unity_note", doc.m_nUnityNote);
             AddLoop(json, doc);
             json.AddInt("bank_size", doc.m_nBankSize).AddInt("bank_count", doc.m_nBankCount);
+            json.AddRaw("loops", LoopsJson(doc));
+            if (doc.m_nRelease >= 0)
+                json.AddInt("release", doc.m_nRelease);
+            else
+                json.AddNull("release");
             io.out << json.Str() << '\n';
         } else {
             io.out << path << ": " << doc.m_strFileType << ' ' << doc.m_nChannels << "ch " << doc.m_nSampleRate
                    << " Hz " << doc.m_nFrameCount << " frames unity " << doc.m_nUnityNote << " loop "
                    << LoopText(doc) << " bank " << doc.m_nBankSize << 'x' << doc.m_nBankCount << " bits "
-                   << doc.m_sourceEncoding.m_nBits << ' ' << EncodingName(doc) << '\n';
+                   << doc.m_sourceEncoding.m_nBits << ' ' << EncodingName(doc) << '\n'
+                   << ExtraLoopLines(doc);
         }
         io.out << std::flush;
     }
@@ -183,6 +194,8 @@ int RunFindLoop(const CCliOptions& options, CCliStreams& io)
         PrintCliError(io.err, path, why);
         return kExitFailure;
     }
+    if (options.m_bFindRelease)  // after the last loop as the search placed it
+        ApplyReleaseOption(doc, options, why);
     if (!options.m_strOutput.empty() && !Save(loaded, io, options.m_strOutput))
         return kExitFailure;
     if (options.m_bJson) {
@@ -190,11 +203,16 @@ int RunFindLoop(const CCliOptions& options, CCliStreams& io)
         json.AddString("path", path);
         AddLoop(json, doc);
         json.AddInt("crossfade_length", crossfade);
+        if (options.m_bSetRelease)
+            json.AddInt("release", doc.m_nRelease);
         io.out << json.Str() << '\n';
-    } else if (doc.m_bHasLoop) {
-        io.out << "loop " << doc.m_nLoopStart << ' ' << doc.m_nLoopEnd << '\n';
     } else {
-        io.out << "loop none\n";
+        if (doc.m_bHasLoop)
+            io.out << "loop " << doc.m_nLoopStart << ' ' << doc.m_nLoopEnd << '\n';
+        else
+            io.out << "loop none\n";
+        if (options.m_bSetRelease)
+            io.out << "release " << doc.m_nRelease << '\n';
     }
     io.out << std::flush;
     return kExitOk;

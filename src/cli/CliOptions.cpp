@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -13,7 +15,9 @@ const std::vector<CCliCommandInfo> kCommands = {
      "Opens each FILE and prints one line: the format (wav or xi), channels, sample rate, frames, MIDI unity "
      "note, the loop (start-end, end exclusive, or none), the spectral bank layout (bank size x bank "
      "count), and how the file stores its samples: bits per sample and pcm (integers) or float. With "
-     "--json, one JSON object per file and line, the last two as bits and encoding."},
+     "--json, one JSON object per file and line, the last two as bits and encoding. A file with further "
+     "loops or a release marker gets an indented line for each ('loop K START-END TYPE', 'release FRAME'); "
+     "in JSON every loop is in loops and the marker in release (null without one)."},
     {C::Convert, "convert", "FILE -o OUT", "save a sample as WAV or XI",
      "Opens FILE and saves it to OUT. The format follows OUT's extension: .wav writes 16-bit PCM, or "
      "FILE's own encoding when it has more than 16 bits (24-bit stays 24-bit, float stays float), with "
@@ -29,8 +33,8 @@ const std::vector<CCliCommandInfo> kCommands = {
      "long enough (silence, a click, noise bursts) fails with a message and is not saved. Use --auto for "
      "raw recordings. With --crossfade the frames are read again from FILE, the loop is found, and the "
      "frames before the loop end are crossfaded into those before the loop start (Find Loop + Crossfade, "
-     "or Auto Loop + Crossfade with --auto). Prints 'loop START END'. With -o saves the result like "
-     "convert."},
+     "or Auto Loop + Crossfade with --auto). Prints 'loop START END' (and 'release FRAME' with --release; --release "
+     "without a frame places the marker after the loop found). With -o saves the result like convert."},
     {C::Curves, "curves", "FILE", "print the begin-loop and end-loop curves as CSV",
      "Prints the per-bank suitability curves as CSV with the header bank,begin_loop,end_loop, one row per "
      "bank; 1 is best, -1 marks a bank without a value. The end-loop curve follows the loop start, so "
@@ -64,11 +68,36 @@ const std::vector<CCliCommandInfo> kCommands = {
      "as long as wanted (50 ms, and a fifth of a steady part longer than 0.5 s); auto_detune_cents, the "
      "pitch shift the loop's length causes (over 1 cent only when the steady part is too short for a "
      "closer whole number of frames)."},
+    {C::Loops, "loops", "FILE... [--csv|--json]", "print every loop and the release marker of samples",
+     "Opens each FILE and prints its loops and release marker as a table that apply-loops reads back. "
+     "CSV (the default, --csv) has the header file,loop,start,end,type and one row per loop: its number "
+     "from 1, start and end frames (end exclusive) and type (forward, alternating, backward); the release "
+     "marker is the row whose loop column says release, with its frame as start. With --json, one object "
+     "per file and line: path, loops (start, end, type) and release (null without one)."},
+    {C::ApplyLoops, "apply-loops", "TABLE -o DIR", "write the loops of a table into copies of its files",
+     "Reads TABLE (CSV as the loops command prints it, e.g. edited by hand or made by another program) and "
+     "writes each file it names into the folder DIR under the same name, with exactly the table's loops "
+     "and, where the table has a release row, that release marker; every other chunk is kept. The whole "
+     "table is checked first: a malformed row, a loop outside the sample, reversed or empty, or reaching "
+     "past the release marker, a release marker beyond the end, a file that cannot be read, or a result "
+     "that would replace its input or another result, is reported with its line and nothing is written."},
+    {C::ExportLoop, "export-loop", "FILE -o OUT [--number K]", "write one loop alone as a looping sample",
+     "Writes the frames of FILE's loop K (default 1, the first) alone to OUT, with one loop from its first "
+     "to its last frame, so that a player repeats exactly those frames. The format follows OUT like "
+     "convert. Fails when FILE has no loop K."},
+    {C::Trim, "trim", "FILE --start --end -o OUT [--threshold DB] [--fade MS]",
+     "cut leading silence and the decayed tail",
+     "With --start cuts the silence before the sound first reaches the threshold (default -60 dB below "
+     "the peak), leaving a fade-in of --fade milliseconds (default 2); with --end cuts the tail after the "
+     "sound has last been above the threshold, with a fade-out of the same length. Nothing is cut or "
+     "faded inside a loop or before the release marker; loops and release marker move with the frames. "
+     "Prints the frames cut at each end and saves to OUT like convert."},
 };
 
 const std::vector<CCliOptionInfo> kOptions = {
-    {"--output", "-o", "OUT", {C::Convert, C::FindLoop, C::CombFilter},
-     "Save the result to OUT (.wav or .xi; no extension keeps the input's format)."},
+    {"--output", "-o", "OUT", {C::Convert, C::FindLoop, C::CombFilter, C::ExportLoop, C::Trim, C::ApplyLoops},
+     "Save the result to OUT (.wav or .xi; no extension keeps the input's format); for apply-loops, the "
+     "folder for the results."},
     {"--out-dir", nullptr, "DIR", {C::Batch}, "Folder for the results (created when missing)."},
     {"--crossfade", nullptr, nullptr, {C::FindLoop, C::Batch},
      "Run Find Loop + Crossfade instead of Find Loop (with --auto: Auto Loop + Crossfade)."},
@@ -88,6 +117,17 @@ const std::vector<CCliOptionInfo> kOptions = {
     {"--xi-sample", nullptr, "K", {},
      "For an XI instrument with several non-empty samples, load the K-th of them (from 1)."},
     {"--json", nullptr, nullptr, {}, "Print JSON, one object per file and line."},
+    {"--release", nullptr, "[N]", {},
+     "Set the release marker to frame N; without N (or with auto) place it by Find Release, where the "
+     "level starts its final fall after the last loop (in find-loop and batch, after the loop search)."},
+    {"--csv", nullptr, nullptr, {C::Loops}, "Print CSV (the default)."},
+    {"--start", nullptr, nullptr, {C::Trim}, "Cut the leading silence."},
+    {"--end", nullptr, nullptr, {C::Trim}, "Cut the decayed tail."},
+    {"--trim", nullptr, nullptr, {C::Batch}, "After the loop search, cut leading silence and the decayed tail."},
+    {"--threshold", nullptr, "DB", {C::Trim, C::Batch},
+     "Trim: the level, in dB below the peak, that counts as sound (default -60)."},
+    {"--fade", nullptr, "MS", {C::Trim, C::Batch}, "Trim: the fade at each cut end, in milliseconds (default 2)."},
+    {"--number", nullptr, "K", {C::ExportLoop}, "The loop to export, from 1 (default 1)."},
     {"--quiet", "-q", nullptr, {}, "No progress and no informational messages; errors are still printed."},
     {"--help", "-h", nullptr, {}, "Show this help and exit."},
 };
@@ -162,6 +202,36 @@ void Store(CCliOptions& opt, const CCliOptionInfo& o, const std::string& name, c
         opt.m_bQuiet = true;
     } else if (key == "--help") {
         opt.m_bHelp = true;
+    } else if (key == "--release") {
+        opt.m_bSetRelease = true;
+        opt.m_bFindRelease = value == "auto";
+        const auto n = ParseIntArgument(value);
+        if (!opt.m_bFindRelease && (!n || *n < 0))
+            Fail("option '--release' expects a frame number of at least 0 or auto, not '" + value + "'", cmd);
+        opt.m_nRelease = n.value_or(0);
+    } else if (key == "--csv") {
+        opt.m_bCsv = true;
+    } else if (key == "--start") {
+        opt.m_bTrimStart = true;
+    } else if (key == "--end") {
+        opt.m_bTrimEnd = true;
+    } else if (key == "--trim") {
+        opt.m_bTrim = true;
+    } else if (key == "--threshold" || key == "--fade") {
+        char* end = nullptr;
+        const double v = std::strtod(value.c_str(), &end);
+        const bool bThreshold = key == "--threshold";
+        if (value.empty() || *end != '\0' || !std::isfinite(v) || (bThreshold ? v >= 0.0 : v < 0.0))
+            Fail("option '" + key + "' expects " +
+                     (bThreshold ? "a level in dB below 0" : "a length in milliseconds of at least 0") + ", not '" +
+                     value + "'",
+                 cmd);
+        (bThreshold ? opt.m_dThresholdDb : opt.m_dFadeMs) = v;
+    } else if (key == "--number") {
+        const auto k = ParseIntArgument(value);
+        if (!k || *k < 1)
+            Fail("option '--number' expects a whole number of at least 1, not '" + value + "'", cmd);
+        opt.m_nLoopNumber = *k;
     }
 }
 
@@ -291,6 +361,9 @@ CCliOptions ParseCommandLine(const std::vector<std::string>& args)
         if (o->m_pszValue) {
             if (inlineValue) {
                 value = *inlineValue;
+            } else if (std::string(o->m_pszValue).front() == '[' &&
+                       (i + 1 >= args.size() || (args[i + 1] != "auto" && !ParseIntArgument(args[i + 1])))) {
+                value = "auto";  // an optional value left out
             } else {
                 if (i + 1 >= args.size())
                     Fail("option '" + name + "' needs a value (" + o->m_pszValue + ")", cmd);
@@ -306,7 +379,15 @@ CCliOptions ParseCommandLine(const std::vector<std::string>& args)
         Fail("options '--loop' and '--no-loop' exclude each other", cmd);
     if (opt.m_bSetLoop && opt.m_bAuto)
         Fail("options '--loop' and '--auto' exclude each other (Auto Loop ignores the loop)", cmd);
-    const bool many = cmd == C::Info || cmd == C::Batch;
+    if (opt.m_bCsv && opt.m_bJson)
+        Fail("options '--csv' and '--json' exclude each other", cmd);
+    if (cmd == C::Trim && !opt.m_bTrimStart && !opt.m_bTrimEnd)
+        Fail("nothing to trim (give --start, --end or both)", cmd);
+    if ((cmd == C::ExportLoop || cmd == C::Trim) && opt.m_strOutput.empty())
+        Fail("missing output file (-o OUT)", cmd);
+    if (cmd == C::ApplyLoops && opt.m_strOutput.empty())
+        Fail("missing output folder (-o DIR)", cmd);
+    const bool many = cmd == C::Info || cmd == C::Batch || cmd == C::Loops;
     if (opt.m_inputs.empty())
         Fail(std::string("missing input ") + (cmd == C::Batch ? "file or folder" : "file"), cmd);
     if (!many && opt.m_inputs.size() > 1)

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-enum class ECliCommand { None, Info, Convert, FindLoop, Curves, CombFilter, Batch, Score };
+enum class ECliCommand { None, Info, Convert, FindLoop, Curves, CombFilter, Batch, Score, Loops, ApplyLoops, ExportLoop, Trim };
 
 // Process exit codes, the same for every command.
 inline constexpr int kExitOk = 0;
@@ -65,6 +65,18 @@ struct CCliOptions {
     int m_nLoopStart = 0;
     int m_nLoopEnd = 0;
     std::optional<int> m_nXISample;  // --xi-sample, 1-based among the non-empty samples
+
+    // --- release marker, trimming, loop tables ---
+    bool m_bSetRelease = false;   // --release given: m_nRelease, or Find Release when m_bFindRelease
+    bool m_bFindRelease = false;
+    int m_nRelease = 0;           // frames
+    bool m_bCsv = false;
+    bool m_bTrim = false;         // batch --trim: both ends
+    bool m_bTrimStart = false;    // trim --start
+    bool m_bTrimEnd = false;      // trim --end
+    double m_dThresholdDb = -60.0;  // --threshold, dB relative to the peak
+    double m_dFadeMs = 2.0;         // --fade, milliseconds
+    int m_nLoopNumber = 1;          // --number: which loop export-loop writes, from 1
 };
 
 // A mistake on the command line. `m_command` names the command whose help

@@ -55,6 +55,8 @@ void CQuorvelDoc::DeleteContents()
     m_wavChunks = std::vector<CWavChunk>();
     m_fileLoop = CFileLoop{};
     m_undo.Clear(true);
+    m_extraLoops = std::vector<CLoopPoints>();
+    m_nRelease = -1;
     CDocument::DeleteContents();
     UpdateAllViews(nullptr, 0);
 }
@@ -84,6 +86,8 @@ void CQuorvelDoc::ReadSampleFile(CArchive& ar, bool bKeepLoop)
     if (!bKeepLoop) {
         m_nUnityNote = 60;
         m_bHasLoop = false;
+        m_extraLoops.clear();
+        m_nRelease = -1;
     }
     if (std::memcmp(magic, "RIFF", 4) == 0) {
         m_strFileType = "wav";

@@ -13,12 +13,15 @@
 #pragma once
 
 #include "analysis/Fft.h"
+#include "analysis/Trim.h"
+#include "document/LoopPoints.h"
 #include "document/SampleSource.h"
 #include "document/UndoHistory.h"
 #include "document/XIFormat.h"
 #include "framework/Document.h"
 
 #include <complex>
+#include <functional>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -185,6 +188,39 @@ public:
     // gets one line here.
     void SwapContents(CQuorvelDoc& other);
     bool OnSaveDocument(const std::string& path) override;
+    // --- several loops, the release marker, trimming (QuorvelDocLoops.cpp) ---
+    // Every loop: the first (m_bHasLoop … m_nLoopEnd, with the file's type
+    // while unchanged) then m_extraLoops. Empty without a first loop.
+    std::vector<CLoopPoints> GetLoops() const;
+    // Replaces every loop: the first becomes the loop the other commands
+    // work on, the rest m_extraLoops. Positions are taken as given; the
+    // caller marks the document modified and updates the views.
+    void SetLoops(const std::vector<CLoopPoints>& loops);
+    // Sets the release marker (frames; −1 removes it), kept within the frames.
+    void SetRelease(std::int32_t frame);
+    // Where the release starts by the level (FindReleaseFrame): after the
+    // last loop, or after the attack without one. −1 without frames.
+    std::int32_t FindRelease() const;
+    // Cuts `cut` (PlanTrim) from the frames: loops and release marker move
+    // with the frames, the fades are applied and the banks and curves are
+    // computed again for the new frames. The frames no longer are the
+    // file's, so Reload has nothing to re-read afterwards.
+    void Trim(const CTrimCut& cut);
+    // The cut PlanTrim gives for `settings`, protecting every loop and the
+    // release marker.
+    CTrimCut PlanTrimCut(const CTrimSettings& settings) const;
+    // Makes `to` a new document holding only the frames of loop `index`
+    // (0 = the first) with one loop over all of them, in this document's
+    // format and encoding. False when there is no such loop or it lies
+    // outside the frames; `to` is then left as it was.
+    bool CopyLoopInto(int index, CQuorvelDoc& to) const;
+    // Runs `op` (any command that works on the first loop) on loop `index`
+    // instead: that loop takes the first place while op runs and goes back
+    // to its own afterwards, keeping its type when op left it unchanged;
+    // when op removed it, it leaves the list. With index 0 (or one out of
+    // range) op just runs. Afterwards a list without a first loop moves its
+    // next loop up.
+    void RunOnLoop(int index, const std::function<void()>& op);
 
     // --- data (declared order of the original document) ------------------------
     std::string m_strFileType;    // "wav" or "xi": format of the file last read
@@ -220,6 +256,11 @@ public:
     CFileLoop m_fileLoop;
     // The steps Edit > Undo and Redo walk; cleared with the contents.
     CUndoHistory m_undo;
+    // The loops after the first, in file order ("smpl" records 2, 3, …), and
+    // the release marker (frames, −1 none; the first "cue " point). Both are
+    // left as they are by Reload and reset by DeleteContents.
+    std::vector<CLoopPoints> m_extraLoops;
+    std::int32_t m_nRelease = -1;
 
 private:
     // Moves what a read fills (frames, format, XI data, and the loop and

@@ -12,6 +12,7 @@
 // with CArchiveException::badIndex.
 
 #include "document/QuorvelDoc.h"
+#include "document/WavCue.h"
 #include "document/WavFormat.h"
 #include "document/WavSampleData.h"
 #include "document/WavSmpl.h"
@@ -276,6 +277,7 @@ void CQuorvelDoc::ReadWav(CArchive& ar, bool bKeepLoop)
                     m_nLoopStart = fields.m_nLoopStart;
                     m_nLoopEnd = fields.m_nLoopEnd;
                     nLoopType = fields.m_nLoopType;
+                    m_extraLoops = std::move(fields.m_further);
                 }
             }
             // The fields kept for saving come from the chunk that set the
@@ -300,8 +302,10 @@ void CQuorvelDoc::ReadWav(CArchive& ar, bool bKeepLoop)
 
     m_wavChunks = std::move(chunks);
     m_sourceEncoding = bHaveData ? dataEncoding : bHaveFormat ? fmt.m_encoding : CSampleEncoding{};
-    if (!bKeepLoop)
+    if (!bKeepLoop) {
         m_fileLoop = CFileLoop{m_bHasLoop, m_nLoopStart, m_nLoopEnd, nLoopType, false};
+        m_nRelease = FindCueRelease(m_wavChunks).value_or(-1);
+    }
 }
 
 void CQuorvelDoc::WriteWav(CArchive& ar)
@@ -323,7 +327,7 @@ void CQuorvelDoc::WriteWav(CArchive& ar)
     static const std::vector<std::uint8_t> kNoSmpl;
     const std::vector<std::uint8_t>& keptSmpl = pKeptSmpl ? pKeptSmpl->m_body : kNoSmpl;
     std::vector<std::uint8_t> smplBody;
-    if (m_bHasLoop || !keptSmpl.empty()) {
+    if (m_bHasLoop || !keptSmpl.empty() || !m_extraLoops.empty()) {
         // The file's loop type while the loop is the file's (an XI ping-pong
         // loop becomes an alternating one); a changed loop plays forward.
         std::uint32_t nType = kWavSmplLoopForward;
@@ -332,13 +336,16 @@ void CQuorvelDoc::WriteWav(CArchive& ar)
                     : m_fileLoop.IsPingPong() ? kWavSmplLoopAlternating
                                               : kWavSmplLoopForward;
         smplBody = BuildSmplBody(keptSmpl, m_nSampleRate, m_nUnityNote,
-                                 CSmplLoop{m_bHasLoop, m_nLoopStart, m_nLoopEnd, nType});
+                                 CSmplLoop{m_bHasLoop, m_nLoopStart, m_nLoopEnd, nType}, m_extraLoops);
     }
 
     const CPiece fmt{"fmt ", fmtBody.data(), fmtBody.size()};
     const CPiece fact{"fact", factBody, sizeof factBody};
     const CPiece smpl{"smpl", smplBody.data(), smplBody.size()};
-    const std::vector<CPiece> pieces = LayOutChunks(m_wavChunks, fmt, encoding.m_bFloat ? &fact : nullptr,
+    // The release marker goes into the kept "cue " chunk.
+    std::vector<CWavChunk> chunks = m_wavChunks;
+    PlaceCueRelease(chunks, m_nRelease);
+    const std::vector<CPiece> pieces = LayOutChunks(chunks, fmt, encoding.m_bFloat ? &fact : nullptr,
                                                     smplBody.empty() ? nullptr : &smpl, CPiece{"data", nullptr, nDataSize, true});
 
     std::uint64_t nFileSize = 12;

@@ -29,6 +29,19 @@ std::int32_t ClampToInt(std::int64_t v)
                                                  std::numeric_limits<std::int32_t>::max()));
 }
 
+CLoopPoints ReadRecord(const std::uint8_t* r)
+{
+    return CLoopPoints{ReadS32(r + kRecordStart), ClampToInt(std::int64_t(ReadS32(r + kRecordEnd)) + 1),
+                       ReadLE32(r + kRecordType)};
+}
+
+void WriteRecord(std::uint8_t* r, const CLoopPoints& loop)
+{
+    WriteLE32(r + kRecordType, loop.m_nType);
+    WriteLE32(r + kRecordStart, std::uint32_t(loop.m_nStart));
+    WriteLE32(r + kRecordEnd, std::uint32_t(ClampToInt(std::int64_t(loop.m_nEnd) - 1)));
+}
+
 }  // namespace
 
 bool ReadSmplFields(const std::uint8_t* b, std::uint32_t nSize, CSmplFields& fields)
@@ -43,12 +56,18 @@ bool ReadSmplFields(const std::uint8_t* b, std::uint32_t nSize, CSmplFields& fie
         fields.m_nLoopType = ReadLE32(r + kRecordType);
         fields.m_nLoopStart = ReadS32(r + kRecordStart);
         fields.m_nLoopEnd = ClampToInt(std::int64_t(ReadS32(r + kRecordEnd)) + 1);
+        // Further records as far as the body holds them whole.
+        const std::int64_t nHeld = (std::int64_t(nSize) - kWavSmplHeaderSize) / kWavSmplLoopRecordSize;
+        fields.m_further.clear();
+        for (std::int64_t i = 1; i < std::min<std::int64_t>(nLoops, nHeld); ++i)
+            fields.m_further.push_back(ReadRecord(r + i * kWavSmplLoopRecordSize));
     }
     return true;
 }
 
 std::vector<std::uint8_t> BuildSmplBody(const std::vector<std::uint8_t>& kept, std::int32_t nSampleRate,
-                                        std::int32_t nUnityNote, const CSmplLoop& loop)
+                                        std::int32_t nUnityNote, const CSmplLoop& loop,
+                                        const std::vector<CLoopPoints>& further)
 {
     // The body as read: header, the loop records it holds whole (no more than
     // it declares), and whatever follows them (the sampler-specific data).
@@ -60,8 +79,7 @@ std::vector<std::uint8_t> BuildSmplBody(const std::vector<std::uint8_t>& kept, s
     const std::size_t nRecords = nDeclared > 0 ? std::min(std::size_t(nDeclared), nHeld) : 0;
     const std::size_t nRecordsEnd = std::min(nSize, kWavSmplHeaderSize + nRecords * kWavSmplLoopRecordSize);
 
-    const std::size_t nFurther = nRecords > 1 ? nRecords - 1 : 0;
-    const std::size_t nWritten = (loop.m_bHasLoop ? 1 : 0) + nFurther;
+    const std::size_t nWritten = (loop.m_bHasLoop ? 1 : 0) + further.size();
     const std::size_t nTail = nSize - nRecordsEnd;
     std::vector<std::uint8_t> out(kWavSmplHeaderSize + nWritten * kWavSmplLoopRecordSize + nTail, 0);
     std::copy_n(kept.begin(), std::min(nSize, std::size_t(kWavSmplHeaderSize)), out.begin());
@@ -76,14 +94,21 @@ std::vector<std::uint8_t> BuildSmplBody(const std::vector<std::uint8_t>& kept, s
             std::copy_n(&kept[kWavSmplHeaderSize], kWavSmplLoopRecordSize, p);
         else
             std::memcpy(p + kRecordCueId, "loop", 4);
-        WriteLE32(p + kRecordType, loop.m_nType);
-        WriteLE32(p + kRecordStart, std::uint32_t(loop.m_nStart));
-        WriteLE32(p + kRecordEnd, std::uint32_t(ClampToInt(std::int64_t(loop.m_nEnd) - 1)));
+        WriteRecord(p, CLoopPoints{loop.m_nStart, loop.m_nEnd, loop.m_nType});
         p += kWavSmplLoopRecordSize;
     }
     // Further loop records, then the sampler-specific data.
-    p = std::copy(kept.begin() + std::ptrdiff_t(nRecordsEnd - nFurther * kWavSmplLoopRecordSize),
-                  kept.begin() + std::ptrdiff_t(nRecordsEnd), p);
+    for (std::size_t i = 0; i < further.size(); ++i, p += kWavSmplLoopRecordSize) {
+        if (i + 1 < nRecords) {
+            const std::uint8_t* r = &kept[kWavSmplHeaderSize + (i + 1) * kWavSmplLoopRecordSize];
+            std::copy_n(r, kWavSmplLoopRecordSize, p);
+            if (ReadRecord(r) == further[i])
+                continue;
+        } else {
+            WriteLE32(p + kRecordCueId, std::uint32_t(i + 1));
+        }
+        WriteRecord(p, further[i]);
+    }
     std::copy(kept.begin() + std::ptrdiff_t(nSize - nTail), kept.end(), p);
     return out;
 }

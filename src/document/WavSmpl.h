@@ -4,6 +4,8 @@
 // document as the frame just past it.
 #pragma once
 
+#include "document/LoopPoints.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -24,6 +26,8 @@ struct CSmplFields {
     std::int32_t m_nLoopStart = 0;
     std::int32_t m_nLoopEnd = 0;  // exclusive: the stored end + 1, kept within the int range
     std::uint32_t m_nLoopType = 0;
+    // The loop records after the first, in file order.
+    std::vector<CLoopPoints> m_further;
 };
 
 // The fields of a body of nSize bytes (at least kWavSmplUnityNoteEnd). A body
@@ -42,7 +46,12 @@ struct CSmplLoop {
 // The body a save writes: `kept` (the body read from the file, or empty)
 // with only the sample period, the unity note and the first loop's start,
 // end and type replaced, the first loop record added or left out as the loop
-// demands, and the loop count set to the records written. Every other field,
-// every further loop record and the sampler-specific data stay as read.
+// demands, then one record per loop of `further`, and the loop count set to
+// the records written. A further loop whose values equal those of the kept
+// record at its place keeps that record byte for byte; a changed one keeps
+// the record's other fields (cue id, fraction, play count) and a new one gets
+// its index as cue id. Every other field and the sampler-specific data stay
+// as read.
 std::vector<std::uint8_t> BuildSmplBody(const std::vector<std::uint8_t>& kept, std::int32_t nSampleRate,
-                                        std::int32_t nUnityNote, const CSmplLoop& loop);
+                                        std::int32_t nUnityNote, const CSmplLoop& loop,
+                                        const std::vector<CLoopPoints>& further = {});

@@ -21,6 +21,7 @@ constexpr const char* kIdText = "Extended Instrument: ";
 constexpr const char* kTrackerName = "Ringseam";
 constexpr std::uint16_t kVersion = 0x0102;
 constexpr const char* kMonoOnlyMessage = "XI supports only mono samples. Only first channel will be written.";
+constexpr const char* kOneLoopOnlyMessage = "XI holds one loop. Only the first loop will be written.";
 constexpr const char* k16BitOnlyMessage =
     "XI supports only 16-bit samples. The samples will be written with 16 bits and lose their finer detail.";
 
@@ -209,6 +210,8 @@ void CQuorvelDoc::WriteXI(CArchive& ar)
     const std::string& path = ar.GetFile()->GetFilePath();
     if (m_nFrameCount > kMaxWritableFrames)
         throw CFileException(CFileException::fileTooLarge, path);
+    if (!m_extraLoops.empty())
+        GetUserInterface().ShowMessage(kOneLoopOnlyMessage, "Information", MessageIcon::Information);
 
     if (m_bFromXI) {
         if (m_nXISampleCount <= 0 || m_pXISampleHeaders.size() != std::size_t(m_nXISampleCount) ||

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 CQuorvelView::CQuorvelView(CQuorvelDoc& doc, std::unique_ptr<IWaveOut> pWaveOut, QWidget* pParent)
     : QAbstractScrollArea(pParent), m_doc(doc), m_geometry(&doc)
@@ -403,12 +404,14 @@ void CQuorvelView::EndReleasedDrags(Qt::MouseButtons buttons)
         m_bDragStart = false;
     if (!(buttons & Qt::RightButton))
         m_bDragEnd = false;
+    if (!(buttons & Qt::MiddleButton))
+        m_bDragRelease = false;
     EndDragStep();
 }
 
 void CQuorvelView::EndDragStep()
 {
-    if (m_bDragStep && !m_bDragStart && !m_bDragEnd) {
+    if (m_bDragStep && !m_bDragStart && !m_bDragEnd && !m_bDragRelease) {
         m_bDragStep = false;
         m_doc.EndUndoStep();
         emit undoHistoryChanged();
@@ -418,11 +421,14 @@ void CQuorvelView::EndDragStep()
 void CQuorvelView::mousePressEvent(QMouseEvent* pEvent)
 {
     EndReleasedDrags(pEvent->buttons());
-    const bool bDrag = pEvent->button() == Qt::LeftButton || pEvent->button() == Qt::RightButton;
+    const bool bDrag = pEvent->button() == Qt::LeftButton || pEvent->button() == Qt::RightButton ||
+                       (pEvent->button() == Qt::MiddleButton && m_doc.m_bLoaded);
     if (bDrag && !m_bDragStep) {
         // The whole drag, press to release, is one step.
         m_bDragStep = true;
-        m_doc.BeginUndoStep(pEvent->button() == Qt::LeftButton ? "Move Loop Start" : "Move Loop End");
+        m_doc.BeginUndoStep(pEvent->button() == Qt::LeftButton    ? "Move Loop Start"
+                            : pEvent->button() == Qt::RightButton ? "Move Loop End"
+                                                                  : "Move Release Marker");
     }
     if (pEvent->button() == Qt::LeftButton) {
         m_bLastSetEnd = false;
@@ -431,6 +437,9 @@ void CQuorvelView::mousePressEvent(QMouseEvent* pEvent)
     } else if (pEvent->button() == Qt::RightButton) {
         m_bLastSetEnd = true;
         m_bDragEnd = true;
+        TrackMouse(ClientPoint(pEvent));
+    } else if (pEvent->button() == Qt::MiddleButton && m_doc.m_bLoaded) {
+        m_bDragRelease = true;
         TrackMouse(ClientPoint(pEvent));
     }
     emit pointerFrameChanged(FrameAtClientX(ClientPoint(pEvent).x()));
@@ -446,6 +455,8 @@ void CQuorvelView::mouseReleaseEvent(QMouseEvent* pEvent)
         m_bDragStart = false;
     else if (pEvent->button() == Qt::RightButton)
         m_bDragEnd = false;
+    else if (pEvent->button() == Qt::MiddleButton)
+        m_bDragRelease = false;
     EndDragStep();
     pEvent->accept();
 }
@@ -461,6 +472,23 @@ void CQuorvelView::mouseMoveEvent(QMouseEvent* pEvent)
 void CQuorvelView::TrackMouse(const QPoint& ptClient)
 {
     const int s = m_geometry.GetScrollPosition().x;
+    if (m_bDragRelease) {
+        const int old = m_doc.m_nRelease;
+        m_doc.SetRelease(std::max(0, m_geometry.XToFrame(ptClient.x() + s)));
+        if (m_doc.m_nRelease != old) {
+            m_doc.SetModifiedFlag();
+            if (old >= 0)
+                RepaintColumn(m_geometry.FrameToX(old));
+            RepaintColumn(m_geometry.FrameToX(m_doc.m_nRelease));
+            emit loopOrFramesChanged();
+        }
+    }
+    if (m_nActiveLoop > 0 && (m_bDragStart || m_bDragEnd)) {
+        const bool bRelease = std::exchange(m_bDragRelease, false);
+        RunOnActiveLoop([&] { TrackMouse(ptClient); });
+        m_bDragRelease = bRelease;
+        return;
+    }
     if (m_bDragStart) {
         const int x = ptClient.x() + s;
         SaveMarkers();
@@ -478,6 +506,19 @@ void CQuorvelView::TrackMouse(const QPoint& ptClient)
         m_doc.m_nLoopEnd = m_geometry.XToFrame(x);
         m_doc.NormalizeLoop();
         RedrawMarkers();
+    }
+}
+
+void CQuorvelView::RunOnActiveLoop(const std::function<void()>& op)
+{
+    const int active = std::exchange(m_nActiveLoop, 0);
+    m_doc.RunOnLoop(active, op);
+    m_nActiveLoop = std::min<int>(active, int(m_doc.GetLoops().size()) - 1);
+    m_nActiveLoop = std::max(m_nActiveLoop, 0);
+    if (active > 0) {
+        ComputeEndLoopCurve();
+        RepaintAll();
+        emit loopOrFramesChanged();
     }
 }
 

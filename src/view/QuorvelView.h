@@ -122,6 +122,17 @@ public:
     const QColor m_crTextBk{0, 0, 0};
     const QColor m_crText{0xAA, 0, 0};
 
+    // --- several loops and the release marker ---
+    // The loop the mouse and the Edit commands act on (0 = the first; see
+    // CQuorvelDoc::RunOnLoop); the middle button drags the release marker.
+    void SetActiveLoop(int index) { m_nActiveLoop = index; }
+    int GetActiveLoop() const { return m_nActiveLoop; }
+    // Runs `op` on the active loop and repaints the whole view (the loops
+    // trade places while it runs).
+    void RunOnActiveLoop(const std::function<void()>& op);
+    int m_nActiveLoop = 0;
+    bool m_bDragRelease = false;
+
 public slots:
     void OnZoomIn();
     void OnZoomOut();

@@ -40,6 +40,18 @@ void CWaveformDrawing::Draw(CPixelCanvas& canvas, const CQuorvelDoc& doc, const 
         x = geometry.FrameToX(doc.m_nLoopEnd);
         canvas.InvertRect({x, 0, x + 1, contentHeight});
     }
+    // Further loops and the release marker; a file with one loop and no
+    // cue draws exactly as before.
+    for (const CLoopPoints& loop : doc.m_extraLoops)
+        for (const int frame : {loop.m_nStart, loop.m_nEnd}) {
+            const int x = geometry.FrameToX(frame);
+            for (int y = 0; y < contentHeight; y += 2)
+                canvas.FillRect({x, y, x + 1, y + 1}, kOtherLoop);
+        }
+    if (doc.m_nRelease >= 0) {
+        const int x = geometry.FrameToX(doc.m_nRelease);
+        canvas.VerticalSpan(x, 0, contentHeight, kRelease);
+    }
     if (cursor.bPlaying) {
         const int x = geometry.FrameToX(cursor.nPlayPos);
         canvas.MoveTo(x, 0);

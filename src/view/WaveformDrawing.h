@@ -51,6 +51,11 @@ public:
     static constexpr std::uint32_t kTextBk = 0xFF000000u;      // RGB(0, 0, 0)
     static constexpr std::uint32_t kText = 0xFFAA0000u;        // RGB(0xAA, 0, 0)
     static constexpr int kTickHeight = 5;                      // pixels
+    // The loops after the first: dotted columns (every other pixel), so the
+    // first loop's solid inverted markers stay the ones the commands use.
+    static constexpr std::uint32_t kOtherLoop = 0xFF6080FFu;  // RGB(0x60, 0x80, 0xFF)
+    // The release marker: a solid column.
+    static constexpr std::uint32_t kRelease = 0xFFFFC000u;    // RGB(0xFF, 0xC0, 0)
 
     // Fills the canvas clip with the background colour.
     void EraseBackground(CPixelCanvas& canvas) const;

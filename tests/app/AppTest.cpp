@@ -3,6 +3,7 @@
 // three dialogs as the user meets them, and the question about unsaved changes.
 #include "analysis/ComputeFFTDlg.h"
 #include "app/AboutDlg.h"
+#include "app/LoopsPanel.h"
 #include "app/MainFrame.h"
 #include "app/QuorvelApp.h"
 #include "app/RecentFileList.h"
@@ -27,6 +28,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -91,6 +93,30 @@ private slots:
         QCOMPARE(app.GetRecentFileList().GetList(), QStringList{QFileInfo(Path("tone.wav")).absoluteFilePath()});
         // The window was fitted to the view's content.
         QTRY_COMPARE(app.GetView()->viewport()->height(), app.GetView()->GetTotalSize().height());
+    }
+
+    void theLoopsPanelEditsTheListAndChoosesTheLoopTheCommandsActOn()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        CQuorvelDoc& doc = app.GetDocument();
+        app.GetMainFrame()->OnCmdMsg(ID_VIEW_LOOPS);
+        auto* panel = app.GetMainFrame()->findChild<CLoopsPanel*>();
+        QVERIFY(panel && panel->isVisible());
+        auto* add = panel->findChild<QPushButton*>(QStringLiteral("addLoop"));
+        add->click();  // without a loop: the whole sample
+        add->click();  // a copy of the chosen loop, then chosen
+        QTableWidget* table = panel->GetTable();
+        table->item(1, CLoopsPanel::End)->setText(QStringLiteral("20000"));
+        table->item(1, CLoopsPanel::Start)->setText(QStringLiteral("40000"));  // past the end: refused
+        QVERIFY(doc.GetLoops() == (std::vector<CLoopPoints>{{0, 30000, 0}, {0, 20000, 0}}));
+        QCOMPARE(table->item(1, CLoopsPanel::Start)->text(), QStringLiteral("0"));
+        QCOMPARE(table->item(1, CLoopsPanel::Detune)->text(), QStringLiteral("—"));
+        // Remove Loop acts on the chosen loop.
+        app.GetMainFrame()->OnCmdMsg(ID_EDIT_REMOVE_LOOP);
+        QVERIFY(doc.GetLoops() == (std::vector<CLoopPoints>{{0, 30000, 0}}));
+        QVERIFY(doc.IsModified());
+        doc.SetModifiedFlag(false);
     }
 
     void theWindowFitsTheViewWithoutScrollBars()
@@ -175,7 +201,7 @@ private slots:
             QVERIFY(app.OpenDocumentFile(paths[3]));
             paths.move(3, 0);
             QCOMPARE(app.GetRecentFileList().GetList(), paths.mid(0, 6));
-            QCOMPARE(app.GetMainFrame()->GetFileMenu()->actions().at(5)->text(),
+            QCOMPARE(app.GetMainFrame()->GetFileMenu()->actions().at(6)->text(),
                      QStringLiteral("&1 ") + paths[0]);
         }
         CTestApp next;

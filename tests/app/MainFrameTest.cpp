@@ -44,19 +44,20 @@ private slots:
         QCOMPARE(tops, (QStringList{"&File", "&Play", "&Edit", "&View", "&Help"}));
 
         QCOMPARE(MenuTexts(TopMenu(frame, 0)),
-                 (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &As...\tCtrl+A", "-",
-                              "Recent File", "-", "E&xit"}));
-        QVERIFY(!TopMenu(frame, 0)->actions().at(5)->isEnabled());
+                 (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "&Save\tCtrl+S", "Save &As...\tCtrl+A",
+                              "&Export Loop...\tCtrl+Shift+X", "-", "Recent File", "-", "E&xit"}));
+        QVERIFY(!TopMenu(frame, 0)->actions().at(6)->isEnabled());
         QCOMPARE(MenuTexts(TopMenu(frame, 1)), (QStringList{"&Play\tAlt+P", "Play S&eam\tCtrl+P", "&Stop\tAlt+S"}));
         QCOMPARE(MenuTexts(TopMenu(frame, 2)),
                  (QStringList{"Find Loop + &Crossfade\tCtrl+L", "Find &Loop\tCtrl+K",
                               "Auto Loop + Cross&fade\tCtrl+Shift+J", "&Auto Loop\tCtrl+J", "&Remove Loop\tCtrl+DEL",
-                              "Re&load\tCtrl+R"}));
+                              "Re&load\tCtrl+R", "-", "Find Rele&ase\tCtrl+Shift+R", "Trim &Start\tCtrl+[",
+                              "Trim &End\tCtrl+]"}));
         QCOMPARE(MenuTexts(TopMenu(frame, 3)),
                  (QStringList{"Zoom &In\tCtrl+Z", "Zoom &Out\tShift+Z", "Zoom &1:1\tCtrl+1", "Zoom &All\tCtrl+2",
                               "Zoom &Loop\tCtrl+3", "-", "Zoom A&mplitude In\tCtrl+Up",
                               "Zoom Amplitu&de Out\tCtrl+Down", "&Fit Amplitude\tCtrl+4", "-", "S&eam View\tCtrl+E",
-                              "&Toolbar", "&Status Bar"}));
+                              "Loo&ps\tCtrl+5", "&Toolbar", "&Status Bar"}));
         QCOMPARE(MenuTexts(TopMenu(frame, 4)), (QStringList{"&About Ringseam..."}));
 
         // Every item carries its prompt; none has a shortcut of its own.
@@ -325,13 +326,13 @@ private slots:
             frame.SetCommandHandler(ID_FILE_MRU_FILE1 + i, [&opened, i] { opened = i; });
         frame.SetRecentFiles({"/s/a.wav", "/s/b&c.xi"});
         const QStringList texts = MenuTexts(frame.GetFileMenu());
-        QCOMPARE(texts.mid(5, 2), (QStringList{"&1 /s/a.wav", "&2 /s/b&&c.xi"}));
-        QCOMPARE(texts.at(7), QStringLiteral("-"));
-        frame.GetFileMenu()->actions().at(6)->trigger();
+        QCOMPARE(texts.mid(6, 2), (QStringList{"&1 /s/a.wav", "&2 /s/b&&c.xi"}));
+        QCOMPARE(texts.at(8), QStringLiteral("-"));
+        frame.GetFileMenu()->actions().at(7)->trigger();
         QCOMPARE(opened, 1);
-        QCOMPARE(frame.GetFileMenu()->actions().at(6)->statusTip(), QStringLiteral("Open this document"));
+        QCOMPARE(frame.GetFileMenu()->actions().at(7)->statusTip(), QStringLiteral("Open this document"));
         frame.SetRecentFiles({});
-        QCOMPARE(MenuTexts(frame.GetFileMenu()).at(5), QStringLiteral("Recent File"));
+        QCOMPARE(MenuTexts(frame.GetFileMenu()).at(6), QStringLiteral("Recent File"));
     }
 
     void resizesToFitTheView()

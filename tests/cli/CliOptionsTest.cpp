@@ -42,6 +42,25 @@ TEST(CliOptions, ShortFormsDoubleDashAndInputsAfterOptions)
     EXPECT_FALSE(o.m_bJson);
 }
 
+TEST(CliOptions, ReleaseTakesAFrameOrPlacesItWhenLeftOut)
+{
+    struct Case {
+        std::vector<std::string> args;
+        bool bFind;
+        int frame;
+    };
+    for (const Case& c : {Case{{"info", "a.wav", "--release", "700"}, false, 700},
+                          Case{{"find-loop", "a.wav", "--auto", "--release"}, true, 0},
+                          Case{{"find-loop", "--release", "--auto", "a.wav"}, true, 0},
+                          Case{{"info", "--release=auto", "a.wav"}, true, 0}}) {
+        const auto o = Parse(c.args);
+        EXPECT_TRUE(o.m_bSetRelease);
+        EXPECT_EQ(o.m_bFindRelease, c.bFind);
+        EXPECT_EQ(o.m_nRelease, c.frame);
+        EXPECT_EQ(o.m_inputs, std::vector<std::string>{"a.wav"});
+    }
+}
+
 TEST(CliOptions, HelpAndVersion)
 {
     EXPECT_TRUE(Parse({"--help"}).m_bHelp);
@@ -102,8 +121,11 @@ TEST(CliOptions, EveryCommandAcceptsTheCommonOptions)
     for (const auto& c : CliCommands()) {
         std::vector<std::string> args = {c.m_pszName, "in.wav", "--json", "--quiet", "--xi-sample", "1",
                                          "--loop", "0:10"};
-        if (c.m_command == ECliCommand::Convert || c.m_command == ECliCommand::CombFilter)
+        if (c.m_command == ECliCommand::Convert || c.m_command == ECliCommand::CombFilter ||
+            c.m_command == ECliCommand::ExportLoop || c.m_command == ECliCommand::ApplyLoops)
             args.insert(args.end(), {"-o", "out.wav"});
+        if (c.m_command == ECliCommand::Trim)
+            args.insert(args.end(), {"-o", "out.wav", "--end"});
         if (c.m_command == ECliCommand::Batch)
             args.insert(args.end(), {"--out-dir", "out"});
         EXPECT_NO_THROW(ParseCommandLine(args)) << c.m_pszName;

@@ -459,3 +459,68 @@ TEST_F(DocumentFileTest, TheChunkThatSetTheLoopGivesTheKeptSmplFieldsAndALoopChu
     SetChunkId(&smpl[36], "loop");  // the cue id of a new loop record
     EXPECT_EQ(ChunkList(WriteBytes(m_doc)), ChunkList(Riff({kFmt, kData, Chunk("smpl", smpl)})));
 }
+
+// --- several loops and the release marker ----------------------------------------------
+// A file as organ sample sets store a pipe: four loop records, a cue point
+// at the release and its label.
+
+namespace {
+
+const std::vector<LoopRecord> kFourLoops{{0, 0, 10, 29, 0, 0}, {1, 1, 5, 14, 7, 0}, {2, 0, 20, 39, 0, 2},
+                                         {3, 0, 12, 33, 0, 0}};
+Bytes CueBody(std::uint32_t position, std::uint32_t offset)
+{
+    Bytes b;
+    for (std::uint32_t v : {1u, 0u, position, 0x61746164u /* "data" */, 0u, 0u, offset})
+        PutLE32(b, v);
+    return b;
+}
+const Bytes kLabel = Chunk("LIST", Bytes{'a', 'd', 't', 'l', 'l', 'a', 'b', 'l', 6, 0, 0, 0, 0, 0, 0, 0, 'r', 0});
+
+}  // namespace
+
+TEST_F(DocumentFileTest, SeveralLoopsACueAndItsLabelComeBackByteForByteAndAMoveRewritesOnlyItsRecord)
+{
+    const Bytes in = Riff({kFmt, kLabel, Chunk("cue ", CueBody(0, 44)), Chunk("smpl", FullSmpl(60, kFourLoops, 22675)),
+                           kData});
+    ReadBytes(m_doc, in);
+    EXPECT_EQ(m_doc.GetLoops(),
+              (std::vector<CLoopPoints>{{10, 30, 0}, {5, 15, 1}, {20, 40, 0}, {12, 34, 0}}));
+    EXPECT_EQ(m_doc.m_nRelease, 44);
+    EXPECT_EQ(WriteBytes(m_doc), in);
+
+    for (std::size_t i = 0; i < kFourLoops.size(); ++i) {
+        SCOPED_TRACE(i);
+        ReadBytes(m_doc, in);
+        std::vector<CLoopPoints> loops = m_doc.GetLoops();
+        loops[i].m_nEnd += 3;
+        m_doc.SetLoops(loops);
+        std::vector<LoopRecord> want = kFourLoops;
+        want[i][3] += 3;
+        EXPECT_EQ(ChunkBody(WriteBytes(m_doc), "smpl"), FullSmpl(60, want, 22675));
+    }
+
+    // The release moves in the cue point alone; removed, the chunk goes.
+    m_doc.SetRelease(47);
+    const Bytes moved = WriteBytes(m_doc);
+    EXPECT_EQ(ChunkBody(moved, "cue "), CueBody(0, 47));
+    EXPECT_EQ(ChunkBody(moved, "LIST"), ChunkBody(in, "LIST"));
+    m_doc.SetRelease(-1);
+    EXPECT_EQ(ChunksExcept(WriteBytes(m_doc), {"fmt ", "LIST", "smpl", "data"}), std::vector<CChunkView>{});
+}
+
+TEST_F(DocumentFileTest, AReleaseWithoutACueGetsOneBeforeTheFramesAndXIKeepsOnlyTheFirstLoop)
+{
+    ReadBytes(m_doc, Riff({kFmt, kData}));
+    m_doc.SetRelease(30);
+    m_doc.SetLoops({{1, 9, 0}, {2, 8, 0}});
+    const Bytes saved = WriteBytes(m_doc);
+    ASSERT_EQ(ChunkList(saved).size(), 4u);
+    EXPECT_EQ(ChunkList(saved)[1].id, "cue ");
+    ReadBytes(m_doc, saved);
+    EXPECT_EQ(m_doc.m_nRelease, 30);
+
+    ReadBytes(m_doc, WriteBytes(m_doc, "/tmp/a.xi"), false, "/tmp/a.xi");
+    EXPECT_EQ(m_doc.GetLoops(), (std::vector<CLoopPoints>{{1, 9, 0}}));
+    EXPECT_EQ(m_ui.m_messages, std::vector<std::string>{"XI holds one loop. Only the first loop will be written."});
+}

@@ -429,6 +429,25 @@ private slots:
         QCOMPARE(view->m_bDragEnd, false);
     }
 
+    void theMouseMovesTheChosenLoopAndTheMiddleButtonTheRelease()
+    {
+        CQuorvelDoc doc;
+        FillDoc(doc, 1, 1000, [](int, int) { return 0.0; });
+        doc.SetLoops({{100, 900, 0}, {200, 800, 1}, {300, 700, 0}});
+        auto view = ShowView(doc, 1000, 128);
+        view->SetActiveLoop(1);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(250, 10));
+        QTest::mouseClick(view->viewport(), Qt::MiddleButton, {}, QPoint(950, 10));
+        QVERIFY(doc.GetLoops() == (std::vector<CLoopPoints>{{100, 900, 0}, {250, 800, 0}, {300, 700, 0}}));
+        QCOMPARE(doc.m_nRelease, 950);
+        QVERIFY(doc.IsModified());
+        // The further loops' markers are dotted, the release marker solid.
+        const QImage& image = view->GetBackingImage();
+        QCOMPARE(image.pixel(300, 0), CWaveformDrawing::kOtherLoop);
+        QCOMPARE(image.pixel(300, 1), kBlack);
+        QCOMPARE(image.pixel(950, 1), CWaveformDrawing::kRelease);
+    }
+
     void onlyARealChangeOfLoopOrFramesMarksTheDocumentModified()
     {
         auto click = [](CSpyView& v, Qt::MouseButton button, int x) {
