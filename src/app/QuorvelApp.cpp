@@ -8,7 +8,7 @@
 #include "app/ShellView.h"
 #include "app/StatusPanes.h"
 #include "document/QuorvelDoc.h"
-#include "playback/QtWaveOut.h"
+#include "playback/PulseLoopOut.h"
 #include "view/SeamView.h"
 
 #include <QFileDialog>
@@ -154,7 +154,7 @@ void CQuorvelApp::RegisterCommands()
 
 std::unique_ptr<IWaveOut> CQuorvelApp::CreateWaveOut()
 {
-    return CreateQtWaveOut();
+    return CreateDeepWaveOut();
 }
 
 void CQuorvelApp::InitialUpdateFrame()

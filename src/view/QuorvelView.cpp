@@ -96,6 +96,7 @@ void CQuorvelView::OnUpdate()
 void CQuorvelView::FramesChanged()
 {
     m_drawing.InvalidateSummary();
+    m_pPlayback->OnFramesChanged();
     emit loopOrFramesChanged();
 }
 
