@@ -47,6 +47,7 @@ void CLoopRenderer::Start(std::int32_t nFrom)
     m_nFillPos = nFrom;
     m_nWritten = 0;
     m_bAtEnd = false;
+    m_bJumpPending = false;
 }
 
 std::size_t CLoopRenderer::Render(const CLoopSnapshot& s, std::int16_t* pOut, std::size_t nMaxFrames)
@@ -54,6 +55,9 @@ std::size_t CLoopRenderer::Render(const CLoopSnapshot& s, std::int16_t* pOut, st
     const std::size_t nChannels = std::size_t(s.nChannels);
     std::size_t nDone = 0;
     m_bAtEnd = false;
+    if (m_bJumpPending && s.bHasLoop && m_nFillPos >= s.nLoopEnd)
+        m_nFillPos = std::clamp(s.nLoopStart, 0, s.nFrameCount);
+    m_bJumpPending = false;
     while (nDone < nMaxFrames) {
         if (!s.bLoaded || m_nFillPos < 0 || m_nFillPos >= s.nFrameCount) {
             m_bAtEnd = true;
@@ -86,12 +90,17 @@ void CLoopRenderer::RewindTo(std::uint64_t nPosition)
     if (m_runs.empty() || nPosition >= m_nWritten)
         return;
     nPosition = std::max(nPosition, m_runs.front().nAt);
-    // A position in the silence after the end leaves the fill where it stopped.
-    m_nFillPos = FrameAt(nPosition);
     while (m_runs.size() > 1 && m_runs.back().nAt >= nPosition)
         m_runs.pop_back();
     Run& last = m_runs.back();
-    last.nCount = std::int32_t(std::min<std::uint64_t>(std::uint64_t(last.nCount), nPosition - last.nAt));
+    // A position in the silence after the end leaves the fill where it stopped.
+    if (nPosition <= last.nAt + std::uint64_t(last.nCount)) {
+        last.nCount = std::int32_t(nPosition - last.nAt);
+        // The frame after the last one kept; the next Render applies its
+        // snapshot's loop to it, as if that loop had been there all along.
+        m_nFillPos = last.nFrom + last.nCount;
+        m_bJumpPending = last.nCount > 0;
+    }
     m_nWritten = nPosition;
     m_bAtEnd = false;
 }

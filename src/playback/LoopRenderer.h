@@ -58,8 +58,9 @@ public:
     std::uint64_t Written() const { return m_nWritten; }
 
     // Forgets the stream from nPosition on (at most Written(), at least the
-    // oldest position still remembered): the next Render continues from the
-    // document frame that stood there.
+    // oldest position still remembered): the next Render continues after the
+    // last frame kept as its snapshot's loop says, jumping back at once when
+    // that frame is at or past the loop end.
     void RewindTo(std::uint64_t nPosition);
     // The frame the cursor shows once nHeard stream frames have been heard:
     // the next frame to be heard, or where the fill stands when all of it was.
@@ -78,4 +79,5 @@ private:
     std::int32_t m_nFillPos = 0;  // next document frame to render
     std::uint64_t m_nWritten = 0;
     bool m_bAtEnd = false;
+    bool m_bJumpPending = false;  // rewound: the loop end is checked before rendering
 };

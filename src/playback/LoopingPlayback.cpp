@@ -31,6 +31,10 @@ CLoopingPlayback::CLoopingPlayback(IWaveOut& waveOut, IPlaybackHost& host)
 CLoopingPlayback::~CLoopingPlayback()
 {
     // The device must not keep pointers into buffers that are about to go.
+    if (m_bPlaying && m_pStreamOut != nullptr) {
+        m_pStreamOut->Stop();
+        m_bPlaying = false;
+    }
     if (m_bPlaying) {
         m_waveOut.Reset();
         m_waveOut.Close();

@@ -52,7 +52,7 @@ public:
         pa_sample_spec spec{};
         spec.format = PA_SAMPLE_S16LE;
         // Out of range counts become 0, which the server's check refuses.
-        spec.channels = std::uint8_t(pSnapshot->nChannels > 0 && pSnapshot->nChannels <= PA_CHANNELS_MAX ? pSnapshot->nChannels : 0);
+        spec.channels = std::uint8_t(pSnapshot->nChannels > 0 && pSnapshot->nChannels <= int(PA_CHANNELS_MAX) ? pSnapshot->nChannels : 0);
         if (!pSnapshot->pSamples)
             return kPulseLoopOutBadFormat;
         if (!Connect())
