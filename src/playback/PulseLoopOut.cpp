@@ -18,8 +18,10 @@ constexpr std::uint64_t kServerBufferMilliseconds = 2000;
 // far ahead the sink plays: the part of the buffer that can no longer be
 // rewritten, small enough that a loop change is heard at once.
 constexpr std::uint64_t kRequestMilliseconds = 20;
-// A rewrite starts this far past the read position the server reported:
-// time for our answer to reach it, even on a busy machine.
+// A rewrite starts this far past the read position the server reported,
+// carried forward to now: the sink takes its data in steps of up to
+// kRequestMilliseconds, and our answer needs time to reach the server, even
+// on a busy machine.
 constexpr std::uint64_t kRewriteMarginMilliseconds = 40;
 // How often the audio thread looks for a new snapshot while playing.
 constexpr std::uint64_t kWatchMilliseconds = 10;
@@ -246,13 +248,21 @@ private:
         self->Fill(nBytes / self->m_nFrameBytes, 0);
     }
 
-    // Looks for a new snapshot; the rewrite waits for a fresh read position.
+    // Looks for a new snapshot. The read position the server reported last
+    // (kept up to date by the library's own timing updates) places the
+    // rewrite; without one, the rewrite waits for it to be fetched.
     static void OnWatch(pa_mainloop_api*, pa_time_event* pEvent, const struct timeval*, void* pSelf)
     {
         auto* self = static_cast<CPulseLoopOut*>(pSelf);
         if (self->m_pTimingOp == nullptr && self->m_pStream != nullptr && !self->m_bEnded &&
-            self->m_published.load() != self->m_pCurrent)
-            self->m_pTimingOp = pa_stream_update_timing_info(self->m_pStream, &CPulseLoopOut::OnTimingForRewrite, self);
+            self->m_published.load() != self->m_pCurrent) {
+            const pa_timing_info* pTiming = pa_stream_get_timing_info(self->m_pStream);
+            if (pTiming != nullptr && !pTiming->read_index_corrupt)
+                self->Rewrite();
+            else
+                self->m_pTimingOp =
+                    pa_stream_update_timing_info(self->m_pStream, &CPulseLoopOut::OnTimingForRewrite, self);
+        }
         pa_context_rttime_restart(self->m_pContext, pEvent, pa_rtclock_now() + kWatchMilliseconds * PA_USEC_PER_MSEC);
     }
 
@@ -310,8 +320,7 @@ private:
         const std::uint64_t nWritten = m_renderer.Written();
         std::uint64_t nFrom = nWritten;  // without a read position only new data changes
         const pa_timing_info* pTiming = pa_stream_get_timing_info(m_pStream);
-        if (pTiming != nullptr && !pTiming->read_index_corrupt && !pTiming->write_index_corrupt &&
-            pTiming->read_index >= 0) {
+        if (pTiming != nullptr && !pTiming->read_index_corrupt && pTiming->read_index >= 0) {
             std::uint64_t nRead = std::uint64_t(pTiming->read_index) / m_nFrameBytes;
             if (pTiming->playing)
                 nRead += std::uint64_t(pa_timeval_age(&pTiming->timestamp)) * std::uint64_t(m_nRate) / PA_USEC_PER_SEC;
