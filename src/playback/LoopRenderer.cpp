@@ -19,10 +19,10 @@ std::shared_ptr<const CLoopSnapshot> MakeLoopSnapshot(const CQuorvelDoc& doc, co
     p->nSampleRate = doc.m_nSampleRate;
     p->nFrameCount = std::max(doc.m_nFrameCount, 0);
     // Frames the document does not hold (a reset under way) are not played.
-    const std::size_t nSamples = std::size_t(p->nFrameCount) * std::size_t(p->nChannels);
-    if (nSamples > doc.m_pSamples.size())
+    if (p->nChannels == 0 || std::size_t(p->nFrameCount) * std::size_t(p->nChannels) > doc.m_pSamples.size())
         p->nFrameCount = 0;
-    p->bLoaded = doc.m_bLoaded && p->nFrameCount > 0 && p->nChannels > 0;
+    const std::size_t nSamples = std::size_t(p->nFrameCount) * std::size_t(p->nChannels);
+    p->bLoaded = doc.m_bLoaded;
     p->bHasLoop = doc.m_bHasLoop;
     p->nLoopStart = doc.m_nLoopStart;
     p->nLoopEnd = doc.m_nLoopEnd;
@@ -30,7 +30,7 @@ std::shared_ptr<const CLoopSnapshot> MakeLoopSnapshot(const CQuorvelDoc& doc, co
         p->pSamples = pFramesOf->pSamples;
         return p;
     }
-    auto pSamples = std::make_shared<std::vector<std::int16_t>>(std::size_t(p->nFrameCount) * std::size_t(p->nChannels));
+    auto pSamples = std::make_shared<std::vector<std::int16_t>>(nSamples);
     for (std::size_t i = 0; i < pSamples->size(); ++i) {
         // Playback runs at half scale, so the readers' values never get here
         // out of range; anything else is clamped rather than wrapped.

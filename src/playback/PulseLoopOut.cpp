@@ -54,7 +54,8 @@ public:
         pa_sample_spec spec{};
         spec.format = PA_SAMPLE_S16LE;
         // Out of range counts become 0, which the server's check refuses.
-        spec.channels = std::uint8_t(pSnapshot->nChannels > 0 && pSnapshot->nChannels <= int(PA_CHANNELS_MAX) ? pSnapshot->nChannels : 0);
+        const int nChannels = pSnapshot->nChannels;
+        spec.channels = std::uint8_t(nChannels > 0 && nChannels <= int(PA_CHANNELS_MAX) ? nChannels : 0);
         if (!pSnapshot->pSamples)
             return kPulseLoopOutBadFormat;
         if (!Connect())
@@ -301,8 +302,8 @@ private:
             m_renderer.PadSilence(nCover - nDone);
             nDone = nCover;
         }
-        if (nDone > 0 &&
-            pa_stream_write(m_pStream, m_scratch.data(), nDone * m_nFrameBytes, nullptr, nSeekBytes, PA_SEEK_RELATIVE) < 0)
+        if (nDone > 0 && pa_stream_write(m_pStream, m_scratch.data(), nDone * m_nFrameBytes, nullptr, nSeekBytes,
+                                         PA_SEEK_RELATIVE) < 0)
             m_bFailed = true;
         if (m_renderer.AtEnd() && m_pDrainOp == nullptr)
             m_pDrainOp = pa_stream_drain(m_pStream, &CPulseLoopOut::OnDrained, this);
