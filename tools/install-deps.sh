@@ -17,7 +17,7 @@ apt-get install -y --no-install-recommends \
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev \
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev \
   clang libclang-rt-14-dev \
-  pulseaudio pulseaudio-utils dbus-x11 \
+  pulseaudio pulseaudio-utils libpulse-dev dbus-x11 \
   sox sndfile-programs \
   qt6-qpa-plugins fonts-dejavu-core \
   ca-certificates

@@ -10,8 +10,8 @@
 #include "app/ShellView.h"
 #include "app/StatusPanes.h"
 #include "document/QuorvelDoc.h"
-#include "playback/QtWaveOut.h"
 #include "view/LoopVerdict.h"
+#include "playback/PulseLoopOut.h"
 #include "view/SeamView.h"
 
 #include <QFileDialog>
@@ -189,7 +189,7 @@ void CQuorvelApp::RegisterCommands()
 
 std::unique_ptr<IWaveOut> CQuorvelApp::CreateWaveOut()
 {
-    return CreateQtWaveOut();
+    return CreateDeepWaveOut();
 }
 
 void CQuorvelApp::InitialUpdateFrame()

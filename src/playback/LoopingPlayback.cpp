@@ -21,7 +21,8 @@ void StoreSample16(std::uint8_t* p, int value)
 
 }  // namespace
 
-CLoopingPlayback::CLoopingPlayback(IWaveOut& waveOut, IPlaybackHost& host) : m_waveOut(waveOut), m_host(host)
+CLoopingPlayback::CLoopingPlayback(IWaveOut& waveOut, IPlaybackHost& host)
+    : m_waveOut(waveOut), m_host(host), m_pStreamOut(dynamic_cast<ILoopStreamOut*>(&waveOut))
 {
     for (auto& buf : m_pWaveBuf)
         buf.assign(kBufferBytes, 0);
@@ -30,6 +31,10 @@ CLoopingPlayback::CLoopingPlayback(IWaveOut& waveOut, IPlaybackHost& host) : m_w
 CLoopingPlayback::~CLoopingPlayback()
 {
     // The device must not keep pointers into buffers that are about to go.
+    if (m_bPlaying && m_pStreamOut != nullptr) {
+        m_pStreamOut->Stop();
+        m_bPlaying = false;
+    }
     if (m_bPlaying) {
         m_waveOut.Reset();
         m_waveOut.Close();
@@ -74,6 +79,11 @@ void CLoopingPlayback::StartPlayback(std::int32_t nFrom)
 
     if (m_pDoc == nullptr || m_pDoc->m_nFrameCount <= 0)
         return;
+
+    if (m_pStreamOut != nullptr) {
+        StartStream(nFrom);
+        return;
+    }
 
     if (m_waveOut.Open(m_pDoc->m_nChannels, m_pDoc->m_nSampleRate, this) != 0) {
         m_host.ShowPlaybackMessage("Unable to open sound output device.");
@@ -157,6 +167,10 @@ void CLoopingPlayback::OnTimer(int nIDEvent)
 {
     if (nIDEvent != kTimerId || !m_bPlaying)
         return;
+    if (m_pStreamOut != nullptr) {
+        TrackStream();
+        return;
+    }
     // The document may have been reset under a running device.
     if (m_pDoc == nullptr || m_pDoc->m_nChannels <= 0)
         return;
@@ -187,8 +201,13 @@ void CLoopingPlayback::OnStop()
         return;
 
     m_nFillPos = m_pDoc != nullptr ? m_pDoc->m_nFrameCount : 0;
-    m_waveOut.Reset();
-    m_waveOut.Close();
+    if (m_pStreamOut != nullptr) {
+        m_pStreamOut->Stop();
+        m_pSnapshot.reset();
+    } else {
+        m_waveOut.Reset();
+        m_waveOut.Close();
+    }
     // The device delivers nothing after Close: both buffers are ours again.
     m_nQueuedBuffers = 0;
     m_bPlaying = false;
@@ -196,4 +215,43 @@ void CLoopingPlayback::OnStop()
     m_nDrawnPlayPos = m_nPlayPos;
     m_nPlayPos = m_nFillPos;
     m_host.RedrawPlayCursor();
+}
+
+void CLoopingPlayback::StartStream(std::int32_t nFrom)
+{
+    m_pSnapshot = MakeLoopSnapshot(*m_pDoc);
+    if (m_pStreamOut->Start(m_pSnapshot, nFrom) != 0) {
+        m_pSnapshot.reset();
+        m_host.ShowPlaybackMessage("Unable to open sound output device.");
+        return;
+    }
+    m_bPlaying = true;
+}
+
+void CLoopingPlayback::TrackStream()
+{
+    // A loop moved by the user reaches the device at the next tick.
+    if (m_pDoc != nullptr && m_pSnapshot && !m_pSnapshot->SameLoopAs(*m_pDoc)) {
+        m_pSnapshot = MakeLoopSnapshot(*m_pDoc, m_pSnapshot.get());
+        m_pStreamOut->Publish(m_pSnapshot);
+    }
+    const ILoopStreamOut::Progress progress = m_pStreamOut->Poll();
+    m_nDrawnPlayPos = m_nPlayPos;
+    m_nPlayPos = progress.nFrame;
+    m_host.RedrawPlayCursor();
+    if (progress.bFailed) {
+        // Stop first: the message is modal and the ticks go on meanwhile.
+        OnStop();
+        m_host.ShowPlaybackMessage("Sound error.");
+    } else if (progress.bEnded) {
+        m_host.PostStop();
+    }
+}
+
+void CLoopingPlayback::OnFramesChanged()
+{
+    if (m_pStreamOut == nullptr || !m_bPlaying || m_pDoc == nullptr)
+        return;
+    m_pSnapshot = MakeLoopSnapshot(*m_pDoc);
+    m_pStreamOut->Publish(m_pSnapshot);
 }

@@ -4,13 +4,21 @@
 // following what has been heard through the same jumps. Plain core code: the
 // view owns one, forwards its Play / Stop / done / timer events to it, and
 // implements IPlaybackHost. Everything runs on the user-interface thread.
+//
+// A wave output that also implements ILoopStreamOut renders the stream on
+// its own audio thread instead: Play hands it a snapshot of the document,
+// each timer tick hands it a new one when the loop has changed (and
+// OnFramesChanged when the frames have), and moves the cursor to the frame
+// it reports heard; the two buffers are not used then.
 #pragma once
 
+#include "playback/LoopStreamOut.h"
 #include "playback/WaveOut.h"
 
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -90,6 +98,11 @@ public:
     std::int32_t m_nPlayedFrames = 0;  // device position at the last tick, frames
     std::deque<LoopJump> m_loopJumps;
 
+    // --- playback rendered by the device itself (ILoopStreamOut) -----------
+    // The document's frames were replaced or edited: while playing, the
+    // device renders from the new ones (what it has not yet played, too).
+    void OnFramesChanged();
+
 private:
     // Play from frame nFrom on: the device is opened and both buffers filled.
     void StartPlayback(std::int32_t nFrom);
@@ -97,4 +110,10 @@ private:
     IWaveOut& m_waveOut;
     IPlaybackHost& m_host;
     const CQuorvelDoc* m_pDoc = nullptr;
+
+    // --- playback rendered by the device itself -----------------------------
+    void StartStream(std::int32_t nFrom);
+    void TrackStream();
+    ILoopStreamOut* m_pStreamOut = nullptr;  // m_waveOut, when it renders itself
+    std::shared_ptr<const CLoopSnapshot> m_pSnapshot;  // the last one handed over
 };

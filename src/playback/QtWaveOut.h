@@ -1,6 +1,8 @@
-// The real wave output: Qt Multimedia's default audio output (QAudioSink on
+// A real wave output: Qt Multimedia's default audio output (QAudioSink on
 // QMediaDevices::defaultAudioOutput()), 16-bit PCM at the sample's own rate
-// and channel count, nothing resampled by us.
+// and channel count, nothing resampled by us. The program itself plays
+// through PulseLoopOut.h, which renders the loop on its own audio thread;
+// this one serves callers that feed buffers through IWaveOut.
 //
 // Open sets the stream up and fails with a non-zero code when there is no
 // output device, it refuses the format, or the stream cannot be created.

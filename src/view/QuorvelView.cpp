@@ -99,6 +99,7 @@ void CQuorvelView::OnUpdate()
 void CQuorvelView::FramesChanged()
 {
     m_drawing.InvalidateSummary();
+    m_pPlayback->OnFramesChanged();
     emit loopOrFramesChanged();
 }
 

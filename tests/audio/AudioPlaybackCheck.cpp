@@ -20,12 +20,21 @@
 //       with no reachable output, Play shows "Unable to open sound output
 //       device." and stays idle.
 //
+//   audio_playback_check --loop-change --deep [options]
+//       while a loop plays, a loop before it is set: the recording must be
+//       the old stream up to a point, the new loop's from there, and that
+//       point heard within 100 ms of the change; Stop silences within 50 ms.
+//
 // Options: --sink NAME (made the default output first; its monitor is
 // recorded), --channels N, --rate HZ, --frames N (the sample's length; 1.2 s
-// when not given). Exit code 0 on success, 1 on a failed
+// when not given), --deep (the program's own output, which renders the loop
+// on its own audio thread, instead of the Qt wave output), --ui-stall
+// SECONDS (with --loop: the user-interface thread blocks that long while
+// playing; nothing may be missing from the sound). Exit code 0 on success, 1 on a failed
 // check, 2 on bad usage.
 #include "document/QuorvelDoc.h"
 #include "playback/LoopingPlayback.h"
+#include "playback/PulseLoopOut.h"
 #include "playback/QtWaveOut.h"
 
 #include <QAudioDevice>
@@ -45,6 +54,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -54,7 +64,14 @@ struct Options {
     int nRate = 44100;
     int nFrames = 0;  // of the sample played; 0: 1.2 s
     QString strSink;  // empty: the default output as it is
+    bool bDeep = false;      // the program's own output instead of the Qt one
+    double dStallSeconds = 0;  // the user-interface thread blocked while a loop plays
 };
+
+std::unique_ptr<IWaveOut> CreateOutput(const Options& opt)
+{
+    return opt.bDeep ? CreateDeepWaveOut() : CreateQtWaveOut();
+}
 
 class CDriverHost : public IPlaybackHost {
 public:
@@ -151,7 +168,7 @@ int CheckNoDevice(const Options& opt)
 {
     CQuorvelDoc doc;
     FillSample(doc, opt);
-    auto pOut = CreateQtWaveOut();
+    auto pOut = CreateOutput(opt);
     CDriverHost host;
     CLoopingPlayback playback(*pOut, host);
     host.m_pPlayback = &playback;
@@ -284,7 +301,7 @@ int CheckServerLost(const QString& strPidFile, const Options& opt)
     CQuorvelDoc doc;
     FillSample(doc, opt);
     SetLoop(doc);
-    auto pOut = CreateQtWaveOut();
+    auto pOut = CreateOutput(opt);
     CDriverHost host;
     CLoopingPlayback playback(*pOut, host);
     host.m_pPlayback = &playback;
@@ -343,7 +360,7 @@ int CheckHeard(bool bLoop, double dSeconds, const Options& opt)
     if (!WaitUntil([&] { return recorded.size() > opt.nRate / 10; }, 5000))
         return Fail("parec records nothing");
 
-    auto pOut = CreateQtWaveOut();
+    auto pOut = CreateOutput(opt);
     CDriverHost host;
     CLoopingPlayback playback(*pOut, host);
     host.m_pPlayback = &playback;
@@ -364,6 +381,10 @@ int CheckHeard(bool bLoop, double dSeconds, const Options& opt)
     if (!playback.m_bPlaying)
         return Fail("playback did not start");
     if (bLoop) {
+        if (opt.dStallSeconds > 0) {
+            Wait(500);
+            std::this_thread::sleep_for(std::chrono::duration<double>(opt.dStallSeconds));
+        }
         Wait(int(dSeconds * 1000));
         if (!playback.m_bPlaying)
             return Fail("looping playback stopped by itself");
@@ -438,73 +459,116 @@ double Median(std::vector<double> v)
     return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
+// The sink's monitor recorded in small fragments, each arriving a few
+// milliseconds after the sink rendered its last frame, so that the time any
+// recorded sample was rendered is known. onArrival runs at each arrival.
+class CMonitor {
+public:
+    CMonitor(const Options& opt, std::function<void(std::size_t nSamples)> onArrival)
+        : m_opt(opt), m_onArrival(std::move(onArrival))
+    {
+        m_clock.start();
+        QObject::connect(&m_parec, &QProcess::readyReadStandardOutput, [this] {
+            m_recorded += m_parec.readAllStandardOutput();
+            m_arrivals.emplace_back(std::size_t(m_recorded.size()) / 2, Now());
+            if (m_onArrival)
+                m_onArrival(m_arrivals.back().first);
+        });
+        m_parec.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_parec.start("parec", {"--raw", "--format=s16le", QString("--rate=%1").arg(opt.nRate),
+                                QString("--channels=%1").arg(opt.nChannels), "--latency-msec=5",
+                                QString("--device=%1.monitor").arg(opt.strSink)});
+    }
+    bool Started() { return m_parec.waitForStarted(5000) && WaitUntil([&] { return m_recorded.size() > 4096; }, 5000); }
+    std::vector<std::int16_t> Finish()
+    {
+        m_parec.terminate();
+        m_parec.waitForFinished(5000);
+        return ToSamples(m_recorded);
+    }
+    double Now() const { return double(m_clock.nsecsElapsed()) / 1e6; }
+    // When recorded sample i reached the sink: its fragment's arrival, less
+    // the frames behind it in that fragment.
+    double RenderedMs(std::size_t i) const
+    {
+        const auto it = std::upper_bound(m_arrivals.begin(), m_arrivals.end(), i,
+                                         [](std::size_t n, const auto& a) { return n < a.first; });
+        if (it == m_arrivals.end())
+            return m_arrivals.empty() ? 0.0 : m_arrivals.back().second;
+        return it->second - 1000.0 * double(it->first - i - 1) / m_opt.nChannels / m_opt.nRate;
+    }
+
+private:
+    const Options& m_opt;
+    std::function<void(std::size_t)> m_onArrival;
+    QElapsedTimer m_clock;
+    QProcess m_parec;
+    QByteArray m_recorded;
+    std::vector<std::pair<std::size_t, double>> m_arrivals;
+};
+
+// The first sound starts a frame (the stream's first sample is never 0);
+// the end is past the last non-zero sample.
+std::pair<std::size_t, std::size_t> SoundSpan(const std::vector<std::int16_t>& rec, std::size_t nChannels)
+{
+    const auto first = std::find_if(rec.begin(), rec.end(), [](std::int16_t v) { return v != 0; });
+    const std::size_t nFirst = std::size_t(first - rec.begin()) / nChannels * nChannels;
+    std::size_t nEnd = rec.size();
+    while (nEnd > nFirst && rec[nEnd - 1] == 0)
+        --nEnd;
+    return {nFirst, nEnd};
+}
+
 // How soon the sound starts after Play, how closely the position that moves
 // the play cursor follows what the sink plays, and how soon Stop silences
 // it, all measured at the sink's monitor over several Play / Stop trials.
-int CheckTiming(const Options& opt, int nTrials)
+// The program's own output is given a sample without a loop, long enough
+// for a trial, so that its cursor counts the frames heard.
+int CheckTiming(Options opt, int nTrials)
 {
     CQuorvelDoc doc;
+    if (opt.bDeep)
+        opt.nFrames = 3 * opt.nRate;
     FillSample(doc, opt);
-    SetLoop(doc);
-    auto pOut = CreateQtWaveOut();
+    if (!opt.bDeep)
+        SetLoop(doc);
+    auto pOut = CreateOutput(opt);
     CDriverHost host;
     CLoopingPlayback playback(*pOut, host);
     host.m_pPlayback = &playback;
     playback.SetDocument(&doc);
     const std::size_t nChannels = std::size_t(opt.nChannels);
+    auto heardFrames = [&]() -> std::uint64_t {
+        if (!opt.bDeep)
+            return pOut->GetPositionBytes() / 2 / nChannels;
+        playback.OnTimer(CLoopingPlayback::kTimerId);
+        return std::uint64_t(playback.m_nPlayPos);
+    };
 
     std::vector<double> starts, offsets, stops;
     for (int trial = 0; trial < nTrials; ++trial) {
-        QElapsedTimer clock;
-        clock.start();
-        // The monitor in small fragments, each arriving a few milliseconds
-        // after the sink rendered its last frame. At each arrival: the
-        // samples recorded by then and the time; while playing, also the
-        // frames the device says heard.
-        QByteArray recorded;
-        std::vector<std::pair<std::size_t, double>> arrivals;
+        // While playing, at each arrival: the samples recorded by then and
+        // the frames the device says heard.
         std::vector<std::pair<std::size_t, std::uint64_t>> heard;
-        QProcess parec;
-        QObject::connect(&parec, &QProcess::readyReadStandardOutput, [&] {
-            recorded += parec.readAllStandardOutput();
-            arrivals.emplace_back(std::size_t(recorded.size()) / 2, double(clock.nsecsElapsed()) / 1e6);
+        CMonitor monitor(opt, [&](std::size_t nSamples) {
             if (playback.m_bPlaying)
-                heard.emplace_back(arrivals.back().first, pOut->GetPositionBytes() / 2 / nChannels);
+                heard.emplace_back(nSamples, heardFrames());
         });
-        parec.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        parec.start("parec", {"--raw", "--format=s16le", QString("--rate=%1").arg(opt.nRate),
-                              QString("--channels=%1").arg(opt.nChannels), "--latency-msec=5",
-                              QString("--device=%1.monitor").arg(opt.strSink)});
-        if (!parec.waitForStarted(5000) || !WaitUntil([&] { return recorded.size() > 4096; }, 5000))
+        if (!monitor.Started())
             return Fail("parec records nothing");
 
-        const double dPlayMs = double(clock.nsecsElapsed()) / 1e6;
+        const double dPlayMs = monitor.Now();
         playback.OnPlay();
         if (!playback.m_bPlaying)
             return Fail("playback did not start");
         Wait(1500);
-        const double dStopMs = double(clock.nsecsElapsed()) / 1e6;
+        const double dStopMs = monitor.Now();
         playback.OnStop();
         Wait(400);
-        parec.terminate();
-        parec.waitForFinished(5000);
-
-        // The first sound starts a frame: the stream's first sample is never 0.
-        const std::vector<std::int16_t> rec = ToSamples(recorded);
-        const auto first = std::find_if(rec.begin(), rec.end(), [](std::int16_t v) { return v != 0; });
-        if (first == rec.end())
+        const std::vector<std::int16_t> rec = monitor.Finish();
+        const auto [nFirst, nEnd] = SoundSpan(rec, nChannels);
+        if (nFirst >= rec.size())
             return Fail("only silence was recorded");
-        const std::size_t nFirst = std::size_t(first - rec.begin()) / nChannels * nChannels;
-        std::size_t nEnd = rec.size();
-        while (nEnd > nFirst && rec[nEnd - 1] == 0)
-            --nEnd;
-        // When sample i reached the sink: its fragment's arrival, less the
-        // frames behind it in that fragment.
-        auto renderedMs = [&](std::size_t i) {
-            const auto it = std::upper_bound(arrivals.begin(), arrivals.end(), i,
-                                             [](std::size_t n, const auto& a) { return n < a.first; });
-            return it->second - 1000.0 * double(it->first - i - 1) / opt.nChannels / opt.nRate;
-        };
         // Frames rendered against frames heard, once past the start.
         std::vector<double> trialOffsets;
         for (const auto& [nSamples, nHeard] : heard) {
@@ -512,8 +576,8 @@ int CheckTiming(const Options& opt, int nTrials)
             if (dRendered > 0.2 * opt.nRate)
                 trialOffsets.push_back((double(nHeard) - dRendered) * 1000.0 / opt.nRate);
         }
-        starts.push_back(renderedMs(nFirst) - dPlayMs);
-        stops.push_back(renderedMs(nEnd - 1) - dStopMs);
+        starts.push_back(monitor.RenderedMs(nFirst) - dPlayMs);
+        stops.push_back(monitor.RenderedMs(nEnd - 1) - dStopMs);
         std::printf("trial %d: first sound %.1f ms after Play, silent %.1f ms after Stop, position - sink %.1f ms "
                     "(median of %zu)\n",
                     trial + 1, starts.back(), stops.back(), Median(trialOffsets), trialOffsets.size());
@@ -532,6 +596,85 @@ int CheckTiming(const Options& opt, int nTrials)
         return Fail("the sound goes on more than 50 ms after Stop");
     if (std::abs(Median(offsets)) > 20)
         return Fail("the play position is more than 20 ms away from what the sink plays");
+    return 0;
+}
+
+// A loop moved while it plays is heard within 100 ms, without a glitch: the
+// recording is the old stream up to some sample, then the stream of the new
+// loop continuing from the frame heard last. The new loop lies before the
+// old one, so the switch is the first difference. Stop then silences the
+// sound within 50 ms.
+int CheckLoopChange(const Options& opt)
+{
+    CQuorvelDoc doc;
+    FillSample(doc, opt);
+    SetLoop(doc);
+    const std::int32_t nOldStart = doc.m_nLoopStart, nOldEnd = doc.m_nLoopEnd;
+    auto pOut = CreateOutput(opt);
+    CDriverHost host;
+    CLoopingPlayback playback(*pOut, host);
+    host.m_pPlayback = &playback;
+    playback.SetDocument(&doc);
+    QTimer cursorTimer;
+    QObject::connect(&cursorTimer, &QTimer::timeout, [&] { playback.OnTimer(CLoopingPlayback::kTimerId); });
+    CMonitor monitor(opt, nullptr);
+    if (!monitor.Started())
+        return Fail("parec records nothing");
+
+    cursorTimer.start(20);
+    playback.OnPlay();
+    Wait(1500);
+    const double dChangeMs = monitor.Now();
+    doc.m_nLoopStart = opt.nRate / 16;
+    doc.m_nLoopEnd = opt.nRate / 8;
+    Wait(1000);
+    const double dStopMs = monitor.Now();
+    playback.OnStop();
+    Wait(400);
+    const std::vector<std::int16_t> rec = monitor.Finish();
+    const std::size_t nChannels = std::size_t(opt.nChannels);
+    const auto [nFirst, nEnd] = SoundSpan(rec, nChannels);
+    if (!host.m_messages.empty() || nFirst >= rec.size())
+        return Fail("playback showed a message or was not heard");
+
+    // The frames of the old stream, and where the recording leaves it.
+    std::vector<std::int32_t> frames;
+    for (std::int32_t f = 0; frames.size() * nChannels < nEnd - nFirst;) {
+        frames.push_back(f);
+        if (++f >= nOldEnd)
+            f = nOldStart;
+    }
+    auto sampleOf = [&](std::int32_t f, std::size_t c) { return std::int16_t(doc.GetSampleScaled(f, int(c), 16383)); };
+    auto heardAs = [&](std::size_t i, std::int32_t nFrame) {
+        for (std::size_t c = 0; c < nChannels; ++c)
+            if (rec[i + c] != sampleOf(nFrame, c))
+                return false;
+        return true;
+    };
+    std::size_t nSwitch = 0;  // frames of the old stream heard
+    while (nSwitch < frames.size() && nFirst + (nSwitch + 1) * nChannels <= nEnd &&
+           heardAs(nFirst + nSwitch * nChannels, frames[nSwitch]))
+        ++nSwitch;
+    if (nSwitch == 0 || nFirst + nSwitch * nChannels >= nEnd)
+        return Fail("the new loop was never heard");
+    std::size_t nBad = 0;
+    std::int32_t f = frames[nSwitch - 1];
+    for (std::size_t i = nFirst + nSwitch * nChannels; i < nEnd; i += nChannels) {
+        if (++f >= doc.m_nLoopEnd)
+            f = doc.m_nLoopStart;
+        nBad += heardAs(i, f) ? 0 : 1;
+    }
+    const double dHeardMs = monitor.RenderedMs(nFirst + nSwitch * nChannels) - dChangeMs;
+    const double dSilentMs = monitor.RenderedMs(nEnd - 1) - dStopMs;
+    std::printf("new loop heard %.1f ms after the change, %zu frames differ from its stream; silent %.1f ms after "
+                "Stop\n",
+                dHeardMs, nBad, dSilentMs);
+    if (nBad != 0)
+        return Fail("the new loop's stream is not what was heard after the switch");
+    if (dHeardMs > 100)
+        return Fail("the loop change was heard more than 100 ms after it was made");
+    if (dSilentMs > 50)
+        return Fail("the sound goes on more than 50 ms after Stop");
     return 0;
 }
 
@@ -555,6 +698,9 @@ int Run(int argc, char** argv)
         opt.nRate = s.toInt();
     if (const QString s = ArgAfter(args, "--frames"); !s.isEmpty())
         opt.nFrames = s.toInt();
+    opt.bDeep = args.contains("--deep");
+    if (const QString s = ArgAfter(args, "--ui-stall"); !s.isEmpty())
+        opt.dStallSeconds = s.toDouble();
     if (opt.nChannels < 1 || opt.nChannels > 2 || opt.nRate < 8000) {
         std::fprintf(stderr, "bad --channels or --rate\n");
         return 2;
@@ -568,6 +714,8 @@ int Run(int argc, char** argv)
         return Fail("the sink could not be made the default output");
     if (const QString s = ArgAfter(args, "--timing"); !s.isEmpty())
         return CheckTiming(opt, std::max(1, s.toInt()));
+    if (args.contains("--loop-change"))
+        return CheckLoopChange(opt);
     if (args.contains("--device-semantics"))
         return CheckDeviceSemantics(opt);
     if (args.contains("--to-end"))
@@ -575,9 +723,9 @@ int Run(int argc, char** argv)
     if (const QString s = ArgAfter(args, "--loop"); !s.isEmpty())
         return CheckHeard(true, s.toDouble(), opt);
     std::fprintf(stderr,
-                 "usage: %s --loop SECONDS | --to-end | --timing TRIALS | --device-semantics | --lose-server PIDFILE | "
-                 "--no-device "
-                 "[--sink NAME] "
+                 "usage: %s --loop SECONDS | --to-end | --timing TRIALS | --loop-change | --device-semantics | "
+                 "--lose-server PIDFILE | --no-device "
+                 "[--sink NAME] [--deep] [--ui-stall SECONDS] "
                  "[--channels N] [--rate HZ] [--frames N]\n",
                  argv[0]);
     return 2;
