@@ -126,6 +126,22 @@ private slots:
         QVERIFY(QFile::exists(Path("empty.png")));
     }
 
+    // With a platform that cannot start, only an answer given before Qt
+    // starts gets out.
+    void versionIsPrintedWithoutADisplay()
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(RINGSEAM_PROGRAM), {QStringLiteral("--version")});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(p.readAllStandardOutput(), QByteArray("Ringseam Version 1.0\n"));
+    }
+
     void badUsageExitsTwo_data()
     {
         QTest::addColumn<QStringList>("args");

@@ -75,7 +75,7 @@ TEST(CliProgram, HelpVersionAndCommandHelp)
     }
     const CRun version = RunCli({"--version"});
     EXPECT_EQ(version.m_nCode, 0);
-    EXPECT_EQ(version.m_strOut, "ringseam-cli 1.0.0\n");
+    EXPECT_EQ(version.m_strOut, "ringseam-cli (Ringseam Version 1.0)\n");
 }
 
 TEST(CliProgram, UsageErrorsExitWithTwoAndOneLine)
