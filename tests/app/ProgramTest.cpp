@@ -1,9 +1,10 @@
 // The `ringseam` program's unattended modes, run as a separate process:
 // what they write, their exit statuses and their one-line messages.
+#include "TempFolder.h"
+
 #include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -50,8 +51,8 @@ struct Run {
 class ProgramTest : public QObject {
     Q_OBJECT
 private:
-    QTemporaryDir m_dir;
-    QString Path(const QString& name) const { return m_dir.filePath(name); }
+    CTempFolder m_dir;
+    QString Path(const QString& name) const { return QString::fromStdString((m_dir / name.toStdString()).string()); }
 
     Run Ringseam(const QStringList& args)
     {
@@ -78,7 +79,6 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
         QVERIFY(WriteToneWav(Path("tone.wav"), 40000));
         QVERIFY(WriteToneWav(Path("long.wav"), 100000));
     }
