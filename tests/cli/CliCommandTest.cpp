@@ -744,9 +744,15 @@ TEST(CliProgram, ScoreIsNearZeroForAWholeNumberOfPeriods)
     EXPECT_GT(std::stod(off.m_strOut.substr(at + 8)), 100 * good + 0.01);
     // Half a period off, the wave jumps at the seam.
     EXPECT_GT(std::stod(JsonMember(off.m_strOut, "seam")), 10.0);
-    for (const char* key : {"level_db", "timbre_db"})
-        EXPECT_NE(JsonMember(off.m_strOut, key), "") << key;
     EXPECT_EQ(JsonMember(off.m_strOut, "in_attack"), "false");
+
+    // An octave up from frame 20000 at the same level: level and timbre
+    // each in their own member.
+    spec.m_signal = [](int f, int) { return 0.8 * std::sin(2 * 3.141592653589793 * f / (f < 20000 ? 100.0 : 50.0)); };
+    WriteFile(in, MakeWav(spec));
+    const CRun octave = RunCli({"score", in, "--loop", "10000:30000", "--json"});
+    EXPECT_LT(std::stod(JsonMember(octave.m_strOut, "level_db")), 0.05) << octave.m_strOut;
+    EXPECT_GT(std::stod(JsonMember(octave.m_strOut, "timbre_db")), 20.0) << octave.m_strOut;
 }
 
 }  // namespace
