@@ -466,6 +466,8 @@ private slots:
 
         frame->OnCmdMsg(ID_VIEW_ZOOM_1_1);  // one frame a pixel ...
         view->horizontalScrollBar()->setValue(0);  // ... from the first frame on
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(0, 20));
+        QCOMPARE(pane("panePointer"), QStringLiteral("Frame 0, 0.000 s"));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(441, 20));
         QCOMPARE(pane("panePointer"), QStringLiteral("Frame 441, 0.010 s"));
         QCOMPARE(pane("paneLoop"), QStringLiteral("441–30000, 29559 frames, 0.670 s"));
@@ -693,6 +695,11 @@ private slots:
         QCOMPARE(ShownTitle(frame), QStringLiteral("Untitled - Ringseam"));
         QVERIFY(app.OpenDocumentFile(Path("edit.wav")));
         QVERIFY(!app.GetDocument().m_bHasLoop);
+        // Discard, then Open: the file opened carries no mark of the edit.
+        frame->OnCmdMsg(ID_EDIT_FIND_LOOP);
+        QCOMPARE(AnswerBoxesDuring({QMessageBox::Discard}, [&] { app.OpenDocumentFile(Path("other.wav")); }).size(), 1);
+        QCOMPARE(ShownTitle(frame), QStringLiteral("other.wav - Ringseam"));
+        QVERIFY(app.OpenDocumentFile(Path("edit.wav")));
 
         // Save clears the mark; reading the own file again is no change, so
         // nothing is asked.
