@@ -797,6 +797,13 @@ private slots:
         QCOMPARE(doc.GetSample(doc.m_nLoopEnd - fade - 1, 1), file.GetSample(doc.m_nLoopEnd - fade - 1, 1));
         QVERIFY(doc.GetSample(doc.m_nLoopEnd - 1, 1) != file.GetSample(doc.m_nLoopEnd - 1, 1));
         QCOMPARE(view->GetBackingImage(), Grab(*view));
+        // A crossfade is an edit also when the search keeps the loop.
+        view->OnFindLoopCrossfade();
+        const int start = doc.m_nLoopStart, end = doc.m_nLoopEnd;
+        doc.SetModifiedFlag(false);
+        view->OnFindLoopCrossfade();
+        QCOMPARE(std::pair(doc.m_nLoopStart, doc.m_nLoopEnd), std::pair(start, end));
+        QVERIFY(doc.IsModified());
 
         // Silence: the document says why through its interface, nothing moves.
         CQuorvelDoc quiet;
