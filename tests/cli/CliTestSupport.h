@@ -13,6 +13,9 @@ namespace clitest {
 
 namespace fs = std::filesystem;
 
+// The shared temporary folder under the name these tests have long used.
+using CTempDir = CTempFolder;
+
 struct CRun {
     int m_nCode = -1;
     std::string m_strOut;

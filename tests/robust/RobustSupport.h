@@ -18,6 +18,8 @@
 namespace Robust {
 
 using Bytes = std::vector<std::uint8_t>;
+// The shared temporary folder under the name these tests have long used.
+using CTempDir = CTempFolder;
 
 // Messages are collected; the sample choice is preset (unset = Cancel); the
 // progress runs to the end without the 50 ms poll, or is cancelled.
