@@ -93,6 +93,8 @@ int main(int argc, char** argv)
     save("compressed.wav", Riff({Fmt(2, 1, 8000, 256, 4), PcmData(100, 1, 2, 8000)}));
     save("float16.wav", Riff({Fmt(3, 1, 8000, 2, 16), PcmData(100, 1, 2, 8000)}));
     save("five_bytes.wav", Riff({Fmt(1, 1, 8000, 5, 40), Chunk("data", Bytes(500, 3))}));
+    save("odd_align.wav", Riff({Fmt(1, 2, 8000, 5, 24), PcmData(100, 2, 2, 8000)}));
+    save("fmt_after_data.wav", Riff({Fmt(1, 1, 8000, 2, 16), PcmData(100, 1, 2, 8000), Fmt(1, 2, 8000, 4, 16)}));
     {
         auto extensible = [&](const char* name, auto edit) {
             Bytes body = ExtensibleFmtBody(2, 44100, 24, 24);

@@ -3,7 +3,8 @@
 # UndefinedBehaviorSanitizer and runs every test through ctest; then builds
 # the tests that exercise the bank worker thread with ThreadSanitizer and runs
 # them. Any sanitizer report fails the test that triggered it, and so this
-# script (non-zero exit).
+# script (non-zero exit), as do files the tests leave in their temporary
+# folder.
 # Usage: tools/ci-sanitizers.sh [build-root]        (default: build-san)
 # RINGSEAM_TSAN_TARGETS: test executables to run under ThreadSanitizer, each
 # optionally as target:gtest-filter (default: the bank worker's tests, and the
@@ -28,7 +29,7 @@ start=$SECONDS
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer: all core tests"
 cmake -S "$here" -B "$root/asan" "${common[@]}" "-DRINGSEAM_SANITIZE=address;undefined" >/dev/null
 cmake --build "$root/asan" --parallel "$jobs"
-ctest --test-dir "$root/asan" --output-on-failure --parallel "$jobs" --timeout 900
+"$here/tools/check-tmp-clean.sh" ctest --test-dir "$root/asan" --output-on-failure --parallel "$jobs" --timeout 900
 echo "   done in $((SECONDS - start)) s"
 
 start=$SECONDS

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build dependencies (when run as root or with sudo available),
-# builds Ringseam in Release with warnings on, and runs every test.
+# builds Ringseam in Release with warnings on, and runs every test; the run
+# fails when the tests leave anything in their temporary folder.
 # Usage: tools/test.sh [build-dir]
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -11,4 +12,4 @@ fi
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build "$build" --parallel "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" --timeout 600
+"$here/tools/check-tmp-clean.sh" ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" --timeout 600

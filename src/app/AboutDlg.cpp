@@ -1,6 +1,7 @@
 #include "app/AboutDlg.h"
 
 #include "app/Icons.h"
+#include "app/ProgramVersion.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -18,7 +19,7 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
     icon->setPixmap(CreateAppIcon().pixmap(32, 32));
     icon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
-    auto* version = new QLabel(QStringLiteral("Ringseam Version 1.0"), this);
+    auto* version = new QLabel(QString::fromLatin1(kProgramVersionText), this);
     version->setObjectName(QStringLiteral("version"));
     version->setTextFormat(Qt::PlainText);
 

@@ -5,6 +5,7 @@
 //   ringseam --screenshot OUT.png [--find-loop|--auto-loop] [--seam] [--amplitude GAIN|fit] [FILE]
 //   ringseam --render-view OUT.png --width W FILE [--loop S:E] [--amplitude GAIN|fit]
 //   ringseam --play-for SECONDS FILE [--loop S:E] [--seam] [--record OUT.wav]
+//   ringseam --help | --version
 //
 // With --play-for, --seam starts playback one second before the loop end
 // (Play Seam) instead of at the first frame.
@@ -21,6 +22,7 @@
 // starting with "ringseam: ".
 #include "app/ConsoleUserInterface.h"
 #include "app/MainFrame.h"
+#include "app/ProgramVersion.h"
 #include "app/QuorvelApp.h"
 #include "app/Resource.h"
 #include "document/QuorvelDoc.h"
@@ -70,7 +72,8 @@ const char* const kUsage =
     "usage: ringseam [FILE]\n"
     "       ringseam --screenshot OUT.png [--find-loop|--auto-loop] [--seam] [--amplitude GAIN|fit] [FILE]\n"
     "       ringseam --render-view OUT.png --width W FILE [--loop S:E] [--amplitude GAIN|fit]\n"
-    "       ringseam --play-for SECONDS FILE [--loop S:E] [--seam] [--record OUT.wav]\n";
+    "       ringseam --play-for SECONDS FILE [--loop S:E] [--seam] [--record OUT.wav]\n"
+    "       ringseam --help | --version\n";
 
 // What a recorded run may last: the recording is held in memory until saved.
 constexpr double kMaxRecordSeconds = 600;
@@ -403,6 +406,11 @@ int main(int argc, char** argv)
             break;
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        // Answered before Qt starts, so it needs no display.
+        if (a == "--version") {
+            std::printf("%s\n", kProgramVersionText);
             return 0;
         }
     }

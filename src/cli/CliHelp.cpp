@@ -1,11 +1,9 @@
 #include "cli/CliHelp.h"
 
+#include "app/ProgramVersion.h"
+
 #include <sstream>
 #include <string>
-
-#ifndef RINGSEAM_VERSION
-#define RINGSEAM_VERSION "1.0.0"
-#endif
 
 namespace {
 
@@ -104,7 +102,11 @@ void ManOptions(std::ostream& out, ECliCommand command, bool bCommonOnly)
 
 }  // namespace
 
-const char* CliVersionLine() { return "ringseam-cli " RINGSEAM_VERSION; }
+const char* CliVersionLine()
+{
+    static const std::string line = std::string("ringseam-cli (") + kProgramVersionText + ")";
+    return line.c_str();
+}
 
 void PrintToolHelp(std::ostream& out)
 {

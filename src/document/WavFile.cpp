@@ -296,9 +296,11 @@ void CQuorvelDoc::ReadWav(CArchive& ar, bool bKeepLoop)
     }
     // A fmt chunk after the last data chunk may have changed the channel
     // count the frames were read with; every access to them would then run
-    // past the buffer.
-    if (bHaveData && m_pSamples.size() != std::size_t(m_nFrameCount) * std::size_t(m_nChannels))
+    // past the buffer. The refused document keeps the count its frames have.
+    if (bHaveData && m_pSamples.size() != std::size_t(m_nFrameCount) * std::size_t(m_nChannels)) {
+        m_nChannels = int(m_pSamples.size() / std::size_t(m_nFrameCount));
         Refuse(ar, "a fmt chunk after the data changes its channel count");
+    }
 
     m_wavChunks = std::move(chunks);
     m_sourceEncoding = bHaveData ? dataEncoding : bHaveFormat ? fmt.m_encoding : CSampleEncoding{};

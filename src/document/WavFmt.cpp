@@ -87,6 +87,15 @@ bool ParseWavFmt(const std::uint8_t* b, std::uint32_t nSize, CWavFmt& fmt, CWavF
     }
     if (nBytes < 1)
         return Refuse(why, "the block align is below one byte per channel", "");
+    // Samples wider than the bytes each channel gets of a frame: read at the
+    // narrower width they would be noise, so the file is refused. Frames
+    // padded beyond samples that fit still read.
+    if (!bExtensible && nSize >= 16 && ReadLE16(b + 14) > 8 * nBytes)
+        return Refuse(why, "the bits per sample do not fit the block align",
+                      "The WAV file declares " + std::to_string(ReadLE16(b + 14)) +
+                          " bits per sample but a block align of " + std::to_string(nBlockAlign) + " bytes, " +
+                          std::to_string(nBytes) + " whole bytes for each of its " + std::to_string(nChannels) +
+                          " channels.");
     const bool bWidthRead = bFloat ? (nBytes == 4 || nBytes == 8) : nBytes <= 4;
     if (!bWidthRead)
         return Refuse(why, "samples of " + std::to_string(nBytes) + " bytes",

@@ -1,4 +1,5 @@
 #include "playback/QtWaveOut.h"
+#include "playback/HeardPosition.h"
 
 #include "playback/WaveStreamQueue.h"
 
@@ -199,9 +200,7 @@ private:
         const std::uint64_t nFrameBytes = std::uint64_t(m_format.bytesPerFrame());
         const std::uint64_t nPushed = queue.Pushed();
         const std::uint64_t nUsecs = std::uint64_t(std::max<qint64>(m_pSink->processedUSecs(), 0));
-        // Whole microseconds: round to the nearest frame, or the end of the
-        // stream would stay a frame short of what was played.
-        const std::uint64_t nFrames = (nUsecs * std::uint64_t(m_format.sampleRate()) + 500000u) / 1000000u;
+        const std::uint64_t nFrames = FramesInMicroseconds(nUsecs, std::uint32_t(m_format.sampleRate()));
         std::uint64_t nBytes = std::min(nFrames * nFrameBytes, nPushed);
         nBytes -= nBytes % nFrameBytes;
         if (nBytes > m_nHeard) {

@@ -1,6 +1,7 @@
 // The banks, the curves and the Find Loop + Crossfade sequence through the
 // real file flow: a WAV written by the document, opened again, reloaded.
 #include "ScriptedProgress.h"
+#include "TempFolder.h"
 #include "TestDocs.h"
 #include "analysis/ComputeFFTBanksThread.h"
 
@@ -8,19 +9,11 @@
 
 #include <cmath>
 #include <filesystem>
-#include <unistd.h>
 
 namespace {
 
 class LoadFlow : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_dir = std::filesystem::temp_directory_path() / ("ringseam_analysis_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(m_dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-
     // A 44.1 kHz stereo tone of `frames` frames with a loop, saved as WAV.
     std::string SaveTone(int frames)
     {
@@ -33,7 +26,7 @@ protected:
         return path;
     }
 
-    std::filesystem::path m_dir;
+    CTempFolder m_dir;
 };
 
 TEST_F(LoadFlow, OpenComputesBanksAndCurves)

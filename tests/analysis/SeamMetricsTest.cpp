@@ -51,6 +51,10 @@ const CMetricCase kCases[] = {
     // An octave apart on either side: the spectra share no peak.
     {"OtherNote", [](int f, int) { return Sine(f, f < 20000 ? 100.0 : 50.0); }, 1, 10000, 30000, 1e30, 0.0, 0.0,
      0.05, 1e30, 20.0, false},
+    // The same note on both sides of the splice; only after the loop end,
+    // which is never heard in the loop, an octave up.
+    {"OtherNoteAfterTheEnd", [](int f, int) { return Sine(f, f < 30000 ? 100.0 : 50.0); }, 1, 10000, 30000, 1e30, 0.0,
+     0.0, 0.05, 0.5, 0.0, false},
     // A ramp over 10 000 frames reaches 80 % of its peak near frame 8000.
     {"StartsInTheRamp", [](int f, int) { return std::min(1.0, f / 10000.0) * Sine(f, 100.0); }, 1, 7000, 27000,
      1e30, 0.0, 0.0, 1e30, 1e30, 0.0, true},
@@ -85,6 +89,9 @@ TEST(SeamMetricsLimits, LoopsOutsideTheFramesAndSilenceGiveNoFalseFigures)
         const CSeamMetrics m = MeasureSeam(View(*doc), s, e);
         EXPECT_TRUE(std::isinf(m.m_dSeam) && std::isinf(m.m_dLevelDb) && std::isinf(m.m_dTimbreDb)) << s << ":" << e;
     }
+    // A loop may end on the last frame.
+    const CSeamMetrics whole = MeasureSeam(View(*doc), 0, 5000);
+    EXPECT_TRUE(std::isfinite(whole.m_dSeam) && std::isfinite(whole.m_dLevelDb) && std::isfinite(whole.m_dTimbreDb));
     // Silence on both sides matches itself; a loop of two frames has no
     // second difference inside, so any jump at its splice is unbounded.
     const auto silent = MakeDoc(44100, 1, 5000, [](int, int) { return 0.0; });

@@ -32,7 +32,6 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
 #include <functional>

@@ -2,12 +2,13 @@
 // time ruler, opens that fail or are cancelled, the window's size, Zoom Loop
 // at the end of the sample, and the verdict on a loop too short.
 #include "AppTestSupport.h"
+#include "TempFolder.h"
 
 class EditingTest : public QObject {
     Q_OBJECT
 private:
-    QTemporaryDir m_dir;
-    QString Path(const QString& name) const { return m_dir.filePath(name); }
+    CTempFolder m_dir;
+    QString Path(const QString& name) const { return QString::fromStdString((m_dir / name.toStdString()).string()); }
 
     static void ClearSettings()
     {
@@ -26,7 +27,6 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
         // Settings go to a folder of the test's own, never the user's.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("config"));
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, Path("config"));

@@ -1,9 +1,10 @@
 // The `ringseam` program's unattended modes, run as a separate process:
 // what they write, their exit statuses and their one-line messages.
+#include "TempFolder.h"
+
 #include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -50,8 +51,8 @@ struct Run {
 class ProgramTest : public QObject {
     Q_OBJECT
 private:
-    QTemporaryDir m_dir;
-    QString Path(const QString& name) const { return m_dir.filePath(name); }
+    CTempFolder m_dir;
+    QString Path(const QString& name) const { return QString::fromStdString((m_dir / name.toStdString()).string()); }
 
     Run Ringseam(const QStringList& args)
     {
@@ -78,7 +79,6 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
         QVERIFY(WriteToneWav(Path("tone.wav"), 40000));
         QVERIFY(WriteToneWav(Path("long.wav"), 100000));
     }
@@ -124,6 +124,22 @@ private slots:
         QVERIFY(shot.width() >= 300 && shot.height() >= 300);
         QCOMPARE(Ringseam({"--screenshot", Path("empty.png")}).nExit, 0);
         QVERIFY(QFile::exists(Path("empty.png")));
+    }
+
+    // With a platform that cannot start, only an answer given before Qt
+    // starts gets out.
+    void versionIsPrintedWithoutADisplay()
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(RINGSEAM_PROGRAM), {QStringLiteral("--version")});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(p.readAllStandardOutput(), QByteArray("Ringseam Version 1.0\n"));
     }
 
     void badUsageExitsTwo_data()

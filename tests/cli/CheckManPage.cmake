@@ -4,7 +4,7 @@ if(NOT EXISTS "${MAN}")
 endif()
 file(READ "${MAN}" text)
 foreach(needle ".TH RINGSEAM\\-CLI 1" ".SH NAME" ".SH SYNOPSIS" ".SH COMMANDS" ".SH OPTIONS" ".SH EXIT STATUS"
-        "batch" "find\\-loop" "\\-\\-xi\\-sample")
+        "batch" "find\\-loop" "\\-\\-xi\\-sample" "\\-\\-version")
   string(FIND "${text}" "${needle}" pos)
   if(pos EQUAL -1)
     message(FATAL_ERROR "manual page lacks '${needle}'")

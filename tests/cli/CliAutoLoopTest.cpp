@@ -47,7 +47,7 @@ CExpected AutoLoopOf(const fs::path& path, bool crossfade)
 
 TEST(CliAutoLoop, FindLoopAutoPrintsSavesAndCrossfadesTheDocumentsLoop)
 {
-    CTempDir dir;
+    CTempFolder dir;
     const fs::path in = dir / "note.wav";
     WriteFile(in, MakeWav(HeldNote()));
     for (const bool crossfade : {false, true}) {
@@ -77,7 +77,7 @@ TEST(CliAutoLoop, FindLoopAutoPrintsSavesAndCrossfadesTheDocumentsLoop)
 
 TEST(CliAutoLoop, AFileWithoutASteadyPartFailsWithTheMessageAndWritesNothing)
 {
-    CTempDir dir;
+    CTempFolder dir;
     fs::create_directories(dir / "in");
     CWavSpec silence;
     silence.m_nFrames = kRate;

@@ -34,7 +34,7 @@ std::size_t FileCount(const fs::path& dir)
 
 // A folder of mixed samples and one file that is not a sample.
 struct CMixedInputs {
-    CTempDir dir;
+    CTempFolder dir;
     std::vector<std::string> order;  // deliberately not sorted
     CMixedInputs()
     {
@@ -119,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(FindLoopAndCrossfade, CliBatch, testing::Values(false, 
 // order with one cut-off WAV among them.
 struct CFortyInputs {
     static constexpr int kSamples = 40;
-    CTempDir dir;
+    CTempFolder dir;
     std::vector<std::string> order;
     std::string broken;
     CFortyInputs()
@@ -255,7 +255,7 @@ TEST(CliBatchJson, OneValidObjectPerFileInInputOrder)
 
 TEST(CliBatchInputs, FoldersExpandToTheirSamplesSorted)
 {
-    CTempDir dir;
+    CTempFolder dir;
     fs::create_directories(dir / "in/sub");
     for (const char* n : {"z.wav", "a.WAV", "m.xi", "notes.txt", "sub/b.wav"})
         WriteFile(dir / "in" / n, "x");
@@ -273,7 +273,7 @@ TEST(CliBatchInputs, FoldersExpandToTheirSamplesSorted)
 
 TEST(CliBatchInputs, AFolderWithoutSamplesIsAFailure)
 {
-    CTempDir dir;
+    CTempFolder dir;
     fs::create_directories(dir / "nothing");
     WriteFile(dir / "nothing/readme.txt", "no samples here");
     const CRun run = RunCli({"batch", (dir / "nothing").string(), "--out-dir", (dir / "out").string()});
@@ -285,7 +285,7 @@ TEST(CliBatchInputs, AFolderWithoutSamplesIsAFailure)
 
 TEST(CliBatchInputs, AnOutputFolderHoldingInputsIsRefused)
 {
-    CTempDir dir;
+    CTempFolder dir;
     fs::create_directories(dir / "in");
     WriteFile(dir / "in/a.wav", MakeWav(CWavSpec{}));
     const std::string original = ReadFile(dir / "in/a.wav");
@@ -314,7 +314,7 @@ TEST(CliBatchInputs, AnOutputFolderHoldingInputsIsRefused)
 
 TEST(CliBatchInputs, TwoInputsWithOneOutputNameDoNotOverwriteEachOther)
 {
-    CTempDir dir;
+    CTempFolder dir;
     fs::create_directories(dir / "x");
     fs::create_directories(dir / "y");
     CWavSpec a, b;
@@ -331,7 +331,7 @@ TEST(CliBatchInputs, TwoInputsWithOneOutputNameDoNotOverwriteEachOther)
 
 TEST(CliBatchInputs, StereoToXiNoteNamesTheFile)
 {
-    CTempDir dir;
+    CTempFolder dir;
     CWavSpec stereo;
     stereo.m_nChannels = 2;
     stereo.m_nFrames = 5000;
@@ -355,7 +355,7 @@ namespace {
 // again; --xi-sample must answer that second question the same way.
 TEST(CliBatchInputs, XiSampleAnswersTheChoiceAgainOnReload)
 {
-    CTempDir dir;
+    CTempFolder dir;
     CXiSample a, b;
     a.m_values = XiTone(30000, 16, 90.5);
     b.m_nBits = 8;
@@ -398,7 +398,7 @@ TEST(CliBatchInputs, SharedSampleFilesAreEachProcessedOrRefusedCleanly)
         GTEST_SKIP() << "no samples in " << shared;
     std::sort(expected.begin(), expected.end());
 
-    CTempDir dir;
+    CTempFolder dir;
     const CRun run = RunCli({"batch", shared.string(), "--out-dir", (dir / "out").string(), "--json", "--xi-sample",
                              "1", "--crossfade", "-j", "2"});
     EXPECT_TRUE(run.m_nCode == 0 || run.m_nCode == 1) << run.m_strErr;
@@ -426,7 +426,7 @@ TEST(CliBatchInputs, RecursiveResultsKeepTheirSubfolders)
 {
     // One note in two stops of an organ set: both are written, each in its
     // own subfolder of the output folder.
-    CTempDir dir;
+    CTempFolder dir;
     for (const char* n : {"in/Posaune/036-C.wav", "in/Trompete/036-C.wav", "in/top.wav"}) {
         fs::create_directories((dir / n).parent_path());
         WriteFile(dir / n, MakeWav(CWavSpec{}));

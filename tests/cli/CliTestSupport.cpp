@@ -175,7 +175,7 @@ std::vector<std::string> CRun::ErrLines() const { return Lines(m_strErr); }
 
 CRun RunCli(const std::vector<std::string>& args)
 {
-    CTempDir dir;
+    CTempFolder dir;
     const std::string outPath = (dir / "stdout").string();
     const std::string errPath = (dir / "stderr").string();
     std::vector<std::string> argv = {RINGSEAM_CLI_PATH};
@@ -235,21 +235,6 @@ CRun RunCliOnTerminal(const std::vector<std::string>& args)
     ::waitpid(pid, &status, 0);
     run.m_nCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
-}
-
-CTempDir::CTempDir()
-{
-    static std::atomic<int> counter{0};
-    m_path = fs::temp_directory_path() /
-             ("ringseam_cli_" + std::to_string(::getpid()) + "_" + std::to_string(counter.fetch_add(1)));
-    fs::remove_all(m_path);
-    fs::create_directories(m_path);
-}
-
-CTempDir::~CTempDir()
-{
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
 }
 
 void WriteFile(const fs::path& path, const std::string& bytes)

@@ -2,6 +2,8 @@
 // WAV and XI files byte by byte, and checking JSON.
 #pragma once
 
+#include "TempFolder.h"
+
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -10,6 +12,9 @@
 namespace clitest {
 
 namespace fs = std::filesystem;
+
+// The shared temporary folder under the name these tests have long used.
+using CTempDir = CTempFolder;
 
 struct CRun {
     int m_nCode = -1;
@@ -26,20 +31,6 @@ CRun RunCli(const std::vector<std::string>& args);
 // Runs ringseam-cli with stdin, stdout and stderr on a pseudo-terminal and
 // returns everything it wrote there (both streams, in order).
 CRun RunCliOnTerminal(const std::vector<std::string>& args);
-
-// A fresh folder under the system's temp folder, removed at the end.
-class CTempDir {
-public:
-    CTempDir();
-    ~CTempDir();
-    CTempDir(const CTempDir&) = delete;
-    CTempDir& operator=(const CTempDir&) = delete;
-    fs::path operator/(const std::string& name) const { return m_path / name; }
-    const fs::path& Path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 void WriteFile(const fs::path& path, const std::string& bytes);
 std::string ReadFile(const fs::path& path);

@@ -2,6 +2,7 @@
 // private temporary folder for tests that go through files on disk.
 #pragma once
 
+#include "TempFolder.h"
 #include "WavTestSupport.h"
 #include "document/QuorvelDoc.h"
 #include "framework/UserInterface.h"
@@ -12,7 +13,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 class CCollectingUserInterface : public CHeadlessUserInterface {
@@ -28,15 +28,9 @@ class DocumentFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = std::filesystem::temp_directory_path() /
-                ("ringseam_doc_" + std::to_string(::getpid()) + "_" + info->name());
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
         m_doc.SetUserInterface(&m_ui);
         m_doc.OnNewDocument();
     }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
 
     std::string Put(const std::string& name, const Bytes& bytes)
     {
@@ -55,13 +49,13 @@ protected:
     std::vector<std::string> Listing() const
     {
         std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(m_dir))
+        for (const auto& e : std::filesystem::directory_iterator(m_dir.Path()))
             names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
 
-    std::filesystem::path m_dir;
+    CTempFolder m_dir;
     CCollectingUserInterface m_ui;
     CQuorvelDoc m_doc;
 };

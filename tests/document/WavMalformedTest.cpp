@@ -75,6 +75,8 @@ std::vector<Malformed> Cases()
         {"BlockAlignZero", WithFmt(1, 1, 44100, 0), C::badIndex},
         {"BlockAlignBelowOneBytePerChannel", WithFmt(1, 2, 44100, 1), C::badIndex},
         {"NegativeBlockAlign", WithFmt(1, 2, 44100, -4), C::badIndex},
+        {"BlockAlignNotWholeBytesPerChannel", Riff({Chunk("fmt ", FmtBody(1, 2, 44100, 5, 24)), kData}), C::badIndex,
+         "24 bits per sample but a block align of 5 bytes"},
         {"FiveBytesPerSample", WithFmt(1, 1, 44100, 5), C::badIndex, "Integer samples of 5 bytes"},
         {"EightBytesPerIntegerSampleStereo", WithFmt(1, 2, 44100, 16), C::badIndex, "Integer samples of 8 bytes"},
         {"DataBeforeFmt", Riff({kData, kFmt}), C::badIndex},
@@ -89,6 +91,7 @@ std::vector<Malformed> Cases()
         {"FmtCutShort", CutShort(Riff({kFmt}), 4), C::badIndex},
         {"HugeUnknownChunk", Riff({kFmt, Chunk("junk", Bytes(4, 0), 0xFFFFFFF0u), kData}), C::badIndex},
         {"HugeDataChunk", Riff({kFmt, Chunk("data", Pcm16({1, 2}), 0xFFFFFFFEu)}), C::badIndex},
+        {"FmtAfterTheDataChangesTheChannelCount", Riff({kFmt, kData, PcmFmt(2, 44100, 2)}), C::badIndex},
         {"LaterFmtOfFiveBytesForASecondData",
          Riff({kFmt, kData, Chunk("fmt ", FmtBody(1, 1, 44100, 5, 40)), kData}), C::badIndex, "samples of 5 bytes"},
     };

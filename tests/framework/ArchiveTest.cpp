@@ -1,3 +1,4 @@
+#include "TempFolder.h"
 #include "framework/Archive.h"
 #include "framework/Exceptions.h"
 #include "framework/File.h"
@@ -11,13 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path TempDir()
-{
-    auto dir = fs::temp_directory_path() / ("ringseam_archive_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    return dir;
-}
 
 std::string ReadAll(const fs::path& p)
 {
@@ -54,7 +48,8 @@ TEST(Archive, FileNameIsLastComponentOfThePath)
 
 TEST(DiskFile, MissingFileIsFileNotFoundWithAClearMessage)
 {
-    const auto path = TempDir() / "does-not-exist.wav";
+    const CTempFolder dir;
+    const auto path = dir / "does-not-exist.wav";
     try {
         CDiskFile f(path.string(), CDiskFile::Mode::Read);
         FAIL() << "opened a missing file";
@@ -67,7 +62,7 @@ TEST(DiskFile, MissingFileIsFileNotFoundWithAClearMessage)
 
 TEST(DiskFile, WriteReplacesTargetOnlyOnCloseAndAbortKeepsTheOldFile)
 {
-    const auto dir = TempDir();
+    const CTempFolder dir;
     const auto path = dir / "out.wav";
     { std::ofstream(path, std::ios::binary) << "old contents"; }
     {
@@ -85,10 +80,9 @@ TEST(DiskFile, WriteReplacesTargetOnlyOnCloseAndAbortKeepsTheOldFile)
     EXPECT_EQ(ReadAll(path), "new");
     // No temporary files are left behind.
     int entries = 0;
-    for (const auto& e : fs::directory_iterator(dir))
+    for (const auto& e : fs::directory_iterator(dir.Path()))
         entries += e.path().filename() != "out.wav" ? 1 : 0;
     EXPECT_EQ(entries, 0);
-    fs::remove_all(dir);
 }
 
 TEST(DiskFile, WritingIntoAMissingFolderFailsAsFileError)

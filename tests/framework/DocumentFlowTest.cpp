@@ -1,3 +1,4 @@
+#include "TempFolder.h"
 #include "framework/Archive.h"
 #include "framework/Document.h"
 #include "framework/File.h"
@@ -50,17 +51,14 @@ class DocumentFlowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("ringseam_flow_" + std::to_string(::getpid()));
-        fs::create_directories(dir);
         doc.SetUserInterface(&ui);
     }
-    void TearDown() override { fs::remove_all(dir); }
     fs::path Write(const std::string& name, const std::string& bytes)
     {
         std::ofstream(dir / name, std::ios::binary) << bytes;
         return dir / name;
     }
-    fs::path dir;
+    CTempFolder dir;
     CRecordingDoc doc;
     CCollectingUi ui;
 };

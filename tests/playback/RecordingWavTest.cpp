@@ -1,5 +1,6 @@
 // A recording saved as WAV opens as the same 16-bit samples, and bad
 // requests fail without leaving anything behind.
+#include "TempFolder.h"
 #include "document/QuorvelDoc.h"
 #include "framework/Document.h"
 #include "framework/Exceptions.h"
@@ -12,7 +13,6 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -20,13 +20,7 @@ namespace {
 
 class RecordingWav : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_dir = fs::temp_directory_path() / ("ringseam_rec_" + std::to_string(::getpid()));
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-    fs::path m_dir;
+    CTempFolder m_dir;
 };
 
 std::vector<std::uint8_t> Pcm(std::initializer_list<int> values)
@@ -69,7 +63,7 @@ TEST_F(RecordingWav, RefusesWhatNoDevicePlaysAndKeepsTheOldFile)
     EXPECT_THROW(WriteRecordingWav((m_dir / "no/such/dir/r.wav").string(), 1, 44100, Pcm({1})), CFileException);
     std::ifstream in(path);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
+    EXPECT_EQ(m_dir.Names().size(), 1u);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "playback/HeardPosition.h"
 #include "playback/VirtualWaveOut.h"
 
 #include <gtest/gtest.h>
@@ -94,6 +95,16 @@ TEST(VirtualWaveOut, TimeCarriesFractionsOfAFrame)
     for (int i = 0; i < 30; ++i)
         nBytes += out.AdvanceTime(1);  // 44.1 frames each
     EXPECT_EQ(nBytes, 1323u * 4u);
+}
+
+// What a real output reports in whole microseconds reads as the nearest frame.
+TEST(VirtualWaveOut, HeardMicrosecondsRoundToTheNearestFrame)
+{
+    // {microseconds, rate, frames}; a frame at 44.1 kHz is 22.68 µs.
+    const std::uint64_t cases[][3] = {{11, 44100, 0}, {12, 44100, 1}, {22, 44100, 1}, {999999, 44100, 44100},
+                                      {1000000, 48000, 48000}};
+    for (const auto& c : cases)
+        EXPECT_EQ(FramesInMicroseconds(c[0], std::uint32_t(c[1])), c[2]) << c[0] << " us at " << c[1];
 }
 
 TEST(VirtualWaveOut, ResetReturnsEveryBufferAndCloseDropsUndelivered)

@@ -104,7 +104,7 @@ class CrashSafety : public ::testing::TestWithParam<std::tuple<KillPoint, const 
 TEST_P(CrashSafety, AKilledSaveLeavesTheOldFileByteForByte)
 {
     const auto [point, ext] = GetParam();
-    CTempDir dir;
+    CTempFolder dir;
     const auto target = dir / (std::string("take.") + ext);
     WriteBytes(target, kOldBytes);
     ASSERT_TRUE(SaveAndKill(target, point));

@@ -75,7 +75,7 @@ protected:
         }
     }
 
-    CTempDir m_dir;
+    CTempFolder m_dir;
     std::filesystem::path m_path, m_other;
     std::string m_strPath;  // made once, so that allocation counts see only the flow's
     CQuorvelDoc m_doc;
@@ -189,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(Files, OpenFaults, ::testing::ValuesIn(OpenCases()),
 
 TEST(OpenFault, CancellingTheSampleChoiceLeavesAnEmptyDocumentAndNoReport)
 {
-    CTempDir dir;
+    CTempFolder dir;
     const auto path = dir / "two.xi";
     WriteBytes(path, SampleBytes::Xi({SampleBytes::XITone(100, true, 0, 0, 0), SampleBytes::XITone(80, false, 0, 0, 0)}));
     CQuorvelDoc doc;

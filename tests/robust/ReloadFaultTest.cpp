@@ -70,7 +70,7 @@ protected:
         return true;
     }
 
-    CTempDir m_dir;
+    CTempFolder m_dir;
     std::filesystem::path m_path;
     CQuorvelDoc m_doc;
     CTestUi m_ui;
@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(Files, ReloadFaults, ::testing::ValuesIn(ReloadCases())
 TEST(ReloadFault, CancellingTheSampleChoiceLeavesTheInstrumentAsItWas)
 {
     using namespace SampleBytes;
-    CTempDir dir;
+    CTempFolder dir;
     const auto path = dir / "three.xi";
     XISample empty;
     WriteBytes(path, Xi({XITone(300, true, 1, 10, 290), empty, XITone(200, false, 0, 0, 0, 7)}));

@@ -37,30 +37,6 @@ bool CTestUi::RunProgress(IProgressSource& source)
     return true;
 }
 
-CTempDir::CTempDir()
-{
-    static std::atomic<int> s_nNext{0};
-    m_path = fs::temp_directory_path() /
-             ("ringseam_robust_" + std::to_string(::getpid()) + "_" + std::to_string(s_nNext++));
-    fs::remove_all(m_path);
-    fs::create_directories(m_path);
-}
-
-CTempDir::~CTempDir()
-{
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-}
-
-std::vector<std::string> CTempDir::Names() const
-{
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(m_path))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 Bytes ReadBytes(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -4,6 +4,7 @@
 // the document flow open its files through CFaultyFile.
 #pragma once
 
+#include "TempFolder.h"
 #include "document/QuorvelDoc.h"
 #include "framework/File.h"
 #include "framework/UserInterface.h"
@@ -17,6 +18,8 @@
 namespace Robust {
 
 using Bytes = std::vector<std::uint8_t>;
+// The shared temporary folder under the name these tests have long used.
+using CTempDir = CTempFolder;
 
 // Messages are collected; the sample choice is preset (unset = Cancel); the
 // progress runs to the end without the 50 ms poll, or is cancelled.
@@ -29,22 +32,6 @@ public:
     std::optional<int> m_nChoice = 1;
     bool m_bCancelProgress = false;
     std::vector<std::string> m_messages;
-};
-
-// A fresh folder under the system's temporary folder, removed afterwards.
-class CTempDir {
-public:
-    CTempDir();
-    ~CTempDir();
-    CTempDir(const CTempDir&) = delete;
-    CTempDir& operator=(const CTempDir&) = delete;
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
-    // Names of the entries in the folder (hidden ones included), sorted.
-    std::vector<std::string> Names() const;
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
 };
 
 Bytes ReadBytes(const std::filesystem::path& path);

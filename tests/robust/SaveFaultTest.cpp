@@ -52,7 +52,7 @@ protected:
         return ok;
     }
 
-    CTempDir m_dir;
+    CTempFolder m_dir;
     std::filesystem::path m_target;
     std::string m_strTarget;  // made once, so that allocation counts see only the flow's
     CQuorvelDoc m_doc;
@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, SaveFaults, ::testing::Values("wav", "xi"));
 
 TEST(SaveFault, AnUnsupportedExtensionWritesNothing)
 {
-    CTempDir dir;
+    CTempFolder dir;
     const auto target = dir / "take.aif";
     WriteBytes(target, kOldBytes);
     CQuorvelDoc doc;

@@ -5,10 +5,10 @@
 #include "view/SeamDrawing.h"
 #include "view/SeamView.h"
 
+#include "TempFolder.h"
 #include "TestDocs.h"
 
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -780,8 +780,8 @@ private slots:
     {
         // A held tone, also in its file: a 0.1 s attack, then steady.
         auto tone = [](int f, int c) { return std::min(1.0, f / 4410.0) * 0.5 * std::sin(f * 0.0627 + c); };
-        QTemporaryDir dir;
-        const std::string path = dir.filePath("held.wav").toStdString();
+        const CTempFolder dir;
+        const std::string path = (dir / "held.wav").string();
         CQuorvelDoc doc;
         FillDoc(doc, 2, 88200, tone);
         QVERIFY(DocumentFlow::SaveDocument(doc, path));
@@ -816,6 +816,13 @@ private slots:
         QCOMPARE(doc.GetSample(doc.m_nLoopEnd - fade - 1, 1), file.GetSample(doc.m_nLoopEnd - fade - 1, 1));
         QVERIFY(doc.GetSample(doc.m_nLoopEnd - 1, 1) != file.GetSample(doc.m_nLoopEnd - 1, 1));
         QCOMPARE(view->GetBackingImage(), Grab(*view));
+        // A crossfade is an edit also when the search keeps the loop.
+        view->OnFindLoopCrossfade();
+        const int start = doc.m_nLoopStart, end = doc.m_nLoopEnd;
+        doc.SetModifiedFlag(false);
+        view->OnFindLoopCrossfade();
+        QCOMPARE(std::pair(doc.m_nLoopStart, doc.m_nLoopEnd), std::pair(start, end));
+        QVERIFY(doc.IsModified());
 
         // Silence: the document says why through its interface, nothing moves.
         CQuorvelDoc quiet;
@@ -835,9 +842,8 @@ private slots:
         // Long enough for the view to draw from its min/max summary.
         const int frames = 300000;
         auto wave = [](int f, int) { return 0.6 * std::sin(f * 0.01) * std::exp(-f / 200000.0); };
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const std::string path = dir.filePath("take.wav").toStdString();
+        const CTempFolder dir;
+        const std::string path = (dir / "take.wav").string();
         {
             CQuorvelDoc source;
             FillDoc(source, 2, frames, wave);

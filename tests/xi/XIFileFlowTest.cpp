@@ -1,5 +1,6 @@
 // XI files on disk through the document's Open, Reload and Save, a
 // third-party instrument, and the round trip through WAV.
+#include "TempFolder.h"
 #include "XIBuilder.h"
 
 #include "framework/Archive.h"
@@ -12,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -34,13 +34,10 @@ class XIFileFlowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() / ("ringseam_xi_" + std::to_string(::getpid()));
-        fs::create_directories(dir);
         doc.SetUserInterface(&ui);
         DocumentFlow::NewDocument(doc);
     }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path dir;
+    CTempFolder dir;
     CQuorvelDoc doc;
     CScriptedUi ui;
 };
