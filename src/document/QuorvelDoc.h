@@ -13,12 +13,15 @@
 #pragma once
 
 #include "analysis/Fft.h"
+#include "analysis/Pitch.h"
+#include "analysis/Tuning.h"
 #include "document/SampleSource.h"
 #include "document/XIFormat.h"
 #include "framework/Document.h"
 
 #include <complex>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -159,6 +162,20 @@ public:
     // loop was found. A failing Reload throws before anything else happens.
     bool AutoLoopCrossfade();
 
+    // --- tuning ----------------------------------------------------------------
+    // The unity note and pitch fraction as stored.
+    CTuning GetTuning() const { return CTuning{m_nUnityNote, m_nPitchFraction}; }
+    // The one way the tuning changes: sets the unity note and pitch fraction
+    // and marks the document modified when they differ from those held.
+    void SetTuning(const CTuning& tuning);
+    // The pitch of the frames' steady part (DetectPitch); nullopt without
+    // frames or a steady pitch.
+    std::optional<CPitch> DetectPitch() const;
+    // Detect Pitch: sets the tuning to the detected pitch. Without a steady
+    // pitch kNoSteadyPitchMessage goes to the user interface (as a warning),
+    // the tuning stays and the result is false.
+    bool DetectAndSetTuning();
+
     // --- data (declared order of the original document) ------------------------
     std::string m_strFileType;    // "wav" or "xi": format of the file last read
     std::string m_strSourcePath;  // full path of the file last opened; what Reload reads
@@ -191,6 +208,12 @@ public:
     CSampleEncoding m_sourceEncoding;
     std::vector<CWavChunk> m_wavChunks;
     CFileLoop m_fileLoop;
+
+    // --- tuning data ------------------------------------------------------------
+    // The part of a semitone above m_nUnityNote in 1/2³² semitone, as the
+    // "smpl" chunk stores it: kept exactly as read (0 without one; from the
+    // finetune after an XI) until SetTuning changes it. Kept by Reload.
+    std::uint32_t m_nPitchFraction = 0;
 
 private:
     // Moves what a read fills (frames, format, XI data, and the loop and

@@ -53,6 +53,7 @@ XISampleSpec LoopedSample(std::int32_t nLength)
     s.nLoopStart = 100;
     s.nLoopLength = 400;
     s.nRelativeNote = -3;
+    s.nFinetune = 0;
     return s;
 }
 
