@@ -53,8 +53,10 @@ constexpr int kWindowPeriods = 3;
 // well as any is the fundamental's, not one of its multiples.
 constexpr double kKeyMaximumShare = 0.9;
 // A window repeats at its period at least this well (normalised
-// autocorrelation) when the sound has a pitch; noise and drums stay below.
-constexpr double kMinClarity = 0.8;
+// autocorrelation) when the sound has a pitch: a tone 10 dB above the noise
+// reaches 0.9, one 20 dB above it 0.99; noise, resonant noise (wind) and
+// drums stay below.
+constexpr double kMinClarity = 0.9;
 // Windows whose coarse pitch lies further than this from the median are an
 // octave slip or a glide; more than half of them mean no steady pitch.
 constexpr double kCoarseAgreementCents = 50.0;
@@ -80,6 +82,13 @@ constexpr double kWeakBlockShare = 0.1;
 // Harmonics further than this from the others' median are not this tone's
 // (B = 1e−4 stretches the eighth harmonic by about 5 cents).
 constexpr double kHarmonicOutlierCents = 25.0;
+// Odd harmonics this much weaker than the even ones are not there: the
+// fundamental is twice the frequency taken (−30 dB).
+constexpr double kMinOddShare = 1e-3;
+// How often the pitch may be taken an octave higher for want of odd harmonics.
+constexpr int kMaxOctavesUp = 2;
+// A short sample's loop is repeated this long (seconds) to be measured.
+constexpr double kLoopedSeconds = 1.0;
 // Two channels whose mix keeps less than this share of their energy are
 // out of phase; the louder channel alone is then measured.
 constexpr double kMixEnergyShare = 0.25;
@@ -322,6 +331,26 @@ double FitFundamental(const std::vector<CHarmonic>& harmonics)
     return f0 + stretch;
 }
 
+// The fine frequency near coarseHz from its harmonics, which are left in
+// `harmonics`: the first few refine the coarse pitch before the higher ones
+// are followed. 0 when none is strong enough.
+double FineFrequency(const std::vector<double>& x, double coarseHz, int rate, std::vector<CHarmonic>& harmonics)
+{
+    const double nyquist = kNyquistShare * rate / 2.0;
+    const int harmonicsWanted = std::clamp(int(nyquist / coarseHz), 1, kMaxHarmonics);
+    double hz = coarseHz;
+    for (int k = 1; k <= harmonicsWanted; ++k) {
+        if (k == kFirstStageHarmonics + 1) {
+            const double refined = FitFundamental(harmonics);
+            if (refined > 0.0 && std::abs(CentsBetween(refined, coarseHz)) < kCoarseAgreementCents)
+                hz = refined;
+        }
+        const int block = std::max(1, int(std::lround(kBlockPeriods * rate / hz)));
+        harmonics.push_back(FollowHarmonic(x, k, k * hz, block, rate));
+    }
+    return FitFundamental(harmonics);
+}
+
 }  // namespace
 
 CPitch PitchFromFrequency(double frequency)
@@ -395,25 +424,23 @@ std::optional<CPitch> DetectPitch(const CFrameView& frames, CFrameSpan steady)
     });
     if (2 * agreeing <= windows && windows > 1)
         return std::nullopt;
-    const double coarseHz = rate / medianPeriod;
     if (n < kMinPeriods * medianPeriod)
         return std::nullopt;
 
-    // Fine: follow the first harmonics, refit, then the higher ones.
-    const double nyquist = kNyquistShare * rate / 2.0;
-    const int harmonicsWanted = std::clamp(int(nyquist / coarseHz), 1, kMaxHarmonics);
-    std::vector<CHarmonic> harmonics;
-    double hz = coarseHz;
-    for (int k = 1; k <= harmonicsWanted; ++k) {
-        if (k == kFirstStageHarmonics + 1) {
-            const double refined = FitFundamental(harmonics);
-            if (refined > 0.0 && std::abs(CentsBetween(refined, coarseHz)) < kCoarseAgreementCents)
-                hz = refined;
-        }
-        const int block = std::max(1, int(std::lround(kBlockPeriods * rate / hz)));
-        harmonics.push_back(FollowHarmonic(x, k, k * hz, block, rate));
+    // Fine; a tone without odd harmonics sounds an octave higher (a short
+    // period sampled coarsely can hide behind its double).
+    double coarseHz = rate / medianPeriod;
+    double fine = 0.0;
+    for (int octave = 0; octave <= kMaxOctavesUp; ++octave) {
+        std::vector<CHarmonic> harmonics;
+        fine = FineFrequency(x, coarseHz, rate, harmonics);
+        double odd = 0.0, even = 0.0;
+        for (const CHarmonic& h : harmonics)
+            (h.m_nNumber % 2 ? odd : even) += h.m_dEnergy;
+        if (harmonics.size() < 2 || odd >= kMinOddShare * even || 2.0 * coarseHz > rate * kHighestShareOfRate)
+            break;
+        coarseHz *= 2.0;
     }
-    const double fine = FitFundamental(harmonics);
     if (!(fine > 0.0) || std::abs(CentsBetween(fine, coarseHz)) > kCoarseAgreementCents)
         return std::nullopt;
     CPitch pitch = PitchFromFrequency(fine);
@@ -427,6 +454,26 @@ std::optional<CPitch> DetectPitch(const CFrameView& frames)
     if (!steady)
         return std::nullopt;
     return DetectPitch(frames, *steady);
+}
+
+std::optional<CPitch> DetectLoopedPitch(const CFrameView& frames, CFrameSpan loop)
+{
+    loop.m_nBegin = std::clamp(loop.m_nBegin, 0, frames.m_nFrameCount);
+    loop.m_nEnd = std::clamp(loop.m_nEnd, loop.m_nBegin, frames.m_nFrameCount);
+    if (loop.Length() <= 0 || frames.m_nChannels <= 0 || frames.m_nSampleRate <= 0)
+        return std::nullopt;
+    const int channels = frames.m_nChannels;
+    const std::size_t head = std::size_t(loop.m_nEnd) * std::size_t(channels);
+    const int total = std::max(loop.m_nEnd, loop.m_nEnd + int(kLoopedSeconds * frames.m_nSampleRate));
+    std::vector<double> played(frames.m_pData, frames.m_pData + head);
+    played.reserve(std::size_t(total) * std::size_t(channels));
+    while (played.size() < std::size_t(total) * std::size_t(channels))
+        played.insert(played.end(), frames.m_pData + std::size_t(loop.m_nBegin) * std::size_t(channels),
+                      frames.m_pData + head);
+    const CFrameView view{played.data(), int(played.size() / std::size_t(channels)), channels,
+                          frames.m_nSampleRate};
+    // The repeated loop is the steady part: no attack to skip, no fade.
+    return DetectPitch(view, CFrameSpan{loop.m_nEnd, view.m_nFrameCount});
 }
 
 std::optional<double> LoopDetuneCents(double frequency, int loopLength, int sampleRate)

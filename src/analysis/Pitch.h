@@ -45,6 +45,12 @@ std::optional<CPitch> DetectPitch(const CFrameView& frames, CFrameSpan steady);
 // The same over FindPitchSteadyPart.
 std::optional<CPitch> DetectPitch(const CFrameView& frames);
 
+// The pitch of the sound a sampler plays from the frames: up to the loop's
+// end, then the loop `loop` repeated for about a second. For samples too
+// short to hold their pitch on their own (a single cycle, a few periods
+// after the attack). nullopt for an empty loop or no steady pitch.
+std::optional<CPitch> DetectLoopedPitch(const CFrameView& frames, CFrameSpan loop);
+
 // The detune in cents that a loop of `loopLength` frames causes on a tone of
 // `frequency` Hz: looping makes the tone repeat every loopLength frames, so
 // it sounds at the nearest whole number of periods in that length. Positive

@@ -15,7 +15,13 @@ std::optional<CPitch> CQuorvelDoc::DetectPitch() const
 {
     if (m_nFrameCount <= 0 || m_nChannels <= 0)
         return std::nullopt;
-    return ::DetectPitch(CFrameView{m_pSamples.data(), m_nFrameCount, m_nChannels, m_nSampleRate});
+    const CFrameView frames{m_pSamples.data(), m_nFrameCount, m_nChannels, m_nSampleRate};
+    // A sample too short to hold its pitch is measured as it is played: its
+    // loop repeated.
+    const std::optional<CPitch> pitch = ::DetectPitch(frames);
+    if (pitch || !m_bHasLoop)
+        return pitch;
+    return DetectLoopedPitch(frames, CFrameSpan{m_nLoopStart, m_nLoopEnd});
 }
 
 bool CQuorvelDoc::DetectAndSetTuning()

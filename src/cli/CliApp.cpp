@@ -41,6 +41,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     case ECliCommand::CombFilter: return RunCombFilter(options, io);
     case ECliCommand::Batch: return RunBatch(options, io);
     case ECliCommand::Score: return RunScore(options, io);
+    case ECliCommand::Pitch: return RunPitch(options, io);
     case ECliCommand::None: break;
     }
     PrintCliError(err, {}, "no command given");

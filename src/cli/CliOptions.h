@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-enum class ECliCommand { None, Info, Convert, FindLoop, Curves, CombFilter, Batch, Score };
+enum class ECliCommand { None, Info, Convert, FindLoop, Curves, CombFilter, Batch, Score, Pitch };
 
 // Process exit codes, the same for every command.
 inline constexpr int kExitOk = 0;
@@ -65,6 +65,9 @@ struct CCliOptions {
     int m_nLoopStart = 0;
     int m_nLoopEnd = 0;
     std::optional<int> m_nXISample;  // --xi-sample, 1-based among the non-empty samples
+    // Tuning.
+    bool m_bWrite = false;  // pitch --write: save the detected tuning to -o
+    bool m_bTune = false;   // batch --tune: store the detected tuning in each result
 };
 
 // A mistake on the command line. `m_command` names the command whose help

@@ -168,8 +168,9 @@ public:
     // The one way the tuning changes: sets the unity note and pitch fraction
     // and marks the document modified when they differ from those held.
     void SetTuning(const CTuning& tuning);
-    // The pitch of the frames' steady part (DetectPitch); nullopt without
-    // frames or a steady pitch.
+    // The pitch of the frames' steady part (DetectPitch), or, for a sample
+    // too short to hold it, of its loop repeated (DetectLoopedPitch);
+    // nullopt without frames or a steady pitch.
     std::optional<CPitch> DetectPitch() const;
     // Detect Pitch: sets the tuning to the detected pitch. Without a steady
     // pitch kNoSteadyPitchMessage goes to the user interface (as a warning),

@@ -74,7 +74,7 @@ TEST(PitchTest, MeasuresKnownFrequenciesToAFractionOfACent)
         const auto pitch = DetectPitch(view);
         ASSERT_TRUE(pitch) << t.name;
         EXPECT_NEAR(1200 * std::log2(pitch->m_dFrequency / TrueHz(t)), 0.0, 0.2) << t.name;
-        EXPECT_GT(pitch->m_dConfidence, 0.8) << t.name;
+        EXPECT_GT(pitch->m_dConfidence, 0.9) << t.name;
     }
 }
 
