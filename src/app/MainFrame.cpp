@@ -102,6 +102,9 @@ void CMainFrame::CreateMenus()
     AddCommand(edit, ID_EDIT_AUTO_LOOP, QStringLiteral("&Auto Loop\tCtrl+J"));
     AddCommand(edit, ID_EDIT_REMOVE_LOOP, QStringLiteral("&Remove Loop\tCtrl+DEL"));
     AddCommand(edit, ID_EDIT_RELOAD, QStringLiteral("Re&load\tCtrl+R"));
+    edit->addSeparator();
+    AddCommand(edit, ID_EDIT_DETECT_PITCH, QStringLiteral("Detect &Pitch\tCtrl+T"));
+    AddCommand(edit, ID_EDIT_TUNING, QStringLiteral("&Tuning...\tCtrl+Shift+T"));
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     AddCommand(view, ID_VIEW_ZOOM_IN, QStringLiteral("Zoom &In\tCtrl+Z"));
@@ -204,6 +207,8 @@ void CMainFrame::CreateAccelerators()
     m_pAccel->Add(ctrl, Qt::Key_Delete, ID_EDIT_REMOVE_LOOP);
     m_pAccel->Add(ctrl, Qt::Key_Z, ID_VIEW_ZOOM_IN);
     m_pAccel->Add(Qt::ShiftModifier, Qt::Key_Z, ID_VIEW_ZOOM_OUT);
+    m_pAccel->Add(ctrl, Qt::Key_T, ID_EDIT_DETECT_PITCH);
+    m_pAccel->Add(ctrl | Qt::ShiftModifier, Qt::Key_T, ID_EDIT_TUNING);
 }
 
 void CMainFrame::SetView(QWidget* pView)

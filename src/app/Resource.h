@@ -26,6 +26,9 @@ inline constexpr int ID_VIEW_AMPLITUDE_IN = 32794;         // Ctrl+Up
 inline constexpr int ID_VIEW_AMPLITUDE_OUT = 32795;        // Ctrl+Down
 inline constexpr int ID_VIEW_AMPLITUDE_FIT = 32796;        // Ctrl+4
 inline constexpr int ID_VIEW_SEAM = 32797;                 // Ctrl+E, shows or hides the seam view
+// Tuning commands.
+inline constexpr int ID_EDIT_DETECT_PITCH = 32840;         // Ctrl+T
+inline constexpr int ID_EDIT_TUNING = 32841;               // Ctrl+Shift+T, the Tuning dialog
 
 // Application-framework commands.
 inline constexpr int ID_FILE_NEW = 57600;
@@ -88,6 +91,10 @@ inline constexpr CommandString kCommandStrings[] = {
     {ID_VIEW_AMPLITUDE_OUT, "Reduce the waveform's amplitude", "Zoom Amplitude Out (Ctrl+Down)"},
     {ID_VIEW_AMPLITUDE_FIT, "Scale the waveform so that its peak fills the lane", "Fit Amplitude (Ctrl+4)"},
     {ID_VIEW_SEAM, "Show or hide the seam: the loop end running into the loop start", "Seam View (Ctrl+E)"},
+    {ID_EDIT_DETECT_PITCH, "Detect the pitch of the steady part and store it as the unity note and fine tune",
+     "Detect Pitch (Ctrl+T)"},
+    {ID_EDIT_TUNING, "Set the unity note and fine tune by hand, beside the detected pitch",
+     "Tuning (Ctrl+Shift+T)"},
     {ID_FILE_NEW, "Create a new document", "New"},
     {ID_FILE_OPEN, "Open an existing document", "Open"},
     {ID_FILE_SAVE, "Save the active document", "Save"},

@@ -1,7 +1,8 @@
 // CStatusPanes: the main window's number panes, beside the prompt pane and
 // before the lock indicators: the loop (start – end, length in frames and
 // seconds), the frame and time under the mouse pointer, and the loop's seam
-// score. They follow the waveform view: its loopOrFramesChanged refreshes
+// score, and the detected pitch with the detune the loop's length causes.
+// They follow the waveform view: its loopOrFramesChanged refreshes
 // the loop and the score, its pointerFrameChanged the pointer pane.
 //
 // The labels belong to the frame's status bar; the view and its document
@@ -9,7 +10,12 @@
 // User-interface thread only.
 #pragma once
 
+#include "analysis/Pitch.h"
+
 #include <QObject>
+
+#include <array>
+#include <optional>
 
 class CMainFrame;
 class CQuorvelView;
@@ -24,6 +30,7 @@ public:
     QLabel* GetLoopPane() const { return m_pLoop; }
     QLabel* GetPointerPane() const { return m_pPointer; }
     QLabel* GetScorePane() const { return m_pScore; }
+    QLabel* GetPitchPane() const { return m_pPitch; }
 
 public slots:
     // The loop and score panes from the document as it is now.
@@ -35,4 +42,10 @@ private:
     QLabel* m_pLoop = nullptr;
     QLabel* m_pPointer = nullptr;
     QLabel* m_pScore = nullptr;
+
+    // The pitch, detected again only when the frames change: a cheap
+    // fingerprint of them (count, format, a spread of values) says when.
+    QLabel* m_pPitch = nullptr;
+    std::array<double, 4> m_framesKey{};
+    std::optional<CPitch> m_pitch;
 };
