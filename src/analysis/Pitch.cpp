@@ -3,8 +3,8 @@
 // lag that repeats nearly as well as the best one, which is the true period
 // whether the fundamental is strong, weak or missing). The fine frequency
 // comes from following the phase of each of the first harmonics across the
-// whole steady part: the slope of the unwrapped phase is the mean frequency,
-// unaffected by vibrato and, over seconds, precise to thousandths of a cent.
+// whole steady part: its mean advance is the mean frequency, unaffected by
+// vibrato and, over seconds, precise to thousandths of a cent.
 // The harmonics' frequencies divided by their numbers are then fitted with
 // the stretched-string law f_k = k·f·√(1 + B·k²), so that piano-like
 // overtones do not pull the fundamental sharp.
@@ -65,7 +65,7 @@ constexpr double kCoarseAgreementCents = 50.0;
 // well under half a turn between samples even with a wide vibrato.
 constexpr int kBlockPeriods = 4;
 // The first harmonics refine the coarse pitch before the higher ones are
-// followed, whose phase would otherwise turn too fast to unwrap.
+// followed, whose phase would otherwise turn too far between samples.
 constexpr int kFirstStageHarmonics = 3;
 // Harmonics followed at most; higher ones add little and are the most
 // stretched.
@@ -76,9 +76,6 @@ constexpr double kNyquistShare = 0.9;
 // A harmonic weaker than this share of the strongest one's energy is noise
 // (a missing fundamental, say).
 constexpr double kMinHarmonicShare = 1e-3;  // −30 dB
-// A block whose amplitude is under this share of the harmonic's median is
-// noise; its phase is bridged over.
-constexpr double kWeakBlockShare = 0.1;
 // Harmonics further than this from the others' median are not this tone's
 // (B = 1e−4 stretches the eighth harmonic by about 5 cents).
 constexpr double kHarmonicOutlierCents = 25.0;
@@ -217,7 +214,7 @@ struct CHarmonic {
 };
 
 // The mean frequency of the component of x near `hz`: its phase sampled once
-// per `block` frames, unwrapped, and the slope fitted by least squares.
+// per `block` frames and the mean advance between samples.
 CHarmonic FollowHarmonic(const std::vector<double>& x, int number, double hz, int block, int rate)
 {
     const int blocks = int(x.size()) / block;
@@ -244,41 +241,22 @@ CHarmonic FollowHarmonic(const std::vector<double>& x, int number, double hz, in
     CHarmonic result{number, hz, energy / std::max(1, blocks)};
     if (blocks < 2)
         return result;
-    const double floor = kWeakBlockShare * Median(amplitude);
-    // Unwrap over the strong blocks, predicting across weak ones with the
-    // last advance per block.
-    Complex lag1 = 0.0;
-    for (std::size_t j = 1; j < z.size(); ++j)
-        lag1 += z[j] * std::conj(z[j - 1]);
-    double advance = std::arg(lag1);
-    double sw = 0.0, st = 0.0, sp = 0.0, stt = 0.0, stp = 0.0;
-    double phase = 0.0;
-    int previous = -1;
-    for (int j = 0; j < blocks; ++j) {
-        const double a = amplitude[std::size_t(j)];
-        if (a <= floor || a <= 0.0)
-            continue;
-        const double measured = std::arg(z[std::size_t(j)]);
-        if (previous < 0) {
-            phase = measured;
-        } else {
-            const double predicted = phase + advance * (j - previous);
-            const double next = predicted + std::remainder(measured - predicted, kTwoPi);
-            advance = (next - phase) / (j - previous);
-            phase = next;
-        }
-        previous = j;
-        sw += a;
-        st += a * j;
-        sp += a * phase;
-        stt += a * j * double(j);
-        stp += a * j * phase;
+    // The phase's advance from block to block, each wrapped on its own, so
+    // that a slip where the harmonic all but vanishes (two voices beating)
+    // does not carry on; averaged with the blocks' amplitudes under a Hann
+    // taper, so that neither where the steady part is cut nor the phase of
+    // a vibrato there sways the mean.
+    double sum = 0.0, weights = 0.0;
+    for (int j = 1; j < blocks; ++j) {
+        const Complex advance = z[std::size_t(j)] * std::conj(z[std::size_t(j - 1)]);
+        const double taper = std::sin(std::numbers::pi * (j - 0.5) / (blocks - 1));
+        const double w = std::abs(advance) * taper * taper;
+        sum += w * std::arg(advance);
+        weights += w;
     }
-    const double den = sw * stt - st * st;
-    if (den <= 0.0)
+    if (weights <= 0.0)
         return result;
-    const double slope = (sw * stp - st * sp) / den;  // radians per block
-    result.m_dFrequency = hz + slope * rate / (kTwoPi * block);
+    result.m_dFrequency = hz + sum / weights * rate / (kTwoPi * block);
     return result;
 }
 
