@@ -36,6 +36,10 @@ struct CXITuning {
     double m_dLostCents = 0.0;  // |written − wanted| in cents
 };
 CTuning TuningFromXI(std::int8_t relativeNote, std::int8_t finetune);
+// A save says so when the XI fields are further than this (cents) from the
+// tuning: never for the finetune's rounding alone (at most 0.39 cents),
+// only for a pitch beyond the relative note's range.
+inline constexpr double kXITuningLossCents = 0.5;
 // The nearest the XI fields hold; m_dLostCents says how far that is.
 CXITuning XITuningFrom(const CTuning& tuning);
 

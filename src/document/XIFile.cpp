@@ -22,10 +22,6 @@ constexpr const char* kIdText = "Extended Instrument: ";
 constexpr const char* kTrackerName = "Ringseam";
 constexpr std::uint16_t kVersion = 0x0102;
 constexpr const char* kMonoOnlyMessage = "XI supports only mono samples. Only first channel will be written.";
-// The finetune holds 1/128 semitone, so the nearest value is at most 0.39
-// cents off; more is lost only when the relative note cannot reach the
-// pitch.
-constexpr double kTuningLossCents = 0.5;
 constexpr const char* kTuningLossMessage = "XI stores the tuning as a note within 128 semitones of C4 and "
                                            "steps of 1/128 semitone: the tuning written is %.1f cents off.";
 constexpr const char* k16BitOnlyMessage =
@@ -113,7 +109,7 @@ void SetSampleFields(XISampleHeader& header, const CQuorvelDoc& doc)
 void WarnTuningLoss(CQuorvelDoc& doc)
 {
     const double lost = XITuningFrom(doc.GetTuning()).m_dLostCents;
-    if (lost <= kTuningLossCents)
+    if (lost <= kXITuningLossCents)
         return;
     char text[256];
     std::snprintf(text, sizeof text, kTuningLossMessage, lost);
