@@ -223,14 +223,20 @@ CHarmonic FollowHarmonic(const std::vector<double>& x, int number, double hz, in
     const Complex step = std::polar(1.0, -kTwoPi * cycles);
     for (int j = 0; j < blocks; ++j) {
         const double start = double(j) * block * cycles;
-        Complex p = std::polar(1.0, -kTwoPi * (start - std::floor(start)));
-        Complex sum = 0.0;
+        const Complex p0 = std::polar(1.0, -kTwoPi * (start - std::floor(start)));
+        // The rotation spelled out in real arithmetic: std::complex's product
+        // guards against infinities through a library call on every frame.
+        double pr = p0.real(), pi = p0.imag(), sr = 0.0, si = 0.0;
+        const double cr = step.real(), ci = step.imag();
         const double* v = x.data() + std::size_t(j) * std::size_t(block);
         for (int i = 0; i < block; ++i) {
-            sum += v[i] * p;
-            p *= step;
+            sr += v[i] * pr;
+            si += v[i] * pi;
+            const double t = pr * cr - pi * ci;
+            pi = pr * ci + pi * cr;
+            pr = t;
         }
-        z[std::size_t(j)] = sum / double(block);
+        z[std::size_t(j)] = Complex(sr, si) / double(block);
     }
     std::vector<double> amplitude(z.size());
     double energy = 0.0;
