@@ -4,11 +4,13 @@
 // resampled by known ratios (needs sox; skipped without it), the detected
 // tuning beside the makers' stored ones, and then the speed of one
 // detection on 10 s of stereo and of `batch --tune --jobs 2` over the real
-// recordings.
+// recordings. Beside them, the detune of the makers' loops and Auto Loop's.
 #include "analysis/Pitch.h"
 #include "analysis/Tuning.h"
 #include "cli/BatchRunner.h"
 #include "cli/CliCommands.h"
+#include "cli/CliDocument.h"
+#include "cli/CliUserInterface.h"
 #include "cli/CliOptions.h"
 #include "document/QuorvelDoc.h"
 #include "framework/Archive.h"
@@ -289,6 +291,44 @@ void PrintMakers(const std::vector<CEntry>& entries)
     std::printf("\n");
 }
 
+// The detune each loop's length causes against the detected pitch: the
+// makers' loops and Auto Loop's, side by side (Auto Loop should stay under
+// 1 cent).
+void PrintLoopDetune(const std::vector<CEntry>& entries)
+{
+    std::printf("Loop detune against the detected pitch, |cents|\n%-52s %10s %10s\n", "file", "maker", "Auto Loop");
+    std::vector<double> maker, automatic;
+    int autoOver = 0;
+    for (const CEntry& e : entries) {
+        CCliUserInterface ui(std::nullopt, nullptr, false, true);
+        CQuorvelDoc doc;
+        std::string why;
+        if (!LoadSampleDocument(doc, ui, (kRealWorld / e.m_strPath).string(), why))
+            continue;
+        const auto pitch = doc.DetectPitch();
+        if (!pitch)
+            continue;
+        const auto detune = [&] {
+            return doc.m_bHasLoop
+                       ? std::abs(LoopDetuneCents(pitch->m_dFrequency, doc.m_nLoopEnd - doc.m_nLoopStart,
+                                                  doc.m_nSampleRate)
+                                      .value_or(NAN))
+                       : NAN;
+        };
+        const double m = detune();
+        const double a = doc.AutoLoop() ? detune() : NAN;
+        std::printf("%-52s %10.3f %10.3f\n", e.m_strPath.c_str(), m, a);
+        if (std::isfinite(m))
+            maker.push_back(m);
+        if (std::isfinite(a)) {
+            automatic.push_back(a);
+            autoOver += a > 1.0;
+        }
+    }
+    std::printf("median: makers %.3f ct, Auto Loop %.3f ct; Auto Loop over 1 ct on %d of %zu loops\n\n",
+                Median(maker), Median(automatic), autoOver, automatic.size());
+}
+
 void PrintQuality()
 {
     PrintSynthetic();
@@ -298,6 +338,7 @@ void PrintQuality()
     }
     const auto entries = ReadManifest();
     PrintMakers(entries);
+    PrintLoopDetune(entries);
     PrintConsistency(entries);
 }
 

@@ -273,11 +273,8 @@ CBatchFileResult ProcessBatchFile(const CBatchItem& item, const CCliOptions& opt
             return r;
         }
         ApplyLoopOptions(doc, options);
-        if (!RunLoopSearch(doc, ui, options, r.m_nCrossfadeLength, r.m_strError)) {
-            r.m_notes = std::move(ui.m_notes);
-            return r;
-        }
-        // --tune: the detected pitch becomes the stored tuning.
+        // --tune: the detected pitch becomes the stored tuning; measured
+        // before the search, on the sound as the file plays it.
         if (options.m_bTune) {
             if (!doc.DetectAndSetTuning()) {
                 r.m_strError = ui.TakeFailure();
@@ -285,6 +282,10 @@ CBatchFileResult ProcessBatchFile(const CBatchItem& item, const CCliOptions& opt
                 return r;
             }
             r.m_tuning = doc.GetTuning();
+        }
+        if (!RunLoopSearch(doc, ui, options, r.m_nCrossfadeLength, r.m_strError)) {
+            r.m_notes = std::move(ui.m_notes);
+            return r;
         }
         r.m_bHasLoop = doc.m_bHasLoop;
         r.m_nLoopStart = doc.m_nLoopStart;
