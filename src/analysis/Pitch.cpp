@@ -350,7 +350,11 @@ std::optional<CFrameSpan> FindPitchSteadyPart(const CFrameView& frames)
     if (env.Peak() <= 0.0)
         return std::nullopt;
     const int hop = env.GetHop();
-    const int begin = std::max(AttackEndFrame(frames), env.FirstFrameReaching(kAttackPeakFraction));
+    // The attack ends where the level in the envelope's long windows first
+    // comes near the peak: short windows catch single loud cycles, and a
+    // slow swell would then start the steady part at a different place in
+    // each take of the same sound.
+    const int begin = env.FirstFrameReaching(kAttackPeakFraction);
     const int i0 = std::min(env.GetCount() - 1, begin / hop);
     int i1 = env.GetCount() - 1;
     while (i1 > i0 && env.Value(i1) < kSilenceShare * env.Peak())
