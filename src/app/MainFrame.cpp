@@ -109,6 +109,9 @@ void CMainFrame::CreateMenus()
     AddCommand(edit, ID_EDIT_FIND_RELEASE, QStringLiteral("Find Rele&ase\tCtrl+Shift+R"));
     AddCommand(edit, ID_EDIT_TRIM_START, QStringLiteral("Trim &Start\tCtrl+["));
     AddCommand(edit, ID_EDIT_TRIM_END, QStringLiteral("Trim &End\tCtrl+]"));
+    edit->addSeparator();
+    AddCommand(edit, ID_EDIT_DETECT_PITCH, QStringLiteral("Detect &Pitch\tCtrl+T"));
+    AddCommand(edit, ID_EDIT_TUNING, QStringLiteral("&Tuning...\tCtrl+Shift+T"));
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     AddCommand(view, ID_VIEW_ZOOM_IN, QStringLiteral("Zoom &In\tCtrl+Z"));
@@ -218,6 +221,8 @@ void CMainFrame::CreateAccelerators()
     m_pAccel->Add(ctrl | Qt::ShiftModifier, Qt::Key_X, ID_FILE_EXPORT_LOOP);
     m_pAccel->Add(ctrl, Qt::Key_Z, ID_VIEW_ZOOM_IN);
     m_pAccel->Add(Qt::ShiftModifier, Qt::Key_Z, ID_VIEW_ZOOM_OUT);
+    m_pAccel->Add(ctrl, Qt::Key_T, ID_EDIT_DETECT_PITCH);
+    m_pAccel->Add(ctrl | Qt::ShiftModifier, Qt::Key_T, ID_EDIT_TUNING);
 }
 
 void CMainFrame::SetView(QWidget* pView)

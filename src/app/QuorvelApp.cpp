@@ -9,6 +9,7 @@
 #include "app/Resource.h"
 #include "app/ShellView.h"
 #include "app/StatusPanes.h"
+#include "app/TuningDlg.h"
 #include "document/QuorvelDoc.h"
 #include "view/LoopVerdict.h"
 #include "playback/PulseLoopOut.h"
@@ -185,6 +186,9 @@ void CQuorvelApp::RegisterCommands()
     f.SetCommandHandler(ID_EDIT_RELOAD, [v] { v->OnReload(); });
     f.SetCommandHandler(ID_EDIT_REMOVE_LOOP, [v] { v->OnRemoveLoop(); });
     f.SetCommandHandler(ID_EDIT_SPECTRAL_FILTER, [v] { v->OnSpectralCombFilter(); });
+    // Tuning (TuningDlg.cpp).
+    f.SetCommandHandler(ID_EDIT_DETECT_PITCH, [this] { m_pDoc->DetectAndSetTuning(); });
+    f.SetCommandHandler(ID_EDIT_TUNING, [this] { RunTuningDialog(*m_pDoc, m_pFrame); });
 }
 
 std::unique_ptr<IWaveOut> CQuorvelApp::CreateWaveOut()

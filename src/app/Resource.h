@@ -38,6 +38,9 @@ inline constexpr int ID_EDIT_FIND_RELEASE = 32821;  // Ctrl+Shift+R
 inline constexpr int ID_EDIT_TRIM_START = 32822;    // Ctrl+[
 inline constexpr int ID_EDIT_TRIM_END = 32823;      // Ctrl+]
 inline constexpr int ID_FILE_EXPORT_LOOP = 32824;   // Ctrl+Shift+X
+// Tuning commands.
+inline constexpr int ID_EDIT_DETECT_PITCH = 32840;         // Ctrl+T
+inline constexpr int ID_EDIT_TUNING = 32841;               // Ctrl+Shift+T, the Tuning dialog
 
 // Application-framework commands.
 inline constexpr int ID_FILE_NEW = 57600;
@@ -111,6 +114,10 @@ inline constexpr CommandString kCommandStrings[] = {
     {ID_EDIT_TRIM_START, "Cut the silence before the sound, with a short fade-in", "Trim Start (Ctrl+[)"},
     {ID_EDIT_TRIM_END, "Cut the tail after the sound has decayed, with a short fade-out", "Trim End (Ctrl+])"},
     {ID_FILE_EXPORT_LOOP, "Save the frames of the chosen loop alone as a sample that loops", "Export Loop"},
+    {ID_EDIT_DETECT_PITCH, "Detect the pitch of the steady part and store it as the unity note and fine tune",
+     "Detect Pitch (Ctrl+T)"},
+    {ID_EDIT_TUNING, "Set the unity note and fine tune by hand, beside the detected pitch",
+     "Tuning (Ctrl+Shift+T)"},
     {ID_FILE_NEW, "Create a new document", "New"},
     {ID_FILE_OPEN, "Open an existing document", "Open"},
     {ID_FILE_SAVE, "Save the active document", "Save"},

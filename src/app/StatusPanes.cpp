@@ -43,6 +43,9 @@ CStatusPanes::CStatusPanes(CMainFrame& frame, CQuorvelView& view) : QObject(&fra
     m_verdictTimer.setSingleShot(true);
     m_verdictTimer.setInterval(kVerdictDelayMs);
     connect(&m_verdictTimer, &QTimer::timeout, this, &CStatusPanes::UpdateVerdict);
+    m_pPitch = AddPane(frame, "panePitch", QStringLiteral("C#4 +00.0 ct (0000.0 Hz), loop +0.00 ct"),
+                       QStringLiteral("The pitch of the steady part (nearest note, cents, frequency) and the "
+                                      "detune the loop's length causes against it"));
     connect(&view, &CQuorvelView::loopOrFramesChanged, this, &CStatusPanes::UpdateLoop);
     connect(&view, &CQuorvelView::pointerFrameChanged, this, &CStatusPanes::UpdatePointer);
     UpdateLoop();
@@ -53,6 +56,18 @@ void CStatusPanes::UpdateLoop()
     const CQuorvelDoc& doc = m_view.GetDocument();
     m_pLoop->setText(QString::fromStdString(LoopPaneText(doc)));
     m_pScore->setText(QString::fromStdString(ScorePaneText(doc)));
+
+    // Every 997th value (a prime, so no period of the sound hides them).
+    double spread = 0.0;
+    for (std::size_t i = 0; i < doc.m_pSamples.size(); i += 997)
+        spread += doc.m_pSamples[i] * double(i % 7 + 1);
+    const std::array<double, 4> key{double(doc.m_nFrameCount), double(doc.m_nChannels), double(doc.m_nSampleRate),
+                                    spread};
+    if (key != m_framesKey || (!m_pitch && doc.m_bHasLoop)) {
+        m_framesKey = key;
+        m_pitch = doc.m_bLoaded ? doc.DetectPitch() : std::nullopt;
+    }
+    m_pPitch->setText(QString::fromStdString(PitchPaneText(doc, m_pitch)));
     // The verdict reads every frame of the loop: a drag's burst of changes
     // is judged once it pauses.
     m_verdictTimer.start();

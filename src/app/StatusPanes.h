@@ -1,7 +1,9 @@
 // CStatusPanes: the main window's number panes, beside the prompt pane and
 // before the lock indicators: the loop (start – end, length in frames and
 // seconds), the frame and time under the mouse pointer, and the loop's seam
-// score with its verdict (LoopVerdict.h). They follow the waveform view: its loopOrFramesChanged refreshes
+// score with its verdict (LoopVerdict.h), and the detected pitch with the
+// detune the loop's length causes. They follow the waveform view: its
+// loopOrFramesChanged refreshes
 // the loop and the score, its pointerFrameChanged the pointer pane.
 //
 // The labels belong to the frame's status bar; the view and its document
@@ -9,8 +11,13 @@
 // User-interface thread only.
 #pragma once
 
+#include "analysis/Pitch.h"
+
 #include <QObject>
 #include <QTimer>
+
+#include <array>
+#include <optional>
 
 class CMainFrame;
 class CQuorvelView;
@@ -26,6 +33,7 @@ public:
     QLabel* GetPointerPane() const { return m_pPointer; }
     QLabel* GetScorePane() const { return m_pScore; }
     QLabel* GetVerdictPane() const { return m_pVerdict; }
+    QLabel* GetPitchPane() const { return m_pPitch; }
 
 public slots:
     // The loop and score panes from the document as it is now.
@@ -42,4 +50,10 @@ private:
     QTimer m_verdictTimer;
     static constexpr int kVerdictDelayMs = 50;  // a pause of the pointer, not a lag the eye sees
     void UpdateVerdict();
+
+    // The pitch, detected again only when the frames change: a cheap
+    // fingerprint of them (count, format, a spread of values) says when.
+    QLabel* m_pPitch = nullptr;
+    std::array<double, 4> m_framesKey{};
+    std::optional<CPitch> m_pitch;
 };

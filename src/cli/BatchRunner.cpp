@@ -129,6 +129,8 @@ void PrintResult(const CBatchItem& item, const CBatchFileResult& r, const CCliOp
             else
                 json.AddNull("loop_start").AddNull("loop_end");
             json.AddInt("crossfade_length", r.m_nCrossfadeLength).AddDouble("score", r.m_dScore);
+            if (r.m_tuning)
+                json.AddInt("unity_note", r.m_tuning->m_nUnityNote).AddInt("pitch_fraction", r.m_tuning->m_nPitchFraction);
         } else {
             json.AddString("error", r.m_strError);
         }
@@ -140,7 +142,8 @@ void PrintResult(const CBatchItem& item, const CBatchFileResult& r, const CCliOp
         else
             io.out << "none";
         io.out << " crossfade " << r.m_nCrossfadeLength << " score "
-               << (std::isfinite(r.m_dScore) ? FormatDouble(r.m_dScore) : std::string("none")) << " -> "
+               << (std::isfinite(r.m_dScore) ? FormatDouble(r.m_dScore) : std::string("none"))
+               << (r.m_tuning ? " tuning " + FormatNoteAndCents(r.m_tuning->Semitones()) : std::string()) << " -> "
                << item.m_strOutput << '\n'
                << std::flush;
     }
@@ -271,6 +274,16 @@ CBatchFileResult ProcessBatchFile(const CBatchItem& item, const CCliOptions& opt
             return r;
         }
         ApplyLoopOptions(doc, options);
+        // --tune: the detected pitch becomes the stored tuning; measured
+        // before the search, on the sound as the file plays it.
+        if (options.m_bTune) {
+            if (!doc.DetectAndSetTuning()) {
+                r.m_strError = ui.TakeFailure();
+                r.m_notes = std::move(ui.m_notes);
+                return r;
+            }
+            r.m_tuning = doc.GetTuning();
+        }
         if (!RunLoopSearch(doc, ui, options, r.m_nCrossfadeLength, r.m_strError)) {
             r.m_notes = std::move(ui.m_notes);
             return r;

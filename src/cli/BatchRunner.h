@@ -6,7 +6,10 @@
 // prints the results, in input order, and the progress bar.
 #pragma once
 
+#include "analysis/Tuning.h"
+
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +39,7 @@ struct CBatchFileResult {
     int m_nLoopEnd = 0;    // frames, exclusive
     int m_nCrossfadeLength = 0;  // frames; 0 without --crossfade
     double m_dScore = std::numeric_limits<double>::quiet_NaN();  // seam score of the loop found
+    std::optional<CTuning> m_tuning;  // the detected tuning stored, with --tune
 };
 
 // The files named by the arguments: files as given, folders expanded to

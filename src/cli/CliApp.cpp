@@ -46,6 +46,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     case ECliCommand::ApplyLoops: return RunApplyLoops(options, io);
     case ECliCommand::ExportLoop: return RunExportLoop(options, io);
     case ECliCommand::Trim: return RunTrim(options, io);
+    case ECliCommand::Pitch: return RunPitch(options, io);
     case ECliCommand::None: break;
     }
     PrintCliError(err, {}, "no command given");

@@ -11,6 +11,7 @@
 #include "framework/Exceptions.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -160,12 +161,14 @@ int RunInfo(const CCliOptions& options, CCliStreams& io)
                 json.AddInt("release", doc.m_nRelease);
             else
                 json.AddNull("release");
+            json.AddInt("pitch_fraction", doc.m_nPitchFraction);
             io.out << json.Str() << '\n';
         } else {
             io.out << path << ": " << doc.m_strFileType << ' ' << doc.m_nChannels << "ch " << doc.m_nSampleRate
                    << " Hz " << doc.m_nFrameCount << " frames unity " << doc.m_nUnityNote << " loop "
                    << LoopText(doc) << " bank " << doc.m_nBankSize << 'x' << doc.m_nBankCount << " bits "
-                   << doc.m_sourceEncoding.m_nBits << ' ' << EncodingName(doc) << '\n'
+                   << doc.m_sourceEncoding.m_nBits << ' ' << EncodingName(doc) << " tuning "
+                   << FormatStoredTuning(doc.GetTuning()) << '\n'
                    << ExtraLoopLines(doc);
         }
         io.out << std::flush;
@@ -279,6 +282,12 @@ int RunScore(const CCliOptions& options, CCliStreams& io)
     const CAutoLoopResult autoLoop = ScoreAutoLoop(doc, frames);
     doc.FindLoop();
     const double found = doc.m_bHasLoop ? doc.SeamScore(doc.m_nLoopStart, doc.m_nLoopEnd) : given;
+    // The detune the given loop's length causes against the detected pitch.
+    const std::optional<CPitch> pitch = doc.DetectPitch();
+    const double detune =
+        pitch ? LoopDetuneCents(pitch->m_dFrequency, options.m_nLoopEnd - options.m_nLoopStart, doc.m_nSampleRate)
+                    .value_or(std::nan(""))
+              : std::nan("");
     if (options.m_bJson) {
         CJsonObject json;
         json.AddString("path", path)
@@ -295,6 +304,7 @@ int RunScore(const CCliOptions& options, CCliStreams& io)
             .AddInt("found_end", doc.m_nLoopEnd)
             .AddDouble("found_score", found);
         AddAutoLoop(json, autoLoop);
+        json.AddDouble("detune_cents", detune);
         io.out << json.Str() << '\n';
     } else {
         io.out << "score " << FormatDouble(given) << " seam " << FormatDouble(metrics.m_dSeam) << " level "
@@ -302,6 +312,10 @@ int RunScore(const CCliOptions& options, CCliStreams& io)
                << " dB attack " << (metrics.m_bInAttack ? "yes" : "no") << " sustain "
                << FormatDouble(metrics.m_dSustainDb) << " dB tail " << (metrics.m_bInTail ? "yes" : "no") << '\n'
                << "found " << doc.m_nLoopStart << ' ' << doc.m_nLoopEnd << " score " << FormatDouble(found) << '\n';
+        io.out << "detune " << (std::isfinite(detune) ? FormatDouble(detune) + " ct against " + FormatPitch(pitch->m_dFrequency)
+                                       : std::string(pitch ? "none (the loop is shorter than a period)"
+                                                           : "none (no steady pitch)"))
+               << '\n';
     }
     io.out << std::flush;
     return kExitOk;

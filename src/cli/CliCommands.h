@@ -36,3 +36,5 @@ int RunFindLoop(const CCliOptions& options, CCliStreams& io);
 int RunCurves(const CCliOptions& options, CCliStreams& io);
 int RunCombFilter(const CCliOptions& options, CCliStreams& io);
 int RunScore(const CCliOptions& options, CCliStreams& io);
+// pitch (CliPitch.cpp).
+int RunPitch(const CCliOptions& options, CCliStreams& io);

@@ -168,5 +168,7 @@ void PrintManPage(std::ostream& out)
         << "ringseam\\-cli find\\-loop flute.wav \\-\\-crossfade \\-o flute\\-looped.wav\n"
         << "ringseam\\-cli convert organ.xi \\-\\-xi\\-sample 2 \\-o organ.wav\n"
         << "ringseam\\-cli batch samples/ \\-\\-recursive \\-\\-out\\-dir looped/ \\-\\-jobs 2 \\-\\-json\n"
+        << "ringseam\\-cli pitch Posaune16/*.wav\n"
+        << "ringseam\\-cli batch organ/ \\-\\-auto \\-\\-tune \\-\\-out\\-dir tuned/\n"
         << ".fi\n";
 }

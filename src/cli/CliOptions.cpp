@@ -14,10 +14,12 @@ const std::vector<CCliCommandInfo> kCommands = {
     {C::Info, "info", "FILE... [--json]", "print the format, length, loop and bank layout of samples",
      "Opens each FILE and prints one line: the format (wav or xi), channels, sample rate, frames, MIDI unity "
      "note, the loop (start-end, end exclusive, or none), the spectral bank layout (bank size x bank "
-     "count), and how the file stores its samples: bits per sample and pcm (integers) or float. With "
-     "--json, one JSON object per file and line, the last two as bits and encoding. A file with further "
-     "loops or a release marker gets an indented line for each ('loop K START-END TYPE', 'release FRAME'); "
-     "in JSON every loop is in loops and the marker in release (null without one)."},
+     "count), how the file stores its samples: bits per sample and pcm (integers) or float, and the "
+     "stored tuning: the unity note and the fraction of a semitone above it, in cents. With --json, one "
+     "JSON object per file and line, those as bits, encoding and pitch_fraction (in 1/2^32 semitone, as "
+     "the smpl chunk stores it). A file with further loops or a release marker gets an indented line for "
+     "each ('loop K START-END TYPE', 'release FRAME'); in JSON every loop is in loops and the marker in "
+     "release (null without one)."},
     {C::Convert, "convert", "FILE -o OUT", "save a sample as WAV or XI",
      "Opens FILE and saves it to OUT. The format follows OUT's extension: .wav writes 16-bit PCM, or "
      "FILE's own encoding when it has more than 16 bits (24-bit stays 24-bit, float stays float), with "
@@ -52,7 +54,8 @@ const std::vector<CCliCommandInfo> kCommands = {
      "Files are processed in parallel; the results are printed in input order, one line per file: the "
      "loop, the crossfade length and the seam score of the loop found (lower is better). A file that "
      "fails is reported and skipped. Input files are never overwritten, and an output folder that holds "
-     "inputs is refused unless --overwrite is given."},
+     "inputs is refused unless --overwrite is given. With --tune each sample's pitch is detected too and "
+     "stored as its tuning (shown after the score)."},
     {C::Score, "score", "FILE --loop S:E", "rate a loop and show the loop the search would pick",
      "Prints the seam score of the loop S:E (lower is better: the weighted mismatch between the frames "
      "after the loop start and those after the loop end) with the loop's seam metrics, and then the loop "
@@ -67,7 +70,9 @@ const std::vector<CCliCommandInfo> kCommands = {
      "the sound has no pitch, so the loop is not a whole number of periods; auto_short, no clean loop is "
      "as long as wanted (50 ms, and a fifth of a steady part longer than 0.5 s); auto_detune_cents, the "
      "pitch shift the loop's length causes (over 1 cent only when the steady part is too short for a "
-     "closer whole number of frames)."},
+     "closer whole number of frames). Last, the detune the loop's length causes against the detected "
+     "pitch: looping makes the tone repeat after the loop's length, so it sounds at the nearest whole "
+     "number of periods in it."},
     {C::Loops, "loops", "FILE... [--csv|--json]", "print every loop and the release marker of samples",
      "Opens each FILE and prints its loops and release marker as a table that apply-loops reads back. "
      "CSV (the default, --csv) has the header file,loop,start,end,type and one row per loop: its number "
@@ -92,10 +97,19 @@ const std::vector<CCliCommandInfo> kCommands = {
      "sound has last been above the threshold, with a fade-out of the same length. Nothing is cut or "
      "faded inside a loop or before the release marker; loops and release marker move with the frames. "
      "Prints the frames cut at each end and saves to OUT like convert."},
+    {C::Pitch, "pitch", "FILE... [--json] [--write -o OUT]", "detect the pitch and compare it with the stored tuning",
+     "Detects the pitch of each FILE's steady part and prints the tuning the file stores (the unity note "
+     "and the fraction of a semitone above it), the pitch detected (the nearest note with signed cents, the "
+     "frequency and a confidence from 0 to 1), and the difference between them in cents. When the file "
+     "name gives a key, as a note number at its start (036-C.wav) or a note name with its octave "
+     "(Flute_C4.wav, A#5), it also prints how many semitones the pitch lies from that key, with a warning "
+     "(not a failure) when that is not a whole number of octaves: a 16' organ stop rightly sounds an "
+     "octave below its key. A file without a steady pitch (noise, a drum, a click) fails with a message. "
+     "With --write -o OUT the detected tuning is stored and the result saved to OUT like convert."},
 };
 
 const std::vector<CCliOptionInfo> kOptions = {
-    {"--output", "-o", "OUT", {C::Convert, C::FindLoop, C::CombFilter, C::ExportLoop, C::Trim, C::ApplyLoops},
+    {"--output", "-o", "OUT", {C::Convert, C::FindLoop, C::CombFilter, C::ExportLoop, C::Trim, C::ApplyLoops, C::Pitch},
      "Save the result to OUT (.wav or .xi; no extension keeps the input's format); for apply-loops, the "
      "folder for the results."},
     {"--out-dir", nullptr, "DIR", {C::Batch}, "Folder for the results (created when missing)."},
@@ -111,6 +125,10 @@ const std::vector<CCliOptionInfo> kOptions = {
      "output folder."},
     {"--overwrite", nullptr, nullptr, {C::Batch},
      "Allow an output folder that holds inputs (inputs themselves are never replaced)."},
+    {"--write", nullptr, nullptr, {C::Pitch}, "Store the detected tuning and save the result to OUT (-o)."},
+    {"--tune", nullptr, nullptr, {C::Batch},
+     "Also detect each sample's pitch and store it as the unity note and pitch fraction; a sample "
+     "without a steady pitch fails."},
     {"--loop", nullptr, "S:E", {},
      "After loading, set the loop to frames S (first) to E (exclusive) exactly as given."},
     {"--no-loop", nullptr, nullptr, {}, "After loading, remove the loop."},
@@ -232,6 +250,10 @@ void Store(CCliOptions& opt, const CCliOptionInfo& o, const std::string& name, c
         if (!k || *k < 1)
             Fail("option '--number' expects a whole number of at least 1, not '" + value + "'", cmd);
         opt.m_nLoopNumber = *k;
+    } else if (key == "--write") {
+        opt.m_bWrite = true;
+    } else if (key == "--tune") {
+        opt.m_bTune = true;
     }
 }
 
@@ -387,7 +409,7 @@ CCliOptions ParseCommandLine(const std::vector<std::string>& args)
         Fail("missing output file (-o OUT)", cmd);
     if (cmd == C::ApplyLoops && opt.m_strOutput.empty())
         Fail("missing output folder (-o DIR)", cmd);
-    const bool many = cmd == C::Info || cmd == C::Batch || cmd == C::Loops;
+    const bool many = cmd == C::Info || cmd == C::Batch || cmd == C::Loops || (cmd == C::Pitch && !opt.m_bWrite);
     if (opt.m_inputs.empty())
         Fail(std::string("missing input ") + (cmd == C::Batch ? "file or folder" : "file"), cmd);
     if (!many && opt.m_inputs.size() > 1)
@@ -398,5 +420,9 @@ CCliOptions ParseCommandLine(const std::vector<std::string>& args)
         Fail("missing output folder (--out-dir DIR)", cmd);
     if (cmd == C::Score && !opt.m_bSetLoop)
         Fail("missing loop to rate (--loop S:E)", cmd);
+    if (cmd == C::Pitch && opt.m_bWrite && opt.m_strOutput.empty())
+        Fail("missing output file (-o OUT) for --write", cmd);
+    if (cmd == C::Pitch && !opt.m_bWrite && !opt.m_strOutput.empty())
+        Fail("option '-o' saves the detected tuning only with --write", cmd);
     return opt;
 }

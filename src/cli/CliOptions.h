@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-enum class ECliCommand { None, Info, Convert, FindLoop, Curves, CombFilter, Batch, Score, Loops, ApplyLoops, ExportLoop, Trim };
+enum class ECliCommand { None, Info, Convert, FindLoop, Curves, CombFilter, Batch, Score, Loops, ApplyLoops, ExportLoop, Trim, Pitch };
 
 // Process exit codes, the same for every command.
 inline constexpr int kExitOk = 0;
@@ -77,6 +77,9 @@ struct CCliOptions {
     double m_dThresholdDb = -60.0;  // --threshold, dB relative to the peak
     double m_dFadeMs = 2.0;         // --fade, milliseconds
     int m_nLoopNumber = 1;          // --number: which loop export-loop writes, from 1
+    // Tuning.
+    bool m_bWrite = false;  // pitch --write: save the detected tuning to -o
+    bool m_bTune = false;   // batch --tune: store the detected tuning in each result
 };
 
 // A mistake on the command line. `m_command` names the command whose help

@@ -40,6 +40,7 @@ void CQuorvelDoc::DeleteContents()
     m_nChannels = 0;
     m_nSampleRate = 44100;
     m_nUnityNote = 60;
+    m_nPitchFraction = 0;
     // Assigning a fresh vector frees the storage; `= {}` would only clear it
     // and keep the capacity allocated until the next load.
     m_pSamples = std::vector<double>();
@@ -85,6 +86,7 @@ void CQuorvelDoc::ReadSampleFile(CArchive& ar, bool bKeepLoop)
     ar.ReadExact(magic, 4);
     if (!bKeepLoop) {
         m_nUnityNote = 60;
+        m_nPitchFraction = 0;
         m_bHasLoop = false;
         m_extraLoops.clear();
         m_nRelease = -1;
@@ -138,6 +140,7 @@ void CQuorvelDoc::Reload()
     fresh.m_nLoopStart = m_nLoopStart;
     fresh.m_nLoopEnd = m_nLoopEnd;
     fresh.m_nUnityNote = m_nUnityNote;
+    fresh.m_nPitchFraction = m_nPitchFraction;
     fresh.ReadSampleFile(ar, true);
     pFile->Close();
     // The frames of the document's own file leave the modified flag as it

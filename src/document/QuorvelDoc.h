@@ -15,6 +15,8 @@
 #include "analysis/Fft.h"
 #include "analysis/Trim.h"
 #include "document/LoopPoints.h"
+#include "analysis/Pitch.h"
+#include "analysis/Tuning.h"
 #include "document/SampleSource.h"
 #include "document/UndoHistory.h"
 #include "document/XIFormat.h"
@@ -23,6 +25,7 @@
 #include <complex>
 #include <functional>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -221,6 +224,20 @@ public:
     // range) op just runs. Afterwards a list without a first loop moves its
     // next loop up.
     void RunOnLoop(int index, const std::function<void()>& op);
+    // --- tuning ----------------------------------------------------------------
+    // The unity note and pitch fraction as stored.
+    CTuning GetTuning() const { return CTuning{m_nUnityNote, m_nPitchFraction}; }
+    // The one way the tuning changes: sets the unity note and pitch fraction
+    // and marks the document modified when they differ from those held.
+    void SetTuning(const CTuning& tuning);
+    // The pitch of the frames' steady part (DetectPitch), or, for a sample
+    // too short to hold it, of its loop repeated (DetectLoopedPitch);
+    // nullopt without frames or a steady pitch.
+    std::optional<CPitch> DetectPitch() const;
+    // Detect Pitch: sets the tuning to the detected pitch. Without a steady
+    // pitch kNoSteadyPitchMessage goes to the user interface (as a warning),
+    // the tuning stays and the result is false.
+    bool DetectAndSetTuning();
 
     // --- data (declared order of the original document) ------------------------
     std::string m_strFileType;    // "wav" or "xi": format of the file last read
@@ -261,6 +278,12 @@ public:
     // left as they are by Reload and reset by DeleteContents.
     std::vector<CLoopPoints> m_extraLoops;
     std::int32_t m_nRelease = -1;
+
+    // --- tuning data ------------------------------------------------------------
+    // The part of a semitone above m_nUnityNote in 1/2³² semitone, as the
+    // "smpl" chunk stores it: kept exactly as read (0 without one; from the
+    // finetune after an XI) until SetTuning changes it. Kept by Reload.
+    std::uint32_t m_nPitchFraction = 0;
 
 private:
     // Moves what a read fills (frames, format, XI data, and the loop and

@@ -272,6 +272,7 @@ void CQuorvelDoc::ReadWav(CArchive& ar, bool bKeepLoop)
                 Refuse(ar, "the smpl chunk declares a loop it does not hold");
             if (!bKeepLoop) {
                 m_nUnityNote = fields.m_nUnityNote;
+                m_nPitchFraction = fields.m_nPitchFraction;
                 if (fields.m_bHasLoop) {
                     m_bHasLoop = true;
                     m_nLoopStart = fields.m_nLoopStart;
@@ -329,7 +330,9 @@ void CQuorvelDoc::WriteWav(CArchive& ar)
     static const std::vector<std::uint8_t> kNoSmpl;
     const std::vector<std::uint8_t>& keptSmpl = pKeptSmpl ? pKeptSmpl->m_body : kNoSmpl;
     std::vector<std::uint8_t> smplBody;
-    if (m_bHasLoop || !keptSmpl.empty() || !m_extraLoops.empty()) {
+    // A tuning of its own needs the chunk as much as a loop does.
+    const bool bTuned = GetTuning() != CTuning{};
+    if (m_bHasLoop || !keptSmpl.empty() || !m_extraLoops.empty() || bTuned) {
         // The file's loop type while the loop is the file's (an XI ping-pong
         // loop becomes an alternating one); a changed loop plays forward.
         std::uint32_t nType = kWavSmplLoopForward;
@@ -338,7 +341,8 @@ void CQuorvelDoc::WriteWav(CArchive& ar)
                     : m_fileLoop.IsPingPong() ? kWavSmplLoopAlternating
                                               : kWavSmplLoopForward;
         smplBody = BuildSmplBody(keptSmpl, m_nSampleRate, m_nUnityNote,
-                                 CSmplLoop{m_bHasLoop, m_nLoopStart, m_nLoopEnd, nType}, m_extraLoops);
+                                 CSmplLoop{m_bHasLoop, m_nLoopStart, m_nLoopEnd, nType}, m_extraLoops,
+                                 m_nPitchFraction);
     }
 
     const CPiece fmt{"fmt ", fmtBody.data(), fmtBody.size()};

@@ -14,6 +14,7 @@ namespace {
 // Offsets in the body.
 constexpr std::size_t kSamplePeriod = 8;
 constexpr std::size_t kUnityNote = 12;
+constexpr std::size_t kPitchFraction = 16;
 constexpr std::size_t kLoopCount = 28;
 // Offsets in a loop record.
 constexpr std::size_t kRecordCueId = 0;
@@ -50,6 +51,7 @@ bool ReadSmplFields(const std::uint8_t* b, std::uint32_t nSize, CSmplFields& fie
     if (nLoops > 0 && nSize < std::uint32_t(kWavSmplFirstLoopEnd))
         return false;
     fields.m_nUnityNote = ReadS32(b + kUnityNote);
+    fields.m_nPitchFraction = nSize >= kPitchFraction + 4 ? ReadLE32(b + kPitchFraction) : 0;
     fields.m_bHasLoop = nLoops > 0;
     if (fields.m_bHasLoop) {
         const std::uint8_t* r = b + kWavSmplHeaderSize;
@@ -67,7 +69,7 @@ bool ReadSmplFields(const std::uint8_t* b, std::uint32_t nSize, CSmplFields& fie
 
 std::vector<std::uint8_t> BuildSmplBody(const std::vector<std::uint8_t>& kept, std::int32_t nSampleRate,
                                         std::int32_t nUnityNote, const CSmplLoop& loop,
-                                        const std::vector<CLoopPoints>& further)
+                                        const std::vector<CLoopPoints>& further, std::uint32_t nPitchFraction)
 {
     // The body as read: header, the loop records it holds whole (no more than
     // it declares), and whatever follows them (the sampler-specific data).
@@ -86,6 +88,7 @@ std::vector<std::uint8_t> BuildSmplBody(const std::vector<std::uint8_t>& kept, s
     const std::int32_t nPeriod = nSampleRate > 0 ? std::int32_t(kWavSamplePeriodNumerator / nSampleRate) : 0;
     WriteLE32(&out[kSamplePeriod], std::uint32_t(nPeriod));
     WriteLE32(&out[kUnityNote], std::uint32_t(nUnityNote));
+    WriteLE32(&out[kPitchFraction], nPitchFraction);
     WriteLE32(&out[kLoopCount], std::uint32_t(nWritten));
 
     std::uint8_t* p = out.data() + kWavSmplHeaderSize;

@@ -22,6 +22,7 @@ inline constexpr double kWavSamplePeriodNumerator = 999967500.0;
 // What the reader takes from a "smpl" body.
 struct CSmplFields {
     std::int32_t m_nUnityNote = 60;
+    std::uint32_t m_nPitchFraction = 0;  // 1/2³² semitone above the unity note; 0 when the body stops before it
     bool m_bHasLoop = false;      // the body declares at least one loop
     std::int32_t m_nLoopStart = 0;
     std::int32_t m_nLoopEnd = 0;  // exclusive: the stored end + 1, kept within the int range
@@ -44,7 +45,7 @@ struct CSmplLoop {
 };
 
 // The body a save writes: `kept` (the body read from the file, or empty)
-// with only the sample period, the unity note and the first loop's start,
+// with only the sample period, the unity note, the pitch fraction and the first loop's start,
 // end and type replaced, the first loop record added or left out as the loop
 // demands, then one record per loop of `further`, and the loop count set to
 // the records written. A further loop whose values equal those of the kept
@@ -54,4 +55,5 @@ struct CSmplLoop {
 // as read.
 std::vector<std::uint8_t> BuildSmplBody(const std::vector<std::uint8_t>& kept, std::int32_t nSampleRate,
                                         std::int32_t nUnityNote, const CSmplLoop& loop,
-                                        const std::vector<CLoopPoints>& further = {});
+                                        const std::vector<CLoopPoints>& further = {},
+                                        std::uint32_t nPitchFraction = 0);

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ constexpr const char* kTrackerName = "Ringseam";
 constexpr std::uint16_t kVersion = 0x0102;
 constexpr const char* kMonoOnlyMessage = "XI supports only mono samples. Only first channel will be written.";
 constexpr const char* kOneLoopOnlyMessage = "XI holds one loop. Only the first loop will be written.";
+constexpr const char* kTuningLossMessage = "XI stores the tuning as a note within 128 semitones of C4 and "
+                                           "steps of 1/128 semitone: the tuning written is %.1f cents off.";
 constexpr const char* k16BitOnlyMessage =
     "XI supports only 16-bit samples. The samples will be written with 16 bits and lose their finer detail.";
 
@@ -98,7 +101,20 @@ void SetSampleFields(XISampleHeader& header, const CQuorvelDoc& doc)
         header.SetLoopLength(0);
     }
     header.SetType(type | XISampleHeader::kType16Bit);
-    header.SetRelativeNote(std::uint8_t(doc.m_nUnityNote - 60));
+    const CXITuning tuning = XITuningFrom(doc.GetTuning());
+    header.SetRelativeNote(std::uint8_t(tuning.m_nRelativeNote));
+    header.SetFinetune(tuning.m_nFinetune);
+}
+
+// Says so when the XI fields cannot hold the document's tuning closely.
+void WarnTuningLoss(CQuorvelDoc& doc)
+{
+    const double lost = XITuningFrom(doc.GetTuning()).m_dLostCents;
+    if (lost <= kXITuningLossCents)
+        return;
+    char text[256];
+    std::snprintf(text, sizeof text, kTuningLossMessage, lost);
+    doc.GetUserInterface().ShowMessage(text, "Information", MessageIcon::Information);
 }
 
 }  // namespace
@@ -199,7 +215,9 @@ void CQuorvelDoc::ReadXI(CArchive& ar, bool bKeepLoop)
             m_nLoopStart = std::int32_t(std::min(start, kMax));
             m_nLoopEnd = std::int32_t(std::min(end, kMax));
         }
-        m_nUnityNote = h.GetRelativeNote() + 60;
+        const CTuning tuning = TuningFromXI(h.GetRelativeNote(), h.GetFinetune());
+        m_nUnityNote = tuning.m_nUnityNote;
+        m_nPitchFraction = tuning.m_nPitchFraction;
         m_fileLoop = CFileLoop{m_bHasLoop, m_nLoopStart, m_nLoopEnd,
                                std::uint32_t(h.GetType() & XISampleHeader::kTypeLoopMask), true};
     }
@@ -219,6 +237,7 @@ void CQuorvelDoc::WriteXI(CArchive& ar)
             m_nXISampleIndex >= m_nXISampleCount)
             throw CArchiveException(CArchiveException::generic, path, "instrument data incomplete");
 
+        WarnTuningLoss(*this);
         ar.Write(m_xiHeader.bytes.data(), m_xiHeader.bytes.size());
         SetSampleFields(m_pXISampleHeaders[std::size_t(m_nXISampleIndex)], *this);
         for (const XISampleHeader& h : m_pXISampleHeaders)
@@ -245,6 +264,7 @@ void CQuorvelDoc::WriteXI(CArchive& ar)
         GetUserInterface().ShowMessage(kMonoOnlyMessage, "Information", MessageIcon::Information);
     if (m_sourceEncoding.IsWiderThan16Bit())
         GetUserInterface().ShowMessage(k16BitOnlyMessage, "Information", MessageIcon::Information);
+    WarnTuningLoss(*this);
 
     const std::string& title = GetTitle();
     XIHeader header;
@@ -258,7 +278,6 @@ void CQuorvelDoc::WriteXI(CArchive& ar)
     XISampleHeader sample;
     SetSampleFields(sample, *this);
     sample.bytes[XISampleHeader::kVolume] = 64;
-    sample.bytes[XISampleHeader::kFinetune] = 0;
     sample.bytes[XISampleHeader::kPanning] = 128;
     sample.bytes[XISampleHeader::kReserved] = std::uint8_t(title.size());
     CopyPadded(&sample.bytes[XISampleHeader::kName], title.c_str(), 22, 0);

@@ -35,7 +35,7 @@ struct XISampleHeader {
     static constexpr std::size_t kLoopStart = 4;     // bytes, unsigned 32-bit
     static constexpr std::size_t kLoopLength = 8;    // bytes, unsigned 32-bit
     static constexpr std::size_t kVolume = 12;
-    static constexpr std::size_t kFinetune = 13;
+    static constexpr std::size_t kFinetune = 13;     // signed, 1/128 semitone
     static constexpr std::size_t kType = 14;         // bits 0–1 loop type, bit 4 16-bit data
     static constexpr std::size_t kPanning = 15;
     static constexpr std::size_t kRelativeNote = 16; // signed, semitones from C-4 (MIDI 60)
@@ -59,6 +59,8 @@ struct XISampleHeader {
     void SetType(std::uint8_t t) { bytes[kType] = t; }
     std::int8_t GetRelativeNote() const { return std::int8_t(bytes[kRelativeNote]); }
     void SetRelativeNote(std::uint8_t n) { bytes[kRelativeNote] = n; }
+    std::int8_t GetFinetune() const { return std::int8_t(bytes[kFinetune]); }
+    void SetFinetune(std::int8_t n) { bytes[kFinetune] = std::uint8_t(n); }
 
     // Bytes per stored value: 2 for 16-bit data, else 1.
     int GetBytesPerSample() const { return (GetType() & kType16Bit) ? 2 : 1; }

@@ -1,5 +1,6 @@
 #include "view/StatusText.h"
 
+#include "analysis/Tuning.h"
 #include "document/QuorvelDoc.h"
 
 #include <cmath>
@@ -48,4 +49,22 @@ std::string ScorePaneText(const CQuorvelDoc& doc)
     char buf[64];
     std::snprintf(buf, sizeof buf, "Score %.4g", score);
     return buf;
+}
+
+std::string PitchPaneText(const CQuorvelDoc& doc, const std::optional<CPitch>& pitch)
+{
+    if (!doc.m_bLoaded)
+        return {};
+    if (!pitch)
+        return "No steady pitch";
+    std::string text = FormatPitch(pitch->m_dFrequency);
+    const std::optional<double> detune =
+        doc.m_bHasLoop ? LoopDetuneCents(pitch->m_dFrequency, doc.m_nLoopEnd - doc.m_nLoopStart, doc.m_nSampleRate)
+                       : std::nullopt;
+    if (detune) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, ", loop %+.2f ct", *detune);
+        text += buf;
+    }
+    return text;
 }

@@ -594,6 +594,7 @@ private slots:
         QTest::newRow("Find Loop + Crossfade") << ID_EDIT_FIND_LOOP_CROSSFADE;
         QTest::newRow("Auto Loop") << ID_EDIT_AUTO_LOOP;
         QTest::newRow("Auto Loop + Crossfade") << ID_EDIT_AUTO_LOOP_CROSSFADE;
+        QTest::newRow("Detect Pitch") << ID_EDIT_DETECT_PITCH;
         QTest::newRow("Remove Loop of a saved loop") << ID_EDIT_REMOVE_LOOP;
         QTest::newRow("comb filter") << ID_EDIT_SPECTRAL_FILTER;
         QTest::newRow("Reload into a saved copy") << ID_EDIT_RELOAD;

@@ -1,6 +1,7 @@
 // The Computing FFT progress dialog and the About box.
 #include "analysis/ComputeFFTDlg.h"
 #include "app/AboutDlg.h"
+#include "app/TuningDlg.h"
 #include "framework/UserInterface.h"
 
 #include "ModalHelper.h"
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QtTest>
 
 #include <atomic>
@@ -148,6 +150,21 @@ private slots:
         QVERIFY(!dlg.findChild<QLabel*>("icon")->pixmap().isNull());
         QTimer::singleShot(0, &dlg, [&] { QTest::mouseClick(dlg.findChild<QPushButton*>("ok"), Qt::LeftButton); });
         QCOMPARE(dlg.exec(), int(QDialog::Accepted));
+    }
+
+    // The fine tune keeps the stored fraction exactly until it is edited;
+    // Use Detected copies the detected pitch into both boxes.
+    void tuningDialogKeepsTheStoredFractionUntilEdited()
+    {
+        const CTuning stored{65, 0xCF5C28F6u};  // F4 + 81 cents as a maker rounded it
+        CTuningDlg dlg(stored, 66.25);
+        QCOMPARE(dlg.GetDetectedLabel()->text(), QStringLiteral("Detected: F#4 +25.0 ct = 66 + 25.0 ct"));
+        QVERIFY(dlg.GetTuning() == stored);
+        dlg.GetNoteBox()->setValue(64);
+        QCOMPARE(dlg.GetTuning().m_nPitchFraction, stored.m_nPitchFraction);
+        dlg.GetUseDetectedButton()->click();
+        QVERIFY((dlg.GetTuning() == CTuning{66, 0x40000000u}));
+        QVERIFY(!CTuningDlg(stored, std::nullopt).GetUseDetectedButton()->isEnabled());
     }
 };
 

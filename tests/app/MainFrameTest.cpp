@@ -52,7 +52,7 @@ private slots:
                  (QStringList{"Find Loop + &Crossfade\tCtrl+L", "Find &Loop\tCtrl+K",
                               "Auto Loop + Cross&fade\tCtrl+Shift+J", "&Auto Loop\tCtrl+J", "&Remove Loop\tCtrl+DEL",
                               "Re&load\tCtrl+R", "-", "Find Rele&ase\tCtrl+Shift+R", "Trim &Start\tCtrl+[",
-                              "Trim &End\tCtrl+]"}));
+                              "Trim &End\tCtrl+]", "-", "Detect &Pitch\tCtrl+T", "&Tuning...\tCtrl+Shift+T"}));
         QCOMPARE(MenuTexts(TopMenu(frame, 3)),
                  (QStringList{"Zoom &In\tCtrl+Z", "Zoom &Out\tShift+Z", "Zoom &1:1\tCtrl+1", "Zoom &All\tCtrl+2",
                               "Zoom &Loop\tCtrl+3", "-", "Zoom A&mplitude In\tCtrl+Up",

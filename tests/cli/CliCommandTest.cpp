@@ -171,7 +171,8 @@ TEST_P(CliInfo, TextAndJsonDescribeTheFile)
         want << c.loopStart << '-' << c.loopEnd;
     else
         want << "none";
-    want << " bank " << c.bankSize << 'x' << c.frames / c.bankSize << " bits " << c.bits << " pcm\n";
+    want << " bank " << c.bankSize << 'x' << c.frames / c.bankSize << " bits " << c.bits << " pcm tuning "
+         << c.unity << " + 0.0 ct\n";
     EXPECT_TRUE(StartsWith(text.m_strOut, want.str())) << text.m_strOut << "\nwanted " << want.str();
     EXPECT_EQ(text.OutLines().size(), 1u);
 
@@ -211,8 +212,8 @@ TEST(CliProgram, InfoSaysHowTheFileStoresItsSamples)
     WriteFile(dir / "deep.wav", wav);
     const CRun text = RunCli({"info", (dir / "float.wav").string(), (dir / "deep.wav").string()});
     ASSERT_EQ(text.OutLines().size(), 2u) << text.m_strErr;
-    EXPECT_TRUE(text.OutLines()[0].ends_with(" bits 32 float")) << text.OutLines()[0];
-    EXPECT_TRUE(text.OutLines()[1].ends_with(" bits 24 pcm")) << text.OutLines()[1];
+    EXPECT_TRUE(text.OutLines()[0].ends_with(" bits 32 float tuning 60 + 0.0 ct")) << text.OutLines()[0];
+    EXPECT_TRUE(text.OutLines()[1].ends_with(" bits 24 pcm tuning 60 + 0.0 ct")) << text.OutLines()[1];
     const CRun json = RunCli({"info", (dir / "float.wav").string(), "--json"});
     EXPECT_NE(json.m_strOut.find("\"bits\":32,\"encoding\":\"float\""), std::string::npos) << json.m_strOut;
 }
@@ -723,9 +724,11 @@ TEST(CliProgram, ScoreIsNearZeroForAWholeNumberOfPeriods)
     const CRun aligned = RunCli({"score", in, "--loop", "1000:11000"});
     ASSERT_EQ(aligned.m_nCode, 0) << aligned.m_strErr;
     const auto lines = aligned.OutLines();
-    ASSERT_EQ(lines.size(), 2u) << aligned.m_strOut;
+    ASSERT_EQ(lines.size(), 3u) << aligned.m_strOut;
     ASSERT_TRUE(StartsWith(lines[0], "score "));
     ASSERT_TRUE(StartsWith(lines[1], "found "));
+    // 100 whole periods: the loop does not detune the tone.
+    EXPECT_TRUE(StartsWith(lines[2], "detune 0 ct against A4 +3.9 ct (441.0 Hz)")) << lines[2];
     const double good = std::stod(lines[0].substr(6));
     EXPECT_LT(good, 1e-3);
     // The seam metrics of the loop: a clean seam, level and timbre matched.
@@ -783,6 +786,40 @@ TEST(CliProgram, ProgressBarsOnlyOnATerminal)
     EXPECT_EQ(batch.m_nCode, 0) << batch.m_strOut;
     EXPECT_TRUE(batch.m_strOut.find("/2] elapsed ") != std::string::npos) << batch.m_strOut;
     EXPECT_EQ(RunCli({"batch", dir.Path().string(), "--out-dir", (dir / "out").string()}).m_strErr, "");
+}
+
+TEST(CliProgram, PitchComparesStoredDetectedAndNamedKeyAndWritesTheTuning)
+{
+    CTempDir dir;
+    CWavSpec spec;
+    spec.m_nFrames = 44100;
+    spec.m_nUnityNote = 69;
+    spec.m_bLoop = true;  // (the unity note goes into the loop's chunk)
+    spec.m_nLoopEnd = 10000;
+    // 441 Hz: A4 + 3.9 cents; the name says A3, an octave below.
+    spec.m_signal = [](int f, int) { return 0.5 * std::sin(2 * 3.141592653589793 * f / 100.0); };
+    const std::string in = (dir / "Flute_A3.wav").string(), out = (dir / "tuned.wav").string();
+    WriteFile(in, MakeWav(spec));
+    spec.m_signal = [](int f, int) { return 0.5 * std::sin(2 * 3.141592653589793 * f / 101.0); };
+    WriteFile(dir / "G9.wav", MakeWav(spec));  // 436.6 Hz: no whole number of octaves from G9
+    spec.m_signal = [](int f, int) { return 0.5 * std::fmod(std::sin(f * 12.9898) * 43758.5453, 1.0); };
+    WriteFile(dir / "noise.wav", MakeWav(spec));
+
+    const CRun run = RunCli({"pitch", in, (dir / "G9.wav").string(), (dir / "noise.wav").string()});
+    EXPECT_EQ(run.m_nCode, 1);
+    ASSERT_EQ(run.OutLines().size(), 2u) << run.m_strOut;
+    EXPECT_EQ(run.OutLines()[0], in + ": stored 69 + 0.0 ct (A4 +0.0 ct) detected A4 +3.9 ct (441.0 Hz) "
+                                      "confidence 1.00 difference +3.9 ct key A3 +12.04 semitones");
+    ASSERT_EQ(run.ErrLines().size(), 2u) << run.m_strErr;
+    EXPECT_NE(run.ErrLines()[0].find("G9.wav: warning: the pitch lies "), std::string::npos) << run.m_strErr;
+    EXPECT_TRUE(run.ErrLines()[1].ends_with("noise.wav: No steady pitch was found.")) << run.m_strErr;
+
+    ASSERT_EQ(RunCli({"pitch", in, "--write", "-o", out}).m_nCode, 0);
+    const std::string json = RunCli({"info", out, "--json"}).m_strOut;
+    EXPECT_EQ(JsonMember(json, "unity_note"), "69");
+    const CRun batch = RunCli({"batch", "--tune", in, "--out-dir", (dir / "b").string(), "--json"});
+    EXPECT_EQ(JsonMember(batch.m_strOut, "pitch_fraction"), JsonMember(json, "pitch_fraction"));
+    EXPECT_NEAR(std::stod(JsonMember(json, "pitch_fraction")) / 4294967296.0, 0.0392, 1e-3);
 }
 
 }  // namespace

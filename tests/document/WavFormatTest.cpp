@@ -445,6 +445,27 @@ TEST_F(DocumentFileTest, SmplChangesOnlyUnityNotePeriodAndFirstLoop)
     }
 }
 
+TEST_F(DocumentFileTest, PitchFractionIsKeptExactlyAndCarriedBetweenSmplAndXI)
+{
+    // 19 cents flat of F#4, stored by its maker as F4 and 81 cents.
+    Bytes smpl = SmplBody(65, 0, 0, 0);
+    WriteLE32(&smpl[16], 0xCF5C28F6u);
+    ReadBytes(m_doc, Riff({kFmt, Chunk("smpl", smpl), kData}));
+    EXPECT_EQ(GetLE32(ChunkBody(WriteBytes(m_doc), "smpl"), 16), 0xCF5C28F6u);
+    // XI holds the nearest 1/128 semitone: F#4 (relative note 6) − 24/128.
+    const Bytes xi = WriteBytes(m_doc, "/tmp/out.xi");
+    EXPECT_EQ(xi[298 + 16], 6);
+    EXPECT_EQ(std::int8_t(xi[298 + 13]), -24);
+    ReadBytes(m_doc, xi, false, "/tmp/in.xi");
+    EXPECT_EQ(m_doc.GetTuning(), (CTuning{65, 0xD0000000u}));
+    EXPECT_EQ(GetLE32(ChunkBody(WriteBytes(m_doc), "smpl"), 16), 0xD0000000u);
+    EXPECT_TRUE(m_ui.m_messages.empty());
+    // A pitch the relative note cannot reach is written as near as it can be, and said so.
+    m_doc.SetTuning({200, 0});
+    WriteBytes(m_doc, "/tmp/far.xi");
+    EXPECT_EQ(m_ui.m_messages.size(), 1u);
+}
+
 TEST_F(DocumentFileTest, TheChunkThatSetTheLoopGivesTheKeptSmplFieldsAndALoopChunkGoesIntoSmpl)
 {
     Bytes later = FullSmpl(52, {});

@@ -50,6 +50,7 @@ XISampleSpec LoopedSample(std::int32_t nLength)
     s.nLoopStart = 100;
     s.nLoopLength = 400;
     s.nRelativeNote = -3;
+    s.nFinetune = 0;
     return s;
 }
 
@@ -155,7 +156,8 @@ TEST_F(XIFileFlowTest, ThirdPartyInstrumentReadsBothSamplesAndWritesBack)
         EXPECT_EQ(d.m_nXISampleIndex, choice - 1);
         EXPECT_EQ(std::size_t(d.m_nFrameCount), lengths[i] / 2);
         EXPECT_TRUE(d.m_bHasLoop);
-        EXPECT_EQ(d.m_nUnityNote, choice == 1 ? 73 : 68);
+        // Relative notes 13 and 8 with the finetune −28/128: a fraction above the note below.
+        EXPECT_EQ(d.GetTuning(), (CTuning{choice == 1 ? 72 : 67, 100u << 25}));
         EXPECT_LE(d.m_nLoopEnd, d.m_nFrameCount);
 
         const auto out = SaveBytes(d, "instr.xi");

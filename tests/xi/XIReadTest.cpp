@@ -168,6 +168,7 @@ TEST_F(XIReadTest, LoopBytesBecomeFramesOfTheSampleWidth)
 TEST_F(XIReadTest, RelativeNoteGivesTheUnityNote)
 {
     XISampleSpec s = Sized(10, 0);
+    s.nFinetune = 0;
     for (auto [rel, unity] : {std::pair{-12, 48}, {0, 60}, {13, 73}, {-128, -68}, {127, 187}}) {
         s.nRelativeNote = std::int8_t(rel);
         LoadBytes(doc, BuildXI({s}));

@@ -168,6 +168,7 @@ TEST_F(XIWriteTest, InstrumentIsWrittenBackWithOnlyTheChosenSampleChanged)
     a.nLoopStart = 1;
     a.nLoopLength = 3;
     a.nRelativeNote = -7;
+    a.nFinetune = 0;  // the unity note set below is then the whole tuning
     XISampleSpec empty;
     XISampleSpec odd;  // 16-bit with an odd length: all its bytes come back
     odd.nLength = 1001;
