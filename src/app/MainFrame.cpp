@@ -53,7 +53,16 @@ CMainFrame::CMainFrame(QWidget* pParent) : QMainWindow(pParent)
     UpdateFrameTitle(kUntitledTitle);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    // Closed while every part is still whole: the docks announce their hiding
+    // to handlers that use this frame's members, the view and the document.
+    // Left to the base class, the window would close after those members are
+    // gone. Nothing the children send while they are taken apart reaches it.
+    hide();
+    for (QObject* child : children())
+        child->disconnect(this);
+}
 
 QAction* CMainFrame::AddCommand(QMenu* pMenu, int nID, const QString& text)
 {

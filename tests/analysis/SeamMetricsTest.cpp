@@ -58,6 +58,10 @@ const CMetricCase kCases[] = {
     // A ramp over 10 000 frames reaches 80 % of its peak near frame 8000.
     {"StartsInTheRamp", [](int f, int) { return std::min(1.0, f / 10000.0) * Sine(f, 100.0); }, 1, 7000, 27000,
      1e30, 0.0, 0.0, 1e30, 1e30, 0.0, true},
+    // 12 dB louder in the last 70 frames (the envelope's last window is
+    // partial): the sound is still rising, everything before is attack.
+    {"LoudestInTheLastFrames", [](int f, int) { return (f < 39930 ? 0.25 : 1.0) * Sine(f, 100.0); }, 1, 10000,
+     30000, 1e30, 0.0, 0.0, 1e30, 1e30, 0.0, true},
     {"StartsAfterTheRamp", [](int f, int) { return std::min(1.0, f / 10000.0) * Sine(f, 100.0); }, 1, 9000,
      29000, 1e30, 0.0, 0.0, 1e30, 1e30, 0.0, false},
 };

@@ -184,6 +184,23 @@ private slots:
         QVERIFY(!item->isChecked());
     }
 
+    void closingTheFrameHidesTheSeamPaneWhileTheFrameIsWhole()
+    {
+        auto* frame = new CMainFrame;
+        frame->SetView(new QWidget);
+        frame->SetSeamPane(new QWidget);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        frame->OnCmdMsg(ID_VIEW_SEAM);
+        QDockWidget* dock = frame->GetSeamDock();
+        // The pane's handlers use the frame: it must still be a CMainFrame.
+        QList<bool> whole;
+        connect(dock, &QDockWidget::visibilityChanged,
+                [&] { whole << (qobject_cast<CMainFrame*>(dock->parentWidget()) != nullptr); });
+        delete frame;
+        QCOMPARE(whole, QList<bool>{true});
+    }
+
     void titleShowsDocumentProgramAndUnsavedChanges()
     {
         CMainFrame frame;
