@@ -6,6 +6,8 @@
 // prints the results, in input order, and the progress bar.
 #pragma once
 
+#include "cli/CliAutoLoops.h"
+
 #include <limits>
 #include <string>
 #include <vector>
@@ -36,6 +38,7 @@ struct CBatchFileResult {
     int m_nLoopEnd = 0;    // frames, exclusive
     int m_nCrossfadeLength = 0;  // frames; 0 without --crossfade
     double m_dScore = std::numeric_limits<double>::quiet_NaN();  // seam score of the loop found
+    CAutoLoopReport m_auto;  // Auto Loop's flags (--auto --json) and the loops of --loops
 };
 
 // The files named by the arguments: files as given, folders expanded to

@@ -77,6 +77,9 @@ struct CCliOptions {
     double m_dThresholdDb = -60.0;  // --threshold, dB relative to the peak
     double m_dFadeMs = 2.0;         // --fade, milliseconds
     int m_nLoopNumber = 1;          // --number: which loop export-loop writes, from 1
+
+    // --- Auto Loop of several loops ---
+    int m_nAutoLoops = 0;  // --loops K with --auto; 0 = not given (the single Auto Loop)
 };
 
 // A mistake on the command line. `m_command` names the command whose help
