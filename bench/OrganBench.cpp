@@ -184,6 +184,7 @@ void BM_AutoLoopsFour(benchmark::State& state)
         return;
     }
     const auto doc = Read(pipes.front());
+    doc->AutoLoops(1);  // computes the banks
     const CFrameView frames{doc->m_pSamples.data(), doc->m_nFrameCount, doc->m_nChannels, doc->m_nSampleRate};
     const CBankView banks{doc->m_pBankSpectra.data(), doc->m_nBankSize, doc->m_nBankCount};
     for (auto _ : state)

@@ -38,6 +38,8 @@ inline constexpr int ID_EDIT_FIND_RELEASE = 32821;  // Ctrl+Shift+R
 inline constexpr int ID_EDIT_TRIM_START = 32822;    // Ctrl+[
 inline constexpr int ID_EDIT_TRIM_END = 32823;      // Ctrl+]
 inline constexpr int ID_FILE_EXPORT_LOOP = 32824;   // Ctrl+Shift+X
+// Auto Loop placing several loops.
+inline constexpr int ID_EDIT_AUTO_LOOPS = 32830;  // Ctrl+Alt+J
 
 // Application-framework commands.
 inline constexpr int ID_FILE_NEW = 57600;
@@ -111,6 +113,8 @@ inline constexpr CommandString kCommandStrings[] = {
     {ID_EDIT_TRIM_START, "Cut the silence before the sound, with a short fade-in", "Trim Start (Ctrl+[)"},
     {ID_EDIT_TRIM_END, "Cut the tail after the sound has decayed, with a short fade-out", "Trim End (Ctrl+])"},
     {ID_FILE_EXPORT_LOOP, "Save the frames of the chosen loop alone as a sample that loops", "Export Loop"},
+    {ID_EDIT_AUTO_LOOPS, "Place several distinct seamless loops in the steady part, replacing every loop",
+     "Auto Loop... (Ctrl+Alt+J)"},
     {ID_FILE_NEW, "Create a new document", "New"},
     {ID_FILE_OPEN, "Open an existing document", "Open"},
     {ID_FILE_SAVE, "Save the active document", "Save"},
