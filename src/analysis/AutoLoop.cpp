@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <vector>
 
 using namespace autoloop;
@@ -43,6 +44,10 @@ constexpr int kMoreRefineCount = 48;
 constexpr double kReachPeriods = 1.25;
 // Pairs taken to the waveform when several loops are wanted.
 constexpr int kManyRefineCount = 96;
+// Clean loops apart from Auto Loop's own sought per further loop wanted,
+// before the search stops: enough to order them by quality and still keep
+// them apart from each other.
+constexpr int kChoicesPerLoop = 3;
 // Spectra are compared over about this many frames, as the ear hears a
 // splice's surroundings.
 constexpr int kTimbreFrames = 2048;
@@ -408,25 +413,43 @@ std::vector<CLoopSpan> FindAutoLoops(const CFrameView& x, const CBankView& banks
     // As good as Auto Loop's own: clean, as long as wanted (or as its own
     // when that is shorter), and the pitch kept.
     const int shortest = int(std::min(WantedLength(x, *p.m_steady), double(first->m_nEnd - first->m_nStart)));
-    std::vector<CChoice> clean;
-    for (std::size_t i = 0; i < std::min(p.m_candidates.size(), std::size_t(kManyRefineCount)); ++i) {
-        const CChoice c = TryPair(p, corr, x, i);
-        if (IsClean(x, c) && c.m_nEnd - c.m_nStart >= shortest &&
-            (p.m_bNoise || std::fabs(DetuneCents(c)) <= kMaxDetuneCents))
-            clean.push_back(c);
-    }
-    std::stable_sort(clean.begin(), clean.end(),
-                     [](const CChoice& a, const CChoice& b) { return a.Score() < b.Score(); });
     const int apart = int(std::lround(kDistinctLoopSeconds * x.m_nSampleRate));
-    for (const CChoice& c : clean) {
-        if (int(loops.size()) >= count)
-            break;
-        const bool distinct = std::all_of(loops.begin(), loops.end(), [&](const CLoopSpan& l) {
-            return AreDistinctLoops(l, {c.m_nStart, c.m_nEnd}, apart);
-        });
-        if (distinct)
-            loops.push_back({c.m_nStart, c.m_nEnd});
+    // Auto Loop's own, then the clean ones in order of seam and level, each
+    // kept when apart from every one kept before.
+    const auto pick = [&](std::vector<CChoice> clean) {
+        std::vector<CLoopSpan> picked{*first};
+        std::stable_sort(clean.begin(), clean.end(),
+                         [](const CChoice& a, const CChoice& b) { return a.Score() < b.Score(); });
+        for (const CChoice& c : clean) {
+            if (int(picked.size()) >= count)
+                break;
+            const bool distinct = std::all_of(picked.begin(), picked.end(), [&](const CLoopSpan& l) {
+                return AreDistinctLoops(l, {c.m_nStart, c.m_nEnd}, apart);
+            });
+            if (distinct)
+                picked.push_back({c.m_nStart, c.m_nEnd});
+        }
+        return picked;
+    };
+    std::vector<CChoice> clean;
+    // Pairs whose start and end fall in the same cells of the distance
+    // apart would give loops of which only one could be kept: the first of
+    // them (the longer or closer match) stands for the rest.
+    std::set<std::pair<int, int>> cells;
+    for (std::size_t i = 0; i < std::min(p.m_candidates.size(), std::size_t(kManyRefineCount)); ++i) {
+        const CCandidate& pair = p.m_candidates[i];
+        if (!cells.emplace(pair.m_nStart / std::max(apart, 1), pair.m_nEnd / std::max(apart, 1)).second)
+            continue;
+        const CChoice c = TryPair(p, corr, x, i);
+        if (!IsClean(x, c) || c.m_nEnd - c.m_nStart < shortest ||
+            (!p.m_bNoise && std::fabs(DetuneCents(c)) > kMaxDetuneCents) ||
+            !AreDistinctLoops(*first, {c.m_nStart, c.m_nEnd}, apart))
+            continue;
+        clean.push_back(c);
+        if (int(clean.size()) >= kChoicesPerLoop * (count - 1) && int(pick(clean).size()) == count)
+            break;  // enough to choose from
     }
+    loops = pick(std::move(clean));
     return loops;
 }
 
