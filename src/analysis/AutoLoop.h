@@ -78,12 +78,14 @@ inline constexpr double kDistinctLoopSeconds = 0.100;
 // lie at least `apart` frames apart and so do their ends (frames), so a
 // player jumping between them never repeats the same stretch.
 bool AreDistinctLoops(const CLoopSpan& a, const CLoopSpan& b, int apart);
-// Up to `count` loops, best first: FindAutoLoop's own, then others that are
-// clean by the seam measure with the levels matched, in the order of their
-// splice's seam and level, each kDistinctLoopSeconds from every one before.
-// Fewer when fewer clean ones exist; one for a steady part too short to
-// compare spectra; none when FindAutoLoop finds none. Costs a few times
-// FindAutoLoop.
+// Up to `count` loops, best first: FindAutoLoop's own, then others as
+// good (clean by the seam measure with the levels matched, in the steady
+// part, as long as FindAutoLoop wants or as its own loop, within
+// kMaxDetuneCents for a pitched sound) in the order of their splice's seam
+// and level, each distinct (AreDistinctLoops, kDistinctLoopSeconds) from
+// every one before. Fewer when fewer such loops exist; one for a steady
+// part too short to compare spectra; none when FindAutoLoop finds none.
+// Costs up to about ten times FindAutoLoop.
 std::vector<CLoopSpan> FindAutoLoops(const CFrameView& frames, const CBankView& banks, int count);
 
 // The most loops FindAutoLoops is asked for at once in the program.
