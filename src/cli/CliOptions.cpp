@@ -107,7 +107,8 @@ const std::vector<CCliOptionInfo> kOptions = {
      "Run Find Loop + Crossfade instead of Find Loop (with --auto: Auto Loop + Crossfade)."},
     {"--auto", nullptr, nullptr, {C::FindLoop, C::Batch},
      "Run Auto Loop: place the loop in the steady part of the sound, ignoring any loop the file has. "
-     "Recommended for raw recordings."},
+     "Recommended for raw recordings. With --json also what Auto Loop could not give, as score --json "
+     "reports it: auto_noise, auto_short and auto_detune_cents."},
     {"--format", nullptr, "wav|xi", {C::Batch}, "Format of the results (default: each input's own)."},
     {"--jobs", "-j", "N", {C::Batch}, "Process N files at a time (default: one per processor core)."},
     {"--recursive", "-r", nullptr, {C::Batch},
