@@ -264,7 +264,9 @@ private slots:
             AnswerNextModal([&](QWidget* box) { seen = CloseMessageBox(box); });
             dlg->accept();
         });
-        frame->OnCmdMsg(ID_EDIT_AUTO_LOOPS);
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        QTest::keyClick(app.GetView(), Qt::Key_J, Qt::ControlModifier | Qt::AltModifier);
         const int found = int(doc.GetLoops().size());
         QVERIFY(found >= 1 && found < 16);
         QCOMPARE(seen.icon, QMessageBox::Warning);
