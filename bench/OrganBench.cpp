@@ -3,8 +3,13 @@
 // maker's cue, and Trim Start + Trim End run twice, once protecting the
 // file's loops and cue and once on the bare frames (loops and cue removed),
 // each checked against the frames the maker kept between the first loop
-// start and the cue. Then the speed of Find Release and of planning a trim.
+// start and the cue. Auto Loop asked for as many loops as the maker stored,
+// each loop beside the maker's. Then the speed of Find Release, of planning
+// a trim and of Auto Loop for four loops.
+#include "analysis/AutoLoop.h"
+#include "analysis/AutoLoopSplice.h"
 #include "analysis/Release.h"
+#include "analysis/SeamMetrics.h"
 #include "analysis/Trim.h"
 #include "document/QuorvelDoc.h"
 #include "framework/Archive.h"
@@ -95,6 +100,53 @@ void PrintComparison()
                 n);
 }
 
+// Auto Loop asked for as many loops as the maker stored: each loop beside
+// the maker's (seam, level dB, in a tail), then whether all are clean,
+// level-matched, out of the tail and distinct, and how many were found.
+void PrintAutoLoops()
+{
+    const std::vector<fs::path> pipes = Pipes();
+    if (pipes.empty())
+        return;
+    std::printf("%-20s %2s | %15s %5s | %15s %5s %5s %4s\n", "pipe", "#", "maker's loop", "seam", "Auto Loop", "seam",
+                "level", "tail");
+    int asked = 0, found = 0, clean = 0, level = 0, tail = 0, distinctPipes = 0;
+    for (const fs::path& path : pipes) {
+        const auto doc = Read(path);
+        const std::vector<CLoopPoints> makers = doc->GetLoops();
+        const int apart = int(std::lround(kDistinctLoopSeconds * doc->m_nSampleRate));
+        const CFrameView frames{doc->m_pSamples.data(), doc->m_nFrameCount, doc->m_nChannels, doc->m_nSampleRate};
+        doc->AutoLoops(int(makers.size()));
+        const std::vector<CLoopPoints> ours = doc->GetLoops();
+        asked += int(makers.size());
+        found += int(ours.size());
+        bool distinct = true;
+        for (std::size_t i = 0; i < std::max(makers.size(), ours.size()); ++i) {
+            char maker[64] = "", our[64] = "";
+            if (i < makers.size())
+                std::snprintf(maker, sizeof maker, "%7d-%7d %5.2f", makers[i].m_nStart, makers[i].m_nEnd,
+                              MeasureSeam(frames, makers[i].m_nStart, makers[i].m_nEnd).m_dSeam);
+            if (i < ours.size()) {
+                const CSeamMetrics m = MeasureSeam(frames, ours[i].m_nStart, ours[i].m_nEnd);
+                clean += m.IsClean();
+                level += m.m_dLevelDb <= autoloop::kLevelMatchDb;
+                tail += m.m_bInTail;
+                std::snprintf(our, sizeof our, "%7d-%7d %5.2f %5.2f %4s", ours[i].m_nStart, ours[i].m_nEnd, m.m_dSeam,
+                              m.m_dLevelDb, m.m_bInTail ? "yes" : "no");
+                for (std::size_t j = 0; j < i; ++j)
+                    distinct = distinct && AreDistinctLoops({ours[i].m_nStart, ours[i].m_nEnd},
+                                                            {ours[j].m_nStart, ours[j].m_nEnd}, apart);
+            }
+            std::printf("%-20s %2zu | %21s | %32s\n", i == 0 ? fs::relative(path, kPipes).c_str() : "", i + 1, maker,
+                        our);
+        }
+        distinctPipes += distinct;
+    }
+    std::printf("Auto Loop: %d of %d loops asked for found; clean (seam <= %.1f) %d, level <= %.1f dB %d, in a tail "
+                "%d; distinct on %d of %zu pipes\n\n",
+                found, asked, kCleanSeam, clean, autoloop::kLevelMatchDb, level, tail, distinctPipes, pipes.size());
+}
+
 void BM_FindRelease(benchmark::State& state)
 {
     const std::vector<fs::path> pipes = Pipes();
@@ -124,9 +176,26 @@ void BM_PlanTrim(benchmark::State& state)
 BENCHMARK(BM_FindRelease)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlanTrim)->Unit(benchmark::kMillisecond);
 
+void BM_AutoLoopsFour(benchmark::State& state)
+{
+    const std::vector<fs::path> pipes = Pipes();
+    if (pipes.empty()) {
+        state.SkipWithError("organ pipes not found");
+        return;
+    }
+    const auto doc = Read(pipes.front());
+    doc->AutoLoops(1);  // computes the banks
+    const CFrameView frames{doc->m_pSamples.data(), doc->m_nFrameCount, doc->m_nChannels, doc->m_nSampleRate};
+    const CBankView banks{doc->m_pBankSpectra.data(), doc->m_nBankSize, doc->m_nBankCount};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FindAutoLoops(frames, banks, 4));
+}
+BENCHMARK(BM_AutoLoopsFour)->Unit(benchmark::kMillisecond);
+
 int main(int argc, char** argv)
 {
     PrintComparison();
+    PrintAutoLoops();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

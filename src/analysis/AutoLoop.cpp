@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <vector>
 
 using namespace autoloop;
@@ -43,6 +44,10 @@ constexpr int kMoreRefineCount = 48;
 constexpr double kReachPeriods = 1.25;
 // Pairs taken to the waveform when several loops are wanted.
 constexpr int kManyRefineCount = 96;
+// Clean loops apart from Auto Loop's own sought per further loop wanted,
+// before the search stops: enough to order them by quality and still keep
+// them apart from each other.
+constexpr int kChoicesPerLoop = 3;
 // Spectra are compared over about this many frames, as the ear hears a
 // splice's surroundings.
 constexpr int kTimbreFrames = 2048;
@@ -322,6 +327,23 @@ bool IsClean(const CFrameView& x, const CChoice& c)
     return c.IsGood() || (c.m_dLevel <= kLevelMatchDb && SeamRatio(x, c.m_nStart, c.m_nEnd) <= kCleanSeam);
 }
 
+// The length a loop of the steady part should have at least (frames):
+// kMinLoopSeconds, and kMinLoopShare of a steady part longer than
+// kLongSteadySeconds.
+double WantedLength(const CFrameView& x, const CSteadyPart& steady)
+{
+    const double steadySeconds = double(steady.Length()) / std::max(x.m_nSampleRate, 1);
+    return std::max(kMinLoopSeconds * x.m_nSampleRate,
+                    steadySeconds > kLongSteadySeconds ? kMinLoopShare * steady.Length() : 0.0);
+}
+
+// The pitch shift of a loop's length against the periods it stands for,
+// cents (0 when the search measured no lag).
+double DetuneCents(const CChoice& c)
+{
+    return c.m_dLag > 0.0 ? 1200.0 * std::log2(c.m_dLag / (c.m_nEnd - c.m_nStart)) : 0.0;
+}
+
 }  // namespace
 
 CAutoLoopResult FindAutoLoopResult(const CFrameView& x, const CBankView& banks)
@@ -366,13 +388,9 @@ CAutoLoopResult FindAutoLoopResult(const CFrameView& x, const CBankView& banks)
     if (!chosen || !std::isfinite(chosen->m_dSeam) || !(chosen->m_dLevel <= kMaxLevelJumpDb))
         return result;
     result.m_loop = CLoopSpan{chosen->m_nStart, chosen->m_nEnd};
-    const int length = chosen->m_nEnd - chosen->m_nStart;
-    const double steadySeconds = double(steady.Length()) / std::max(x.m_nSampleRate, 1);
-    const double wanted = std::max(kMinLoopSeconds * x.m_nSampleRate,
-                                   steadySeconds > kLongSteadySeconds ? kMinLoopShare * steady.Length() : 0.0);
-    result.m_bShort = length < wanted;
-    if (!result.m_bNoise && chosen->m_dLag > 0.0)
-        result.m_dDetuneCents = 1200.0 * std::log2(chosen->m_dLag / length);
+    result.m_bShort = chosen->m_nEnd - chosen->m_nStart < WantedLength(x, steady);
+    if (!result.m_bNoise)
+        result.m_dDetuneCents = DetuneCents(*chosen);
     return result;
 }
 
@@ -392,23 +410,55 @@ std::vector<CLoopSpan> FindAutoLoops(const CFrameView& x, const CBankView& banks
     const CPrepared p = Prepare(x, banks, corr);
     if (count == 1 || !p.m_steady || !p.m_bBankPath)
         return loops;  // a steady part too short to compare spectra holds one
-    std::vector<CChoice> clean;
-    for (std::size_t i = 0; i < std::min(p.m_candidates.size(), std::size_t(kManyRefineCount)); ++i) {
-        const CChoice c = TryPair(p, corr, x, i);
-        if (IsClean(x, c))
-            clean.push_back(c);
-    }
-    std::stable_sort(clean.begin(), clean.end(),
-                     [](const CChoice& a, const CChoice& b) { return a.Score() < b.Score(); });
+    // As good as Auto Loop's own: clean, as long as wanted (or as its own
+    // when that is shorter), and the pitch kept.
+    const int shortest = int(std::min(WantedLength(x, *p.m_steady), double(first->m_nEnd - first->m_nStart)));
     const int apart = int(std::lround(kDistinctLoopSeconds * x.m_nSampleRate));
-    for (const CChoice& c : clean) {
-        if (int(loops.size()) >= count)
-            break;
-        const bool distinct = std::all_of(loops.begin(), loops.end(), [&](const CLoopSpan& l) {
-            return std::abs(l.m_nStart - c.m_nStart) >= apart && std::abs(l.m_nEnd - c.m_nEnd) >= apart;
-        });
-        if (distinct)
-            loops.push_back({c.m_nStart, c.m_nEnd});
+    // Auto Loop's own, then the clean ones in order of seam and level, each
+    // kept when apart from every one kept before.
+    const auto pick = [&](std::vector<CChoice> clean) {
+        std::vector<CLoopSpan> picked{*first};
+        std::stable_sort(clean.begin(), clean.end(),
+                         [](const CChoice& a, const CChoice& b) { return a.Score() < b.Score(); });
+        for (const CChoice& c : clean) {
+            if (int(picked.size()) >= count)
+                break;
+            const bool distinct = std::all_of(picked.begin(), picked.end(), [&](const CLoopSpan& l) {
+                return AreDistinctLoops(l, {c.m_nStart, c.m_nEnd}, apart);
+            });
+            if (distinct)
+                picked.push_back({c.m_nStart, c.m_nEnd});
+        }
+        return picked;
+    };
+    std::vector<CChoice> clean;
+    // Pairs whose start and end fall in the same cells of the distance
+    // apart would give loops of which only one could be kept: the first of
+    // them (the longer or closer match) stands for the rest.
+    std::set<std::pair<int, int>> cells;
+    for (std::size_t i = 0; i < std::min(p.m_candidates.size(), std::size_t(kManyRefineCount)); ++i) {
+        const CCandidate& pair = p.m_candidates[i];
+        if (!cells.emplace(pair.m_nStart / std::max(apart, 1), pair.m_nEnd / std::max(apart, 1)).second)
+            continue;
+        const CChoice c = TryPair(p, corr, x, i);
+        if (!IsClean(x, c) || c.m_nEnd - c.m_nStart < shortest ||
+            (!p.m_bNoise && std::fabs(DetuneCents(c)) > kMaxDetuneCents) ||
+            !AreDistinctLoops(*first, {c.m_nStart, c.m_nEnd}, apart))
+            continue;
+        clean.push_back(c);
+        if (int(clean.size()) >= kChoicesPerLoop * (count - 1) && int(pick(clean).size()) == count)
+            break;  // enough to choose from
     }
+    loops = pick(std::move(clean));
     return loops;
+}
+
+bool AreDistinctLoops(const CLoopSpan& a, const CLoopSpan& b, int apart)
+{
+    return std::abs(a.m_nStart - b.m_nStart) >= apart && std::abs(a.m_nEnd - b.m_nEnd) >= apart;
+}
+
+std::string FewerAutoLoopsMessage(int found, int asked)
+{
+    return "Found " + std::to_string(found) + " of the " + std::to_string(asked) + " loops asked for.";
 }

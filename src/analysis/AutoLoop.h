@@ -16,6 +16,7 @@
 
 #include <complex>
 #include <optional>
+#include <string>
 #include <vector>
 
 // The spectral banks of the same frames: bank b of channel c holds the N/2
@@ -73,10 +74,22 @@ std::optional<CLoopSpan> FindAutoLoop(const CFrameView& frames, const CBankView&
 // Loops of one sample at least this far apart, start from start and end
 // from end, loop different stretches of the sound.
 inline constexpr double kDistinctLoopSeconds = 0.100;
-// Up to `count` loops, best first: FindAutoLoop's own, then others that are
-// clean by the seam measure with the levels matched, in the order of their
-// splice's seam and level, each kDistinctLoopSeconds from every one before.
-// Fewer when fewer clean ones exist; one for a steady part too short to
-// compare spectra; none when FindAutoLoop finds none. Costs a few times
-// FindAutoLoop.
+// Whether two loops of one sample loop different stretches: their starts
+// lie at least `apart` frames apart and so do their ends (frames), so a
+// player jumping between them never repeats the same stretch.
+bool AreDistinctLoops(const CLoopSpan& a, const CLoopSpan& b, int apart);
+// Up to `count` loops, best first: FindAutoLoop's own, then others as
+// good (clean by the seam measure with the levels matched, in the steady
+// part, as long as FindAutoLoop wants or as its own loop, within
+// kMaxDetuneCents for a pitched sound) in the order of their splice's seam
+// and level, each distinct (AreDistinctLoops, kDistinctLoopSeconds) from
+// every one before. Fewer when fewer such loops exist; one for a steady
+// part too short to compare spectra; none when FindAutoLoop finds none.
+// Costs up to about ten times FindAutoLoop.
 std::vector<CLoopSpan> FindAutoLoops(const CFrameView& frames, const CBankView& banks, int count);
+
+// The most loops FindAutoLoops is asked for at once in the program.
+inline constexpr int kMaxAutoLoops = 16;
+// What to tell when FindAutoLoops placed `found` of the `asked` loops:
+// "Found 2 of the 3 loops asked for."
+std::string FewerAutoLoopsMessage(int found, int asked);

@@ -3,6 +3,7 @@
 #include "analysis/AutoLoop.h"
 #include "analysis/LoopCurves.h"
 #include "document/QuorvelDoc.h"
+#include "document/WavSmpl.h"
 
 namespace {
 
@@ -17,19 +18,24 @@ bool BanksMatchFrames(const CQuorvelDoc& doc)
            std::size_t(n / 2) * std::size_t(doc.m_nBankCount) * std::size_t(doc.m_nChannels);
 }
 
+// Frames without banks of their own get them here, on this thread, as a
+// load would.
+void EnsureBanks(CQuorvelDoc& doc)
+{
+    if (doc.m_nFrameCount <= 0 || doc.m_nChannels <= 0 || BanksMatchFrames(doc))
+        return;
+    doc.AllocateBanks();
+    for (int c = 0; c < doc.m_nChannels; ++c)
+        for (int b = 0; b < doc.m_nBankCount; ++b)
+            doc.ComputeBank(b, c);
+    ComputeLoopCurves(doc);
+}
+
 }  // namespace
 
 bool CQuorvelDoc::AutoLoop()
 {
-    if (m_nFrameCount > 0 && m_nChannels > 0 && !BanksMatchFrames(*this)) {
-        // Frames without banks of their own: compute them here, on this
-        // thread, as a load would.
-        AllocateBanks();
-        for (int c = 0; c < m_nChannels; ++c)
-            for (int b = 0; b < m_nBankCount; ++b)
-                ComputeBank(b, c);
-        ComputeLoopCurves(*this);
-    }
+    EnsureBanks(*this);
     const CFrameView frames{m_pSamples.data(), m_nFrameCount, m_nChannels, m_nSampleRate};
     const CBankView banks{m_pBankSpectra.data(), m_nBankSize, m_nBankCount};
     const std::optional<CLoopSpan> loop = m_nFrameCount > 0 && m_nChannels > 0 ? FindAutoLoop(frames, banks)
@@ -51,4 +57,23 @@ bool CQuorvelDoc::AutoLoopCrossfade()
         return false;
     Crossfade(CrossfadeLengthForLoop());
     return true;
+}
+
+int CQuorvelDoc::AutoLoops(int count)
+{
+    EnsureBanks(*this);
+    const CFrameView frames{m_pSamples.data(), m_nFrameCount, m_nChannels, m_nSampleRate};
+    const CBankView banks{m_pBankSpectra.data(), m_nBankSize, m_nBankCount};
+    const std::vector<CLoopSpan> found = m_nFrameCount > 0 && m_nChannels > 0
+                                             ? FindAutoLoops(frames, banks, count)
+                                             : std::vector<CLoopSpan>{};
+    if (found.empty()) {
+        GetUserInterface().ShowMessage(kNoSteadyPartMessage, "", MessageIcon::Warning);
+        return 0;
+    }
+    std::vector<CLoopPoints> loops;
+    for (const CLoopSpan& l : found)
+        loops.push_back(CLoopPoints{l.m_nStart, l.m_nEnd, kWavSmplLoopForward});
+    SetLoops(loops);
+    return int(loops.size());
 }

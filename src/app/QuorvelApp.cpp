@@ -1,6 +1,7 @@
 #include "app/QuorvelApp.h"
 
 #include "app/AboutDlg.h"
+#include "app/AutoLoopsCommand.h"
 #include "app/EditCommands.h"
 #include "app/GuiUserInterface.h"
 #include "app/LoopsPanel.h"
@@ -138,6 +139,7 @@ void CQuorvelApp::CreateFrame()
     RegisterCommands();
     new CEditCommands(*m_pFrame, *m_pView);
     new CLoopsPanel(*m_pFrame, *m_pView);  // after the commands it wraps
+    new CAutoLoopsCommand(*m_pFrame, *m_pView);
     UpdateRecentMenu();
     m_pFrame->resize(820, 560);
 }

@@ -41,6 +41,8 @@ inline constexpr int ID_FILE_EXPORT_LOOP = 32824;   // Ctrl+Shift+X
 // Tuning commands.
 inline constexpr int ID_EDIT_DETECT_PITCH = 32840;         // Ctrl+T
 inline constexpr int ID_EDIT_TUNING = 32841;               // Ctrl+Shift+T, the Tuning dialog
+// Auto Loop placing several loops.
+inline constexpr int ID_EDIT_AUTO_LOOPS = 32830;  // Ctrl+Alt+J
 
 // Application-framework commands.
 inline constexpr int ID_FILE_NEW = 57600;
@@ -118,6 +120,8 @@ inline constexpr CommandString kCommandStrings[] = {
      "Detect Pitch (Ctrl+T)"},
     {ID_EDIT_TUNING, "Set the unity note and fine tune by hand, beside the detected pitch",
      "Tuning (Ctrl+Shift+T)"},
+    {ID_EDIT_AUTO_LOOPS, "Place several distinct seamless loops in the steady part, replacing every loop",
+     "Auto Loop... (Ctrl+Alt+J)"},
     {ID_FILE_NEW, "Create a new document", "New"},
     {ID_FILE_OPEN, "Open an existing document", "Open"},
     {ID_FILE_SAVE, "Save the active document", "Save"},

@@ -131,6 +131,7 @@ void PrintResult(const CBatchItem& item, const CBatchFileResult& r, const CCliOp
             json.AddInt("crossfade_length", r.m_nCrossfadeLength).AddDouble("score", r.m_dScore);
             if (r.m_tuning)
                 json.AddInt("unity_note", r.m_tuning->m_nUnityNote).AddInt("pitch_fraction", r.m_tuning->m_nPitchFraction);
+            AddAutoLoopReport(json, r.m_auto);
         } else {
             json.AddString("error", r.m_strError);
         }
@@ -284,6 +285,7 @@ CBatchFileResult ProcessBatchFile(const CBatchItem& item, const CCliOptions& opt
             }
             r.m_tuning = doc.GetTuning();
         }
+        r.m_auto = MeasureAutoLoopReport(doc, options);
         if (!RunLoopSearch(doc, ui, options, r.m_nCrossfadeLength, r.m_strError)) {
             r.m_notes = std::move(ui.m_notes);
             return r;
@@ -294,6 +296,9 @@ CBatchFileResult ProcessBatchFile(const CBatchItem& item, const CCliOptions& opt
             return r;
         }
         ApplyTrimOptions(doc, options);
+        CountAutoLoops(r.m_auto, doc);  // where the loops lie in the result
+        if (const auto note = FewerLoopsNote(r.m_auto))
+            ui.m_notes.push_back(*note);
         r.m_bHasLoop = doc.m_bHasLoop;
         r.m_nLoopStart = doc.m_nLoopStart;
         r.m_nLoopEnd = doc.m_nLoopEnd;

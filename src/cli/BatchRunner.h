@@ -7,6 +7,7 @@
 #pragma once
 
 #include "analysis/Tuning.h"
+#include "cli/CliAutoLoops.h"
 
 #include <limits>
 #include <optional>
@@ -40,6 +41,7 @@ struct CBatchFileResult {
     int m_nCrossfadeLength = 0;  // frames; 0 without --crossfade
     double m_dScore = std::numeric_limits<double>::quiet_NaN();  // seam score of the loop found
     std::optional<CTuning> m_tuning;  // the detected tuning stored, with --tune
+    CAutoLoopReport m_auto;  // Auto Loop's flags (--auto --json) and the loops of --loops
 };
 
 // The files named by the arguments: files as given, folders expanded to

@@ -3,6 +3,7 @@
 #include "analysis/AutoLoop.h"
 #include "analysis/FrameView.h"
 #include "analysis/SeamMetrics.h"
+#include "cli/CliAutoLoops.h"
 #include "cli/CliDocument.h"
 #include "cli/CliJson.h"
 #include "cli/CliLoops.h"
@@ -99,6 +100,13 @@ bool RunLoopSearch(CQuorvelDoc& doc, CCliUserInterface& ui, const CCliOptions& o
                    std::string& strError)
 {
     crossfade = 0;
+    if (options.m_bAuto && options.m_nAutoLoops > 0) {  // several loops (never with --crossfade)
+        if (doc.AutoLoops(options.m_nAutoLoops) == 0) {
+            strError = ui.TakeFailure();
+            return false;
+        }
+        return true;
+    }
     if (!options.m_bCrossfade) {
         if (!options.m_bAuto) {
             doc.FindLoop();
@@ -193,10 +201,14 @@ int RunFindLoop(const CCliOptions& options, CCliStreams& io)
     CQuorvelDoc& doc = *loaded.m_pDoc;
     int crossfade = 0;
     std::string why;
+    CAutoLoopReport report = MeasureAutoLoopReport(doc, options);
     if (!RunLoopSearch(doc, *loaded.m_pUi, options, crossfade, why)) {
         PrintCliError(io.err, path, why);
         return kExitFailure;
     }
+    CountAutoLoops(report, doc);
+    if (const auto note = FewerLoopsNote(report))
+        PrintCliError(io.err, path, *note);
     if (options.m_bFindRelease)  // after the last loop as the search placed it
         ApplyReleaseOption(doc, options, why);
     if (!options.m_strOutput.empty() && !Save(loaded, io, options.m_strOutput))
@@ -208,9 +220,13 @@ int RunFindLoop(const CCliOptions& options, CCliStreams& io)
         json.AddInt("crossfade_length", crossfade);
         if (options.m_bSetRelease)
             json.AddInt("release", doc.m_nRelease);
+        AddAutoLoopReport(json, report);
         io.out << json.Str() << '\n';
     } else {
-        if (doc.m_bHasLoop)
+        if (report.m_nAsked > 0)  // every loop placed, best first
+            for (const CLoopPoints& l : doc.GetLoops())
+                io.out << "loop " << l.m_nStart << ' ' << l.m_nEnd << '\n';
+        else if (doc.m_bHasLoop)
             io.out << "loop " << doc.m_nLoopStart << ' ' << doc.m_nLoopEnd << '\n';
         else
             io.out << "loop none\n";

@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include "analysis/AutoLoop.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -26,7 +28,7 @@ const std::vector<CCliCommandInfo> kCommands = {
      "the loop in a smpl chunk and every other chunk of a WAV FILE kept; .xi writes an XI instrument "
      "(the whole instrument again when FILE was one) with 16-bit samples. Without an extension OUT gets "
      "FILE's format; any other extension fails."},
-    {C::FindLoop, "find-loop", "FILE [-o OUT] [--auto] [--crossfade]", "find the most seamless loop",
+    {C::FindLoop, "find-loop", "FILE [-o OUT] [--auto [--loops K]] [--crossfade]", "find the most seamless loop",
      "Runs Find Loop on FILE: starting from its loop (or --loop, or the whole sample), settles the loop "
      "start on a zero crossing and picks the loop end whose following frames best continue the frames "
      "after the loop start. With --auto runs Auto Loop instead: ignoring any loop the file has, it finds "
@@ -36,7 +38,9 @@ const std::vector<CCliCommandInfo> kCommands = {
      "raw recordings. With --crossfade the frames are read again from FILE, the loop is found, and the "
      "frames before the loop end are crossfaded into those before the loop start (Find Loop + Crossfade, "
      "or Auto Loop + Crossfade with --auto). Prints 'loop START END' (and 'release FRAME' with --release; --release "
-     "without a frame places the marker after the loop found). With -o saves the result like convert."},
+     "without a frame places the marker after the loop found). With --auto --loops K places up to K distinct "
+     "loops instead of one and prints a 'loop START END' line for each, best first. With -o saves the result "
+     "like convert."},
     {C::Curves, "curves", "FILE", "print the begin-loop and end-loop curves as CSV",
      "Prints the per-bank suitability curves as CSV with the header bank,begin_loop,end_loop, one row per "
      "bank; 1 is best, -1 marks a bank without a value. The end-loop curve follows the loop start, so "
@@ -50,7 +54,7 @@ const std::vector<CCliCommandInfo> kCommands = {
      "output folder under the input's name, with the extension of --format or of the input's own format. "
      "For raw recordings give --auto: Auto Loop (or Auto Loop + Crossfade) then places each loop in the "
      "steady part of the sound, where Find Loop from the whole sample would start it in the attack; a "
-     "file without a steady part long enough fails. "
+     "file without a steady part long enough fails; --loops K places up to K distinct loops in each file. "
      "Files are processed in parallel; the results are printed in input order, one line per file: the "
      "loop, the crossfade length and the seam score of the loop found (lower is better). A file that "
      "fails is reported and skipped. Input files are never overwritten, and an output folder that holds "
@@ -117,7 +121,8 @@ const std::vector<CCliOptionInfo> kOptions = {
      "Run Find Loop + Crossfade instead of Find Loop (with --auto: Auto Loop + Crossfade)."},
     {"--auto", nullptr, nullptr, {C::FindLoop, C::Batch},
      "Run Auto Loop: place the loop in the steady part of the sound, ignoring any loop the file has. "
-     "Recommended for raw recordings."},
+     "Recommended for raw recordings. With --json also what Auto Loop could not give, as score --json "
+     "reports it: auto_noise, auto_short and auto_detune_cents."},
     {"--format", nullptr, "wav|xi", {C::Batch}, "Format of the results (default: each input's own)."},
     {"--jobs", "-j", "N", {C::Batch}, "Process N files at a time (default: one per processor core)."},
     {"--recursive", "-r", nullptr, {C::Batch},
@@ -146,6 +151,11 @@ const std::vector<CCliOptionInfo> kOptions = {
      "Trim: the level, in dB below the peak, that counts as sound (default -60)."},
     {"--fade", nullptr, "MS", {C::Trim, C::Batch}, "Trim: the fade at each cut end, in milliseconds (default 2)."},
     {"--number", nullptr, "K", {C::ExportLoop}, "The loop to export, from 1 (default 1)."},
+    {"--loops", nullptr, "K", {C::FindLoop, C::Batch},
+     "With --auto: place up to K distinct loops (1 to 16), best first; each is clean with its levels "
+     "matched, and their starts and their ends lie at least 100 ms apart. Every loop the file had is "
+     "replaced. When fewer clean loops exist, those found are kept and a line says how many (in JSON, "
+     "loops_found beside loops_asked)."},
     {"--quiet", "-q", nullptr, {}, "No progress and no informational messages; errors are still printed."},
     {"--help", "-h", nullptr, {}, "Show this help and exit."},
 };
@@ -245,6 +255,13 @@ void Store(CCliOptions& opt, const CCliOptionInfo& o, const std::string& name, c
                      value + "'",
                  cmd);
         (bThreshold ? opt.m_dThresholdDb : opt.m_dFadeMs) = v;
+    } else if (key == "--loops") {
+        const auto k = ParseIntArgument(value);
+        if (!k || *k < 1 || *k > kMaxAutoLoops)
+            Fail("option '--loops' expects a whole number from 1 to " + std::to_string(kMaxAutoLoops) + ", not '" +
+                     value + "'",
+                 cmd);
+        opt.m_nAutoLoops = *k;
     } else if (key == "--number") {
         const auto k = ParseIntArgument(value);
         if (!k || *k < 1)
@@ -401,6 +418,10 @@ CCliOptions ParseCommandLine(const std::vector<std::string>& args)
         Fail("options '--loop' and '--no-loop' exclude each other", cmd);
     if (opt.m_bSetLoop && opt.m_bAuto)
         Fail("options '--loop' and '--auto' exclude each other (Auto Loop ignores the loop)", cmd);
+    if (opt.m_nAutoLoops > 0 && !opt.m_bAuto)
+        Fail("option '--loops' needs --auto (Auto Loop places the loops)", cmd);
+    if (opt.m_nAutoLoops > 0 && opt.m_bCrossfade)
+        Fail("options '--loops' and '--crossfade' exclude each other (a crossfade serves one loop)", cmd);
     if (opt.m_bCsv && opt.m_bJson)
         Fail("options '--csv' and '--json' exclude each other", cmd);
     if (cmd == C::Trim && !opt.m_bTrimStart && !opt.m_bTrimEnd)

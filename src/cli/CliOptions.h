@@ -80,6 +80,9 @@ struct CCliOptions {
     // Tuning.
     bool m_bWrite = false;  // pitch --write: save the detected tuning to -o
     bool m_bTune = false;   // batch --tune: store the detected tuning in each result
+
+    // --- Auto Loop of several loops ---
+    int m_nAutoLoops = 0;  // --loops K with --auto; 0 = not given (the single Auto Loop)
 };
 
 // A mistake on the command line. `m_command` names the command whose help

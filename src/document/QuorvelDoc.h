@@ -165,6 +165,14 @@ public:
     // Reload, AutoLoop, then Crossfade with CrossfadeLengthForLoop() when a
     // loop was found. A failing Reload throws before anything else happens.
     bool AutoLoopCrossfade();
+    // --- Auto Loop of several loops (analysis/AutoLoopDocument.cpp) ---
+    // Replaces every loop by up to `count` distinct loops of the steady part
+    // (FindAutoLoops), best first, and returns how many (fewer than `count`
+    // when fewer clean ones exist: FewerAutoLoopsMessage says so). Without a
+    // steady part long enough the loops stay, kNoSteadyPartMessage goes to
+    // the user interface (as a warning) and the result is 0. The caller
+    // marks the document modified.
+    int AutoLoops(int count);
 
     // --- undo history (document/UndoHistory.h) ---------------------------------
     // Opens and closes an undo step named `name` ("Auto Loop") around a change

@@ -340,3 +340,57 @@ TEST(AutoLoopMany, DistinctCleanLoopsBestFirst)
 }
 
 }  // namespace
+
+// --- Auto Loop asked for several loops --------------------------------------
+namespace {
+
+// Loops repeat different stretches only when both their starts and their
+// ends lie 100 ms apart; one inside the other is fine.
+TEST(AutoLoopMany, DistinctOnlyWithStartsAndEndsApart)
+{
+    const int apart = kRate / 10;
+    const struct {
+        CLoopSpan a, b;
+        bool distinct;
+    } cases[] = {
+        {{1000, 50000}, {1000 + apart, 50000 + apart}, true},
+        {{1000, 50000}, {1000 + apart, 40000}, true},  // nested
+        {{1000, 50000}, {1000 + apart - 1, 30000}, false},
+        {{1000, 50000}, {20000, 50000 - apart + 1}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AreDistinctLoops(c.a, c.b, apart), c.distinct) << c.b.m_nStart << '-' << c.b.m_nEnd;
+        EXPECT_EQ(AreDistinctLoops(c.b, c.a, apart), c.distinct);
+    }
+}
+
+// Asked for more loops than a 1.5 s note holds, the document takes the
+// distinct clean ones found, Auto Loop's own first, and says how many.
+TEST(AutoLoopMany, FewerThanAskedArePlacedAndCounted)
+{
+    auto doc = MakeDoc(kRate, 1, 3 * kRate / 2, [](int f, int c) {
+        const double t = double(f) / kRate;
+        return 0.8 * std::min({1.0, t / 0.05, (1.5 - t) / 0.2}) * Partials(2 * kTestPi * 220.0 * t, c);
+    });
+    ASSERT_TRUE(doc->AutoLoop());
+    const CLoopPoints single{doc->m_nLoopStart, doc->m_nLoopEnd, 0};
+    const int found = doc->AutoLoops(kMaxAutoLoops);
+    const std::vector<CLoopPoints> loops = doc->GetLoops();
+    ASSERT_EQ(int(loops.size()), found);
+    EXPECT_GE(found, 2);
+    EXPECT_LT(found, kMaxAutoLoops);
+    EXPECT_EQ(loops[0].m_nStart, single.m_nStart);
+    EXPECT_EQ(loops[0].m_nEnd, single.m_nEnd);
+    const CFrameView view{doc->m_pSamples.data(), doc->m_nFrameCount, 1, kRate};
+    for (std::size_t i = 0; i < loops.size(); ++i) {
+        const CSeamMetrics m = MeasureSeam(view, loops[i].m_nStart, loops[i].m_nEnd);
+        EXPECT_TRUE(m.IsClean() && m.m_dLevelDb <= 0.3 && !m.m_bInAttack && !m.m_bInTail) << i;
+        for (std::size_t j = 0; j < i; ++j)
+            EXPECT_TRUE(AreDistinctLoops({loops[i].m_nStart, loops[i].m_nEnd}, {loops[j].m_nStart, loops[j].m_nEnd},
+                                         kRate / 10))
+                << i << ' ' << j;
+    }
+    EXPECT_EQ(FewerAutoLoopsMessage(2, 3), "Found 2 of the 3 loops asked for.");
+}
+
+}  // namespace

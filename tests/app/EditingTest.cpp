@@ -4,6 +4,8 @@
 #include "AppTestSupport.h"
 #include "TempFolder.h"
 
+#include <QInputDialog>
+
 class EditingTest : public QObject {
     Q_OBJECT
 private:
@@ -244,6 +246,36 @@ private slots:
         QVERIFY(verdict->text().startsWith(QStringLiteral("seam ")));
     }
 
+
+    // Auto Loop... asks for a count (1 by default); asked for more than the
+    // tone holds it places those found as one undo step and says how many.
+    void autoLoopWithACountPlacesTheLoopsFoundAsOneStepAndSaysHowMany()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        CMainFrame* frame = app.GetMainFrame();
+        CQuorvelDoc& doc = app.GetDocument();
+        BoxSeen seen;
+        AnswerNextModal([&](QWidget* w) {
+            auto* dlg = qobject_cast<QInputDialog*>(w);
+            QVERIFY(dlg);
+            QCOMPARE(dlg->intValue(), 1);
+            dlg->setIntValue(16);
+            AnswerNextModal([&](QWidget* box) { seen = CloseMessageBox(box); });
+            dlg->accept();
+        });
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        QTest::keyClick(app.GetView(), Qt::Key_J, Qt::ControlModifier | Qt::AltModifier);
+        const int found = int(doc.GetLoops().size());
+        QVERIFY(found >= 1 && found < 16);
+        QCOMPARE(seen.icon, QMessageBox::Warning);
+        QCOMPARE(seen.strText, QStringLiteral("Found %1 of the 16 loops asked for.").arg(found));
+        QVERIFY(doc.IsModified());
+        QCOMPARE(frame->GetCommandAction(ID_EDIT_UNDO)->text(), QStringLiteral("&Undo Auto Loop\tAlt+Backspace"));
+        frame->OnCmdMsg(ID_EDIT_UNDO);
+        QVERIFY(!doc.m_bHasLoop);
+    }
 };
 
 QTEST_MAIN(EditingTest)

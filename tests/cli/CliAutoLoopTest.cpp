@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace clitest;
 
@@ -105,6 +106,39 @@ TEST(CliAutoLoop, AFileWithoutASteadyPartFailsWithTheMessageAndWritesNothing)
     EXPECT_NE(run.m_strErr.find(std::string("b.wav: ") + kNoSteadyPart), std::string::npos) << run.m_strErr;
     EXPECT_TRUE(fs::exists(dir / "out/a.wav"));
     EXPECT_FALSE(fs::exists(dir / "out/b.wav"));
+}
+
+}  // namespace
+
+namespace {
+
+// --loops K writes every loop found into smpl, lists them in JSON with the
+// count, and says on stderr when fewer than K were found.
+TEST(CliAutoLoop, LoopsKWritesEveryLoopFoundIntoTheFile)
+{
+    CTempFolder dir;
+    const fs::path in = dir / "note.wav";
+    CWavSpec note = HeldNote();  // a steady 220 Hz held for 2.6 s
+    note.m_nFrames = 3 * kRate;
+    note.m_signal = [](int f, int c) {
+        const double ph = 2 * 3.141592653589793 * 220.0 * f / kRate + 0.7 * c;
+        const double env = std::min({1.0, f / (0.1 * kRate), (3 * kRate - f) / (0.3 * kRate)});
+        return env * (0.6 * std::sin(ph) + 0.25 * std::sin(2 * ph + 0.3));
+    };
+    WriteFile(in, MakeWav(note));
+    const std::string out = (dir / "out.wav").string();
+    const CRun run = RunCli({"find-loop", "--auto", "--loops", "16", in.string(), "-o", out, "--json"});
+    ASSERT_EQ(run.m_nCode, 0) << run.m_strErr;
+    const int found = std::stoi(JsonMember(run.m_strOut, "loops_found"));
+    EXPECT_GE(found, 2);
+    EXPECT_LT(found, 16);
+    EXPECT_EQ(run.m_strErr, "ringseam-cli: " + in.string() + ": Found " + std::to_string(found) +
+                                " of the 16 loops asked for.\n");
+    const CExpected single = AutoLoopOf(in, false);
+    const auto rows = RunCli({"loops", out}).OutLines();  // header, one row per loop
+    ASSERT_EQ(int(rows.size()), found + 1);
+    EXPECT_EQ(rows[1], out + ",1," + std::to_string(single.start) + "," + std::to_string(single.end) + ",forward");
+    EXPECT_EQ(RunCli({"find-loop", "--loops", "2", in.string()}).m_nCode, 2);  // without --auto
 }
 
 }  // namespace
