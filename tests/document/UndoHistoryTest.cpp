@@ -3,6 +3,7 @@
 // inside its bounds, and the modified mark follows the saved state.
 #include "WavTestSupport.h"
 
+#include "analysis/BankSize.h"
 #include "document/QuorvelDoc.h"
 #include "document/UndoHistory.h"
 
@@ -39,6 +40,13 @@ TEST(UndoHistory, EveryKindOfChangeIsUndoneAndRedoneExactly)
         {"loop points", [](CQuorvelDoc& d) { d.m_nLoopStart = 10, d.m_nLoopEnd = 20; }, 0},
         {"remove loop", [](CQuorvelDoc& d) { d.m_bHasLoop = false; }, 0},
         {"unity note", [](CQuorvelDoc& d) { d.m_nUnityNote = 72; }, 0},
+        {"further loops and release marker",
+         [](CQuorvelDoc& d) {
+             d.SetLoops({{100, 900, 0}, {1000, 3000, 1}, {1500, 2500, 0}});
+             d.SetRelease(3500);
+         },
+         0},
+        {"find release", [](CQuorvelDoc& d) { d.SetRelease(d.FindRelease()); }, 0},
         // A crossfade keeps its 200 frames × 2 channels, not the sample.
         {"crossfade", [](CQuorvelDoc& d) { d.Crossfade(200); }, 200 * 2 * sizeof(double)},
         {"comb filter", [](CQuorvelDoc& d) { d.SpectralCombFilter(); }, 8000 * sizeof(double)},
@@ -153,4 +161,31 @@ TEST(UndoHistory, TheModifiedMarkFollowsTheSavedState)
     // Opening or emptying the document forgets the history.
     doc.OnNewDocument();
     EXPECT_FALSE(doc.GetUndoHistory().CanUndo() || doc.GetUndoHistory().CanRedo());
+}
+
+TEST(UndoHistory, ATrimComesBackWithItsLoopsReleaseSourceAndBanks)
+{
+    CQuorvelDoc doc;
+    FillTone(doc);
+    doc.m_extraLoops = {{1200, 2800, 1}};
+    doc.m_nRelease = 3200;
+    doc.m_fileLoop = CFileLoop{true, 1000, 3000, 1, false};
+    doc.m_strSourcePath = "tone.wav";
+    doc.m_nBankSize = BankSizeForSampleRate(doc.m_nSampleRate);
+    doc.ComputeBanksHere();
+    auto whole = [&] { return std::make_tuple(doc.m_pSamples, doc.GetEditState(), doc.m_pBankSpectra, doc.m_pLoopCurves); };
+    const auto before = whole();
+    doc.BeginUndoStep("Trim Start");
+    doc.Trim(CTrimCut{500, 300, 20, 20});  // 3200 frames: as many banks as 4000, of other frames
+    doc.EndUndoStep();
+    ASSERT_EQ(doc.m_nFrameCount, 3200);
+    EXPECT_EQ(doc.m_nRelease, 2700);
+    EXPECT_EQ(doc.m_strSourcePath, "");  // Reload has nothing to read
+    const auto after = whole();
+    for (int round = 0; round < 2; ++round) {
+        doc.Undo();
+        EXPECT_TRUE(whole() == before);  // Reload reads the file again
+        doc.Redo();
+        EXPECT_TRUE(whole() == after);
+    }
 }
