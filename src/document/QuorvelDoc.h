@@ -106,7 +106,8 @@ public:
     // emptied document) and its frames differ from those held, the document
     // is marked modified. Nothing happens when m_strSourcePath is empty. On
     // failure the document is left exactly as it was and the exception
-    // reaches the caller.
+    // reaches the caller. Frames of another length, channel count or rate
+    // get their banks and curves computed again (ComputeBanksHere).
     void Reload();
     void ReadWav(CArchive& ar, bool bKeepLoop);
     void ReadXI(CArchive& ar, bool bKeepLoop);

@@ -331,6 +331,7 @@ TEST_F(DocumentFileTest, ReloadRestoresTheFramesAndKeepsLoopAndUnityNote)
     EXPECT_EQ(m_doc.m_nSampleRate, 48000);
     EXPECT_EQ(m_doc.m_pSamples, (std::vector<double>{-1.0, 0.9921875, 0.0, 0.0}));
     EXPECT_EQ(m_doc.m_nUnityNote, 70);
+    EXPECT_TRUE(m_doc.BanksDescribeFrames());
     EXPECT_EQ(ChunksExcept(WriteBytes(m_doc), {"fmt ", "data"}), (std::vector<CChunkView>{{"LIST", Bytes(6, '2')}}));
 }
 
