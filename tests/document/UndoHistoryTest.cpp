@@ -40,13 +40,6 @@ TEST(UndoHistory, EveryKindOfChangeIsUndoneAndRedoneExactly)
         {"loop points", [](CQuorvelDoc& d) { d.m_nLoopStart = 10, d.m_nLoopEnd = 20; }, 0},
         {"remove loop", [](CQuorvelDoc& d) { d.m_bHasLoop = false; }, 0},
         {"unity note", [](CQuorvelDoc& d) { d.m_nUnityNote = 72; }, 0},
-        {"further loops and release marker",
-         [](CQuorvelDoc& d) {
-             d.SetLoops({{100, 900, 0}, {1000, 3000, 1}, {1500, 2500, 0}});
-             d.SetRelease(3500);
-         },
-         0},
-        {"find release", [](CQuorvelDoc& d) { d.SetRelease(d.FindRelease()); }, 0},
         // A crossfade keeps its 200 frames × 2 channels, not the sample.
         {"crossfade", [](CQuorvelDoc& d) { d.Crossfade(200); }, 200 * 2 * sizeof(double)},
         {"comb filter", [](CQuorvelDoc& d) { d.SpectralCombFilter(); }, 8000 * sizeof(double)},
