@@ -108,6 +108,11 @@ private slots:
                  QTest::keyClick(release, Qt::Key_Return);
              }},
             {"Find Release", [&] { frame->OnCmdMsg(ID_EDIT_FIND_RELEASE); }},
+            {"Move Release Marker",
+             [&] {
+                 QTest::mousePress(app.GetView()->viewport(), Qt::MiddleButton, {}, QPoint(100, 20));
+                 QTest::mouseRelease(app.GetView()->viewport(), Qt::MiddleButton, {}, QPoint(100, 20));
+             }},
             // Run on the second loop, which takes the first place meanwhile.
             {"Remove Loop",
              [&] {
