@@ -5,6 +5,7 @@
 #include "app/Resource.h"
 #include "framework/Document.h"
 #include "view/QuorvelView.h"
+#include "view/UndoStep.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -175,6 +176,7 @@ void CLoopsPanel::CellEdited(int row, int column)
         Refresh();
         return;
     }
+    const CUndoStep step(m_view, QStringLiteral("Set Loop %1").arg(row + 1).toStdString().c_str());
     doc.SetLoops(loops);
     LoopsChanged();
 }
@@ -192,6 +194,7 @@ void CLoopsPanel::ReleaseEdited()
     }
     if (value == doc.m_nRelease)
         return;
+    const CUndoStep step(m_view, "Set Release Marker");
     doc.SetRelease(value);
     LoopsChanged();
 }
@@ -204,6 +207,7 @@ void CLoopsPanel::AddLoop()
     std::vector<CLoopPoints> loops = doc.GetLoops();
     const int active = m_view.GetActiveLoop();
     loops.push_back(active < int(loops.size()) ? loops[std::size_t(active)] : CLoopPoints{0, doc.m_nFrameCount, 0});
+    const CUndoStep step(m_view, "Add Loop");
     doc.SetLoops(loops);
     m_view.SetActiveLoop(int(loops.size()) - 1);
     LoopsChanged();
@@ -217,6 +221,7 @@ void CLoopsPanel::RemoveLoop()
     if (active >= int(loops.size()))
         return;
     loops.erase(loops.begin() + active);
+    const CUndoStep step(m_view, "Remove Loop");
     doc.SetLoops(loops);
     m_view.SetActiveLoop(std::max(0, std::min(active, int(loops.size()) - 1)));
     LoopsChanged();
@@ -231,6 +236,7 @@ void CLoopsPanel::MoveLoop(int delta)
     if (active >= int(loops.size()) || to < 0 || to >= int(loops.size()))
         return;
     std::swap(loops[std::size_t(active)], loops[std::size_t(to)]);
+    const CUndoStep step(m_view, delta < 0 ? "Move Loop Up" : "Move Loop Down");
     doc.SetLoops(loops);
     m_view.SetActiveLoop(to);
     LoopsChanged();
@@ -241,6 +247,7 @@ void CLoopsPanel::FindRelease()
     CQuorvelDoc& doc = m_view.GetDocument();
     if (!doc.m_bLoaded || doc.m_nFrameCount <= 0)
         return;
+    const CUndoStep step(m_view, "Find Release");
     doc.SetRelease(doc.FindRelease());
     LoopsChanged();
 }
@@ -258,6 +265,7 @@ void CLoopsPanel::Trim(bool bStart)
         ShowStatus(QStringLiteral("Nothing to trim."));
         return;
     }
+    const CUndoStep step(m_view, bStart ? "Trim Start" : "Trim End");
     doc.Trim(cut);
     ShowStatus(QStringLiteral("Trimmed %1 frames.").arg(bStart ? cut.m_nStart : cut.m_nEnd));
     LoopsChanged();

@@ -8,7 +8,8 @@
 // several loops: Find Release, Trim Start, Trim End and Export Loop.
 //
 // Every change goes through the document's own operations (SetLoops,
-// SetRelease, Trim), then marks the document modified and repaints the view.
+// SetRelease, Trim) inside one named undo step, then marks the document
+// modified and repaints the view.
 // The frame owns the panel; the view and its document must outlive it.
 // User-interface thread only.
 #pragma once

@@ -1,6 +1,9 @@
 // The document's undo steps and the exchange of its contents (QuorvelDoc.h).
 #include "document/QuorvelDoc.h"
 
+#include "analysis/BankSize.h"
+#include "analysis/LoopCurves.h"
+
 #include <new>
 #include <utility>
 
@@ -40,6 +43,10 @@ CEditState CQuorvelDoc::GetEditState() const
     state.m_nChannels = m_nChannels;
     state.m_nFrameCount = m_nFrameCount;
     state.m_nSampleRate = m_nSampleRate;
+    state.m_extraLoops = m_extraLoops;
+    state.m_nRelease = m_nRelease;
+    state.m_fileLoop = m_fileLoop;
+    state.m_strSourcePath = m_strSourcePath;
     return state;
 }
 
@@ -52,22 +59,66 @@ void CQuorvelDoc::SetEditState(const CEditState& state)
     m_nChannels = state.m_nChannels;
     m_nFrameCount = state.m_nFrameCount;
     m_nSampleRate = state.m_nSampleRate;
+    m_extraLoops = state.m_extraLoops;
+    m_nRelease = state.m_nRelease;
+    m_fileLoop = state.m_fileLoop;
+    m_strSourcePath = state.m_strSourcePath;
 }
 
 void CQuorvelDoc::Undo()
 {
     if (!m_undo.CanUndo())
         return;
-    SetEditState(m_undo.Undo(m_pSamples));
-    SetModifiedFlag(!m_undo.IsAtSavedState());
+    TakeHistoryState(m_undo.Undo(m_pSamples));
 }
 
 void CQuorvelDoc::Redo()
 {
     if (!m_undo.CanRedo())
         return;
-    SetEditState(m_undo.Redo(m_pSamples));
+    TakeHistoryState(m_undo.Redo(m_pSamples));
+}
+
+void CQuorvelDoc::TakeHistoryState(const CEditState& state)
+{
+    // Another number of frames (a trim, a reload of a changed file) may keep
+    // the number of banks; their contents are another sample's all the same.
+    const bool bReshaped = state.m_nFrameCount != m_nFrameCount || state.m_nChannels != m_nChannels ||
+                           state.m_nSampleRate != m_nSampleRate;
+    SetEditState(state);
+    if (bReshaped)
+        ComputeBanksHere();
+    else
+        ComputeBanksIfStale();
     SetModifiedFlag(!m_undo.IsAtSavedState());
+}
+
+bool CQuorvelDoc::BanksDescribeFrames() const
+{
+    const int n = m_nBankSize;
+    if (n != BankSizeForSampleRate(m_nSampleRate) || m_nBankCount != (m_nFrameCount > 0 ? m_nFrameCount / n : 0))
+        return false;
+    const std::size_t channels = m_nChannels > 0 ? std::size_t(m_nChannels) : 0;
+    return m_pBankSpectra.size() == std::size_t(n / 2) * std::size_t(m_nBankCount) * channels &&
+           m_pLoopCurves.size() == std::size_t(m_nBankCount) * std::size_t(m_nCurveColumns);
+}
+
+void CQuorvelDoc::ComputeBanksIfStale()
+{
+    if (!BanksDescribeFrames())
+        ComputeBanksHere();
+}
+
+void CQuorvelDoc::ComputeBanksHere()
+{
+    // A document that never had banks (m_nBankSize 0) gets none here.
+    if (m_nBankSize <= 0 || m_nChannels <= 0)
+        return;
+    AllocateBanks();
+    for (int c = 0; c < m_nChannels; ++c)
+        for (int b = 0; b < m_nBankCount; ++b)
+            ComputeBank(b, c);
+    ComputeLoopCurves(*this);
 }
 
 bool CQuorvelDoc::OnSaveDocument(const std::string& path)
@@ -107,4 +158,6 @@ void CQuorvelDoc::SwapContents(CQuorvelDoc& other)
     swap(m_wavChunks, other.m_wavChunks);
     swap(m_fileLoop, other.m_fileLoop);
     swap(m_undo, other.m_undo);
+    swap(m_extraLoops, other.m_extraLoops);
+    swap(m_nRelease, other.m_nRelease);
 }

@@ -151,8 +151,23 @@ void CQuorvelDoc::Reload()
                           fresh.m_pSamples != m_pSamples || fresh.m_nXISampleIndex != m_nXISampleIndex ||
                           fresh.m_bFromXI != m_bFromXI;
     const bool bOwnFile = MakeFullPath(m_strSourcePath) == GetPathName();
+    // Frames of another shape get banks and curves of their own, computed
+    // before anything here changes.
+    const bool bReshaped = fresh.m_nFrameCount != m_nFrameCount || fresh.m_nChannels != m_nChannels ||
+                           fresh.m_nSampleRate != m_nSampleRate;
+    if (bReshaped) {
+        fresh.m_nBankSize = m_nBankSize;
+        fresh.ComputeBanksHere();
+    }
     m_undo.RecordReplacement(fresh.m_pSamples);
     TakeSampleData(fresh);
+    if (bReshaped && fresh.m_nBankSize > 0) {
+        m_nBankSize = fresh.m_nBankSize;
+        m_nBankCount = fresh.m_nBankCount;
+        m_pBankSpectra = std::move(fresh.m_pBankSpectra);
+        m_nCurveColumns = fresh.m_nCurveColumns;
+        m_pLoopCurves = std::move(fresh.m_pLoopCurves);
+    }
     if (bChanged && !bOwnFile)
         SetModifiedFlag();
 }

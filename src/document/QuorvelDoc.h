@@ -109,7 +109,8 @@ public:
     // emptied document) and its frames differ from those held, the document
     // is marked modified. Nothing happens when m_strSourcePath is empty. On
     // failure the document is left exactly as it was and the exception
-    // reaches the caller.
+    // reaches the caller. Frames of another length, channel count or rate
+    // get their banks and curves computed again (ComputeBanksHere).
     void Reload();
     void ReadWav(CArchive& ar, bool bKeepLoop);
     void ReadXI(CArchive& ar, bool bKeepLoop);
@@ -188,8 +189,19 @@ public:
     void SetEditState(const CEditState& state);
     // Take back / bring back one step (nothing without one); the modified
     // mark then tells whether the document is back at its file's contents.
+    // After a step that changed the number of frames (a trim) the banks and
+    // curves are computed again for the frames now held.
     void Undo();
     void Redo();
+    // Whether the banks and curves have the shape of frames of this length,
+    // channel count and rate.
+    bool BanksDescribeFrames() const;
+    // Computes the banks and curves again here, on this thread, without a
+    // progress (a trim, an undo): always, or only when their shape is not
+    // the frames'. Nothing for a document that never had banks (bank size
+    // 0), so readers still check m_nBankCount.
+    void ComputeBanksHere();
+    void ComputeBanksIfStale();
     const CUndoHistory& GetUndoHistory() const { return m_undo; }
     // After Reload: the steps no longer lead back to frames held.
     void ClearUndoHistory() { m_undo.Clear(!IsModified()); }
@@ -294,6 +306,9 @@ public:
     std::uint32_t m_nPitchFraction = 0;
 
 private:
+    // Takes the state an undo or redo gives, with banks for its frames and
+    // the modified mark of its place in the history.
+    void TakeHistoryState(const CEditState& state);
     // Moves what a read fills (frames, format, XI data, and the loop and
     // unity note unless they were kept) from `from` into this document.
     void TakeSampleData(CQuorvelDoc& from);

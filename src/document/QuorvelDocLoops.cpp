@@ -1,11 +1,11 @@
 // The document's list of loops, its release marker and trimming.
 
-#include "analysis/LoopCurves.h"
 #include "analysis/Release.h"
 #include "document/QuorvelDoc.h"
 #include "document/WavSmpl.h"
 
 #include <algorithm>
+#include <utility>
 
 std::vector<CLoopPoints> CQuorvelDoc::GetLoops() const
 {
@@ -69,8 +69,11 @@ void CQuorvelDoc::Trim(const CTrimCut& cut)
     if (cut.IsEmpty() || cut.m_nStart < 0 || cut.m_nEnd < 0 || left <= 0)
         return;
     const std::size_t ch = std::size_t(m_nChannels);
-    m_pSamples.erase(m_pSamples.begin() + std::ptrdiff_t(std::size_t(left + cut.m_nStart) * ch), m_pSamples.end());
-    m_pSamples.erase(m_pSamples.begin(), m_pSamples.begin() + std::ptrdiff_t(std::size_t(cut.m_nStart) * ch));
+    const auto first = m_pSamples.begin() + std::ptrdiff_t(std::size_t(cut.m_nStart) * ch);
+    std::vector<double> kept(first, first + std::ptrdiff_t(std::size_t(left) * ch));
+    // An open undo step keeps the untrimmed frames.
+    m_undo.RecordReplacement(kept);
+    m_pSamples = std::move(kept);
     m_nFrameCount = left;
     for (int f = 0; f < std::min(cut.m_nFadeIn, left); ++f)
         for (int c = 0; c < m_nChannels; ++c)
@@ -93,14 +96,7 @@ void CQuorvelDoc::Trim(const CTrimCut& cut)
     if (m_nRelease >= 0)
         SetRelease(m_nRelease - cut.m_nStart);
     m_strSourcePath.clear();
-
-    if (m_nBankSize > 0 && m_nChannels > 0) {
-        AllocateBanks();
-        for (int c = 0; c < m_nChannels; ++c)
-            for (int b = 0; b < m_nBankCount; ++b)
-                ComputeBank(b, c);
-        ComputeLoopCurves(*this);
-    }
+    ComputeBanksHere();
 }
 
 bool CQuorvelDoc::CopyLoopInto(int index, CQuorvelDoc& to) const

@@ -52,4 +52,5 @@ struct CFileLoop {
     }
     // Whether the loop plays back and forth rather than forward.
     bool IsPingPong() const { return m_nType == (m_bXIType ? 2u : 1u); }
+    bool operator==(const CFileLoop&) const = default;
 };

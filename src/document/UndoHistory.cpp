@@ -18,8 +18,11 @@ CUndoHistory::CUndoHistory(std::size_t maxBytes, std::size_t maxSteps) : m_nMaxB
 
 void CUndoHistory::Begin(const std::string& name, const CEditState& before, std::vector<double>& frames)
 {
-    if (m_nDepth++ > 0)
+    if (m_nDepth++ > 0) {
+        if (m_open.m_strName.empty())
+            m_open.m_strName = name;
         return;
+    }
     m_open = Step{};
     m_open.m_strName = name;
     m_open.m_before = before;

@@ -11,10 +11,15 @@
 //   2. Before any sample value is overwritten: RecordValues(first, count), or
 //      RecordReplacement(new values) when the whole frame vector is replaced.
 //   3. After the change: End(state now). A step that changed nothing is
-//      dropped. Begin/End pairs nest: only the outermost pair makes a step.
+//      dropped. Begin/End pairs nest: only the outermost pair makes a step;
+//      an outer pair begun without a name takes the first name given inside
+//      it (a command run on another loop than the first).
 // New document state (a pitch fraction, a list of loops, a marker) needs no
 // new call: add the member to CEditState and one line each to
 // CQuorvelDoc::GetEditState and SetEditState.
+//
+// After an undo or redo that changed the number of frames, the document
+// computes its spectral banks again (CQuorvelDoc::Undo / Redo).
 //
 // Bounds: at most kMaxSteps steps and kMaxBytes bytes of stored values; the
 // oldest steps go first. A step larger than the whole budget is not kept.
@@ -26,6 +31,9 @@
 // bytes for the budget. Owned by the document; user-interface thread only.
 // Allocation failures throw std::bad_alloc with the history unchanged.
 #pragma once
+
+#include "document/LoopPoints.h"
+#include "document/SampleSource.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +51,14 @@ struct CEditState {
     std::int32_t m_nChannels = 0;
     std::int32_t m_nFrameCount = 0;
     std::int32_t m_nSampleRate = 0;
+    // The loops after the first, the release marker (frames, −1 none), the
+    // file's loop as read (a trim moves it with the frames, so the first
+    // loop keeps the file's type) and the file Reload reads (a trim forgets
+    // it: the trimmed frames are no longer that file's).
+    std::vector<CLoopPoints> m_extraLoops;
+    std::int32_t m_nRelease = -1;
+    CFileLoop m_fileLoop;
+    std::string m_strSourcePath;
 
     friend bool operator==(const CEditState&, const CEditState&) = default;
 };

@@ -512,6 +512,9 @@ void CQuorvelView::TrackMouse(const QPoint& ptClient)
 
 void CQuorvelView::RunOnActiveLoop(const std::function<void()>& op)
 {
+    // The command's own step would see the chosen loop in first place: this
+    // one, named by the command, sees the list as the user does.
+    const CUndoStep step(*this, "");
     const int active = std::exchange(m_nActiveLoop, 0);
     m_doc.RunOnLoop(active, op);
     m_nActiveLoop = std::min<int>(active, int(m_doc.GetLoops().size()) - 1);
@@ -649,10 +652,15 @@ void CQuorvelView::AutoLoopPlaced()
 
 void CQuorvelView::OnReload()
 {
+    // With no file to re-read (a trimmed sample) nothing changes, so the
+    // history stays: the trim can still be undone.
+    const bool bSource = !m_doc.m_strSourcePath.empty();
     if (!ReloadReporting())
         return;
-    m_doc.ClearUndoHistory();
-    emit undoHistoryChanged();
+    if (bSource) {
+        m_doc.ClearUndoHistory();
+        emit undoHistoryChanged();
+    }
     RedrawWaveBand();
 }
 

@@ -5,6 +5,7 @@
 
 #include "analysis/ComputeFFTDlg.h"
 #include "app/AboutDlg.h"
+#include "app/LoopsPanel.h"
 #include "app/MainFrame.h"
 #include "app/QuorvelApp.h"
 #include "app/RecentFileList.h"
@@ -31,6 +32,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QStatusBar>
 #include <QtTest>
 #include <cmath>
@@ -103,12 +105,13 @@ inline bool WriteTwoSampleXi(const QString& path)
                                                qint64(data.size());
 }
 
-// What Cancel must leave as it was: frames, loop, shown title, window, recent files.
+// What Cancel must leave as it was: frames, loops, release marker, shown
+// title, window, recent files.
 inline auto StateOf(CTestApp& app)
 {
     const CQuorvelDoc& d = app.GetDocument();
     return std::make_tuple(d.m_pSamples, d.m_bHasLoop, d.m_nLoopStart, d.m_nLoopEnd, ShownTitle(app.GetMainFrame()),
-                           app.GetMainFrame()->isVisible(), app.GetRecentFileList().GetList());
+                           app.GetMainFrame()->isVisible(), app.GetRecentFileList().GetList(), d.m_extraLoops, d.m_nRelease);
 }
 
 }  // namespace AppTestSupport

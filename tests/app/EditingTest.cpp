@@ -71,9 +71,79 @@ private slots:
         QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
         QVERIFY(std::make_tuple(doc.m_pSamples, doc.m_bHasLoop, doc.m_nLoopStart, doc.m_nLoopEnd) == crossfaded);
 
+        // Trimmed frames have no file to re-read: Reload keeps the history,
+        // and after the trim is undone it reads the file again.
+        doc.BeginUndoStep("Trim Start");
+        doc.Trim(CTrimCut{100, 0, 0, 0});
+        doc.EndUndoStep();
+        frame->OnCmdMsg(ID_EDIT_RELOAD);
+        QCOMPARE(doc.m_nFrameCount, 29900);
+        frame->OnCmdMsg(ID_EDIT_UNDO);
+        QCOMPARE(doc.m_nFrameCount, 30000);
         // Reload forgets the history.
         frame->OnCmdMsg(ID_EDIT_RELOAD);
         QVERIFY(!frame->GetCommandAction(ID_EDIT_UNDO)->isEnabled());
+    }
+
+    void theLoopsPanelsEditsAreStepsOfTheirOwnAndExportChangesNothing()
+    {
+        CTestApp app;
+        QVERIFY(app.InitInstance({Path("tone.wav")}));
+        CMainFrame* frame = app.GetMainFrame();
+        CQuorvelDoc& doc = app.GetDocument();
+        frame->OnCmdMsg(ID_VIEW_LOOPS);
+        auto* panel = frame->findChild<CLoopsPanel*>();
+        QTableWidget* table = panel->GetTable();
+        QLineEdit* release = panel->GetReleaseEdit();
+        auto click = [&](const char* name) { panel->findChild<QPushButton*>(QString::fromLatin1(name))->click(); };
+        auto undoText = [&] { return frame->GetCommandAction(ID_EDIT_UNDO)->text(); };
+        auto state = [&] { return std::make_tuple(doc.GetLoops(), doc.m_nRelease); };
+        const std::pair<const char*, std::function<void()>> edits[] = {
+            {"Add Loop", [&] { click("addLoop"); }},
+            {"Set Loop 1", [&] { table->item(0, CLoopsPanel::Start)->setText(QStringLiteral("1000")); }},
+            {"Add Loop", [&] { click("addLoop"); }},
+            {"Set Loop 2", [&] { table->item(1, CLoopsPanel::End)->setText(QStringLiteral("20000")); }},
+            {"Move Loop Up", [&] { click("loopUp"); }},
+            {"Set Release Marker",
+             [&] {
+                 release->setText(QStringLiteral("25000"));
+                 QTest::keyClick(release, Qt::Key_Return);
+             }},
+            {"Find Release", [&] { frame->OnCmdMsg(ID_EDIT_FIND_RELEASE); }},
+            {"Move Release Marker",
+             [&] {
+                 QTest::mousePress(app.GetView()->viewport(), Qt::MiddleButton, {}, QPoint(100, 20));
+                 QTest::mouseRelease(app.GetView()->viewport(), Qt::MiddleButton, {}, QPoint(100, 20));
+             }},
+            // Run on the second loop, which takes the first place meanwhile.
+            {"Remove Loop",
+             [&] {
+                 app.GetView()->SetActiveLoop(1);
+                 frame->OnCmdMsg(ID_EDIT_REMOVE_LOOP);
+             }},
+        };
+        std::vector<decltype(state())> states{state()};
+        for (const auto& [name, edit] : edits) {
+            edit();
+            QCOMPARE(undoText(), QStringLiteral("&Undo %1\tAlt+Backspace").arg(QLatin1String(name)));
+            QVERIFY2(state() != states.back(), name);
+            states.push_back(state());
+        }
+        // Exporting a loop writes another file and leaves the document be.
+        AnswerNextModal([&](QWidget* w) { TypeFileNameAndAccept(qobject_cast<QFileDialog*>(w), Path("loop.wav")); });
+        frame->OnCmdMsg(ID_FILE_EXPORT_LOOP);
+        QVERIFY(QFileInfo::exists(Path("loop.wav")));
+        QCOMPARE(undoText(), QStringLiteral("&Undo Remove Loop\tAlt+Backspace"));
+        QVERIFY(state() == states.back() && doc.IsModified());
+        for (std::size_t i = states.size() - 1; i > 0; --i) {
+            frame->OnCmdMsg(ID_EDIT_UNDO);
+            QVERIFY2(state() == states[i - 1], edits[i - 1].first);
+        }
+        QVERIFY(!doc.IsModified());
+        for (std::size_t i = 1; i < states.size(); ++i) {
+            frame->OnCmdMsg(ID_EDIT_REDO);
+            QVERIFY2(state() == states[i], edits[i - 1].first);
+        }
     }
 
     void keysNudgeTheMarkerSetLastScrollAndPlay()
@@ -164,6 +234,8 @@ private slots:
         CTestApp app;
         Start(app);
         QTest::mouseClick(app.GetView()->viewport(), Qt::RightButton, {}, QPoint(200, 20));
+        app.GetDocument().SetLoops({{0, 100, 0}, {50, 400, 1}});
+        app.GetDocument().SetRelease(500);
         const auto before = StateOf(app);
         for (const QString& name : {QStringLiteral("bad.wav"), QStringLiteral("missing.wav"), QStringLiteral("two.xi")}) {
             BoxSeen seen;

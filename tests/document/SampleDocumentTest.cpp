@@ -331,6 +331,7 @@ TEST_F(DocumentFileTest, ReloadRestoresTheFramesAndKeepsLoopAndUnityNote)
     EXPECT_EQ(m_doc.m_nSampleRate, 48000);
     EXPECT_EQ(m_doc.m_pSamples, (std::vector<double>{-1.0, 0.9921875, 0.0, 0.0}));
     EXPECT_EQ(m_doc.m_nUnityNote, 70);
+    EXPECT_TRUE(m_doc.BanksDescribeFrames());
     // (The unity note 70 still needs a "smpl" chunk of its own.)
     EXPECT_EQ(ChunksExcept(WriteBytes(m_doc), {"fmt ", "data", "smpl"}),
               (std::vector<CChunkView>{{"LIST", Bytes(6, '2')}}));

@@ -3,6 +3,7 @@
 // inside its bounds, and the modified mark follows the saved state.
 #include "WavTestSupport.h"
 
+#include "analysis/BankSize.h"
 #include "document/QuorvelDoc.h"
 #include "document/UndoHistory.h"
 
@@ -153,4 +154,31 @@ TEST(UndoHistory, TheModifiedMarkFollowsTheSavedState)
     // Opening or emptying the document forgets the history.
     doc.OnNewDocument();
     EXPECT_FALSE(doc.GetUndoHistory().CanUndo() || doc.GetUndoHistory().CanRedo());
+}
+
+TEST(UndoHistory, ATrimComesBackWithItsLoopsReleaseSourceAndBanks)
+{
+    CQuorvelDoc doc;
+    FillTone(doc);
+    doc.m_extraLoops = {{1200, 2800, 1}};
+    doc.m_nRelease = 3200;
+    doc.m_fileLoop = CFileLoop{true, 1000, 3000, 1, false};
+    doc.m_strSourcePath = "tone.wav";
+    doc.m_nBankSize = BankSizeForSampleRate(doc.m_nSampleRate);
+    doc.ComputeBanksHere();
+    auto whole = [&] { return std::make_tuple(doc.m_pSamples, doc.GetEditState(), doc.m_pBankSpectra, doc.m_pLoopCurves); };
+    const auto before = whole();
+    doc.BeginUndoStep("Trim Start");
+    doc.Trim(CTrimCut{500, 300, 20, 20});  // 3200 frames: as many banks as 4000, of other frames
+    doc.EndUndoStep();
+    ASSERT_EQ(doc.m_nFrameCount, 3200);
+    EXPECT_EQ(doc.m_nRelease, 2700);
+    EXPECT_EQ(doc.m_strSourcePath, "");  // Reload has nothing to read
+    const auto after = whole();
+    for (int round = 0; round < 2; ++round) {
+        doc.Undo();
+        EXPECT_TRUE(whole() == before);  // Reload reads the file again
+        doc.Redo();
+        EXPECT_TRUE(whole() == after);
+    }
 }
