@@ -91,6 +91,13 @@ void AddAutoLoop(CJsonObject& json, const CAutoLoopResult& r)
     json.AddBool("auto_noise", r.m_bNoise)
         .AddBool("auto_short", r.m_loop && r.m_bShort)
         .AddDouble("auto_detune_cents", r.m_dDetuneCents);
+    // Why Auto Loop's detune is over a cent, when it is.
+    using Reason = CAutoLoopResult::DetuneReason;
+    if (r.m_loop && r.m_detuneReason != Reason::None)
+        json.AddString("auto_detune_reason",
+                       r.m_detuneReason == Reason::NoCloserLength ? "no_closer_length" : "no_clean_splice");
+    else
+        json.AddNull("auto_detune_reason");
 }
 
 }  // namespace
@@ -280,10 +287,12 @@ int RunScore(const CCliOptions& options, CCliStreams& io)
     const CFrameView frames{doc.m_pSamples.data(), doc.m_nFrameCount, doc.m_nChannels, doc.m_nSampleRate};
     const CSeamMetrics metrics = MeasureSeam(frames, options.m_nLoopStart, options.m_nLoopEnd);
     const CAutoLoopResult autoLoop = ScoreAutoLoop(doc, frames);
+    // The detected pitch, a short sample's through the loop it was read
+    // with (before Find Loop replaces that loop).
+    const std::optional<CPitch> pitch = doc.DetectPitch();
     doc.FindLoop();
     const double found = doc.m_bHasLoop ? doc.SeamScore(doc.m_nLoopStart, doc.m_nLoopEnd) : given;
     // The detune the given loop's length causes against the detected pitch.
-    const std::optional<CPitch> pitch = doc.DetectPitch();
     const double detune =
         pitch ? LoopDetuneCents(pitch->m_dFrequency, options.m_nLoopEnd - options.m_nLoopStart, doc.m_nSampleRate)
                     .value_or(std::nan(""))
