@@ -343,10 +343,11 @@ const CTuneCase kTuneCases[] = {
                 (Partials(2 * kTestPi * hz * 0.99769 * t - wobble, c) + Partials(2 * kTestPi * hz * 1.00231 * t, c));
      },
      0.0, CAutoLoopResult::DetuneReason::None},
-    // Cycles of 150 frames said to be 153 long: no length in tune with that
-    // matches the waveform, so the loop stays whole cycles and says why.
+    // Cycles of 150 frames said to be 150.7 long: no length in tune with
+    // that (under 214 cycles) matches the waveform, so the loop stays whole
+    // cycles and says why.
     {"PitchTheWaveformDenies", kRate / 2,
-     [](int f, int c) { return 0.8 * std::min(1.0, f / 130.0) * Partials(2 * kTestPi * f / 150.0, c); }, 153.0,
+     [](int f, int c) { return 0.8 * std::min(1.0, f / 130.0) * Partials(2 * kTestPi * f / 150.0, c); }, 150.7,
      CAutoLoopResult::DetuneReason::NoCleanSplice},
 };
 
