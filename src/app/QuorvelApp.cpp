@@ -336,7 +336,7 @@ bool CQuorvelApp::OnFileSaveAs()
 
 bool CQuorvelApp::ConfirmShortLoop()
 {
-    const CLoopVerdict verdict = JudgeLoop(*m_pDoc);
+    const CLoopVerdict verdict = JudgeLoop(*m_pDoc, m_pView->GetDetectedPitch());
     const std::pair<int, int> loop(m_pDoc->m_nLoopStart, m_pDoc->m_nLoopEnd);
     if (!verdict.IsTooShort() || m_confirmedShortLoop == loop)
         return true;
