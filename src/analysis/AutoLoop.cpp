@@ -323,6 +323,23 @@ bool IsClean(const CFrameView& x, const CChoice& c)
     return c.IsGood() || (c.m_dLevel <= kLevelMatchDb && SeamRatio(x, c.m_nStart, c.m_nEnd) <= kCleanSeam);
 }
 
+// The length a loop of the steady part should have at least (frames):
+// kMinLoopSeconds, and kMinLoopShare of a steady part longer than
+// kLongSteadySeconds.
+double WantedLength(const CFrameView& x, const CSteadyPart& steady)
+{
+    const double steadySeconds = double(steady.Length()) / std::max(x.m_nSampleRate, 1);
+    return std::max(kMinLoopSeconds * x.m_nSampleRate,
+                    steadySeconds > kLongSteadySeconds ? kMinLoopShare * steady.Length() : 0.0);
+}
+
+// The pitch shift of a loop's length against the periods it stands for,
+// cents (0 when the search measured no lag).
+double DetuneCents(const CChoice& c)
+{
+    return c.m_dLag > 0.0 ? 1200.0 * std::log2(c.m_dLag / (c.m_nEnd - c.m_nStart)) : 0.0;
+}
+
 // Whole numbers of periods tried around the loop's own: the nearest, one
 // fewer (the end may lie at the steady part's end) and one more.
 constexpr int kTunedPeriodSteps[] = {0, -1, 1};
@@ -462,18 +479,15 @@ CAutoLoopResult FindAutoLoopResult(const CFrameView& x, const CBankView& banks,
             result.m_detuneReason = noLength ? Reason::NoCloserLength : Reason::NoCleanSplice;
     }
     result.m_loop = CLoopSpan{chosen->m_nStart, chosen->m_nEnd};
-    const int length = chosen->m_nEnd - chosen->m_nStart;
-    const double steadySeconds = double(steady.Length()) / std::max(x.m_nSampleRate, 1);
-    const double wanted = std::max(kMinLoopSeconds * x.m_nSampleRate,
-                                   steadySeconds > kLongSteadySeconds ? kMinLoopShare * steady.Length() : 0.0);
-    result.m_bShort = length < wanted;
+    result.m_bShort = chosen->m_nEnd - chosen->m_nStart < WantedLength(x, steady);
+    if (!result.m_bNoise)
+        result.m_dDetuneCents = DetuneCents(*chosen);
+    // Against the detected pitch when there is one.
     if (pitched) {
         result.m_bDetectedPitch = true;
-        result.m_dDetuneCents = *LoopDetuneCents(frequency, length, x.m_nSampleRate);
-    } else if (!result.m_bNoise && chosen->m_dLag > 0.0) {
-        result.m_dDetuneCents = 1200.0 * std::log2(chosen->m_dLag / length);
-        if (std::fabs(result.m_dDetuneCents) > kMaxDetuneCents)
-            result.m_detuneReason = Reason::NoCloserLength;
+        result.m_dDetuneCents = *LoopDetuneCents(frequency, chosen->m_nEnd - chosen->m_nStart, x.m_nSampleRate);
+    } else if (std::fabs(result.m_dDetuneCents) > kMaxDetuneCents) {
+        result.m_detuneReason = Reason::NoCloserLength;
     }
     return result;
 }

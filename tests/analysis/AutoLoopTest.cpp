@@ -291,37 +291,6 @@ INSTANTIATE_TEST_SUITE_P(Kinds, AutoLoopKinds, testing::ValuesIn(kKinds),
 
 namespace {
 
-// Several loops of a long steady tone: the first is Auto Loop's own, each is
-// clean with the levels matched, and each loops a different stretch.
-TEST(AutoLoopMany, DistinctCleanLoopsBestFirst)
-{
-    auto doc = MakeDoc(kRate, 2, 4 * kRate, [](int f, int c) {
-        const double t = double(f) / kRate;
-        const double phase = 2 * kTestPi * 220.0 * t - 0.13 * std::cos(2 * kTestPi * 5 * t);
-        return 0.8 * std::min(1.0, t / 0.1) * std::min(1.0, (4.0 - t) / 0.3) * Partials(phase, c);
-    });
-    ASSERT_TRUE(doc->AutoLoop());
-    const CFrameView view{doc->m_pSamples.data(), doc->m_nFrameCount, 2, kRate};
-    const CBankView banks{doc->m_pBankSpectra.data(), doc->m_nBankSize, doc->m_nBankCount};
-    const std::vector<CLoopSpan> loops = FindAutoLoops(view, banks, 3);
-    ASSERT_EQ(loops.size(), 3u);
-    EXPECT_EQ(loops[0].m_nStart, doc->m_nLoopStart);
-    EXPECT_EQ(loops[0].m_nEnd, doc->m_nLoopEnd);
-    for (std::size_t i = 0; i < loops.size(); ++i) {
-        const CSeamMetrics m = MeasureSeam(view, loops[i].m_nStart, loops[i].m_nEnd);
-        EXPECT_TRUE(m.IsClean() && m.m_dLevelDb <= 0.3 && !m.m_bInAttack) << i;
-        for (std::size_t j = 0; j < i; ++j) {
-            EXPECT_GE(std::abs(loops[i].m_nStart - loops[j].m_nStart), kRate / 10) << i << ' ' << j;
-            EXPECT_GE(std::abs(loops[i].m_nEnd - loops[j].m_nEnd), kRate / 10) << i << ' ' << j;
-        }
-    }
-    EXPECT_EQ(FindAutoLoops(view, banks, 1).size(), 1u);
-}
-
-}  // namespace
-
-namespace {
-
 // The loop's length against a pitch: in tune with the detected one where a
 // clean splice allows, else the detune with the reason.
 struct CTuneCase {
@@ -374,5 +343,36 @@ TEST_P(AutoLoopTuning, InTuneWithThePitchOrSaysWhy)
 
 INSTANTIATE_TEST_SUITE_P(Tuning, AutoLoopTuning, testing::ValuesIn(kTuneCases),
                          [](const testing::TestParamInfo<CTuneCase>& i) { return std::string(i.param.name); });
+
+}  // namespace
+
+namespace {
+
+// Several loops of a long steady tone: the first is Auto Loop's own, each is
+// clean with the levels matched, and each loops a different stretch.
+TEST(AutoLoopMany, DistinctCleanLoopsBestFirst)
+{
+    auto doc = MakeDoc(kRate, 2, 4 * kRate, [](int f, int c) {
+        const double t = double(f) / kRate;
+        const double phase = 2 * kTestPi * 220.0 * t - 0.13 * std::cos(2 * kTestPi * 5 * t);
+        return 0.8 * std::min(1.0, t / 0.1) * std::min(1.0, (4.0 - t) / 0.3) * Partials(phase, c);
+    });
+    ASSERT_TRUE(doc->AutoLoop());
+    const CFrameView view{doc->m_pSamples.data(), doc->m_nFrameCount, 2, kRate};
+    const CBankView banks{doc->m_pBankSpectra.data(), doc->m_nBankSize, doc->m_nBankCount};
+    const std::vector<CLoopSpan> loops = FindAutoLoops(view, banks, 3);
+    ASSERT_EQ(loops.size(), 3u);
+    EXPECT_EQ(loops[0].m_nStart, doc->m_nLoopStart);
+    EXPECT_EQ(loops[0].m_nEnd, doc->m_nLoopEnd);
+    for (std::size_t i = 0; i < loops.size(); ++i) {
+        const CSeamMetrics m = MeasureSeam(view, loops[i].m_nStart, loops[i].m_nEnd);
+        EXPECT_TRUE(m.IsClean() && m.m_dLevelDb <= 0.3 && !m.m_bInAttack) << i;
+        for (std::size_t j = 0; j < i; ++j) {
+            EXPECT_GE(std::abs(loops[i].m_nStart - loops[j].m_nStart), kRate / 10) << i << ' ' << j;
+            EXPECT_GE(std::abs(loops[i].m_nEnd - loops[j].m_nEnd), kRate / 10) << i << ' ' << j;
+        }
+    }
+    EXPECT_EQ(FindAutoLoops(view, banks, 1).size(), 1u);
+}
 
 }  // namespace
