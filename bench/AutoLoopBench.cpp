@@ -7,6 +7,7 @@
 // the whole folder.
 #include "analysis/AutoLoop.h"
 #include "analysis/FrameView.h"
+#include "analysis/Pitch.h"
 #include "analysis/SeamMetrics.h"
 #include "analysis/LoopCurves.h"
 #include "cli/BatchRunner.h"
@@ -106,6 +107,8 @@ double Median(std::vector<double> v)
 struct CFileRow {
     const CEntry* m_pEntry;
     CResult m_maker, m_find, m_auto;
+    double m_dFrequency = 0.0;  // the detected pitch, Hz; 0 when none
+    int m_nSampleRate = 0;
 };
 
 // The figures of one contender over a group of files.
@@ -179,6 +182,33 @@ void PrintSummary(const char* name, const std::vector<const CFileRow*>& rows)
     }
     std::printf("  auto-loop: %d taken for noise, %d shorter than wanted, %d detuned by over %.0f cent\n", noise,
                 shorter, detuned, kMaxDetuneCents);
+    // The detune each loop's length causes against the detected pitch (as
+    // `score` and the verdict pane measure it), makers' and Auto Loop's.
+    std::printf("  detune against the detected pitch, |cents|:");
+    for (const auto& [who, pick] : {std::pair{"makers", &CFileRow::m_maker}, {"auto-loop", &CFileRow::m_auto}}) {
+        std::vector<double> cents;
+        int over = 0;
+        for (const CFileRow* r : rows) {
+            const CResult& x = r->*pick;
+            const std::optional<double> d =
+                x.m_bHasLoop && !(pick == &CFileRow::m_auto && x.m_found.m_bNoise) && r->m_dFrequency > 0.0
+                    ? LoopDetuneCents(r->m_dFrequency, x.m_nEnd - x.m_nStart, r->m_nSampleRate)
+                    : std::nullopt;
+            if (!d)
+                continue;
+            cents.push_back(std::fabs(*d));
+            over += std::fabs(*d) > kMaxDetuneCents;
+        }
+        std::printf(" %s median %.3f, over %.0f ct on %d of %zu;", who, Median(cents), kMaxDetuneCents, over,
+                    cents.size());
+    }
+    using Reason = CAutoLoopResult::DetuneReason;
+    int noLength = 0, noSplice = 0;
+    for (const CFileRow* r : rows) {
+        noLength += r->m_auto.m_found.m_loop && r->m_auto.m_found.m_detuneReason == Reason::NoCloserLength;
+        noSplice += r->m_auto.m_found.m_loop && r->m_auto.m_found.m_detuneReason == Reason::NoCleanSplice;
+    }
+    std::printf(" auto-loop's reasons: %d no closer whole length, %d no clean splice in tune\n", noLength, noSplice);
     const auto mark = [](bool ok) { return ok ? "met" : "MISSED"; };
     std::printf("  auto-loop goals: clean >= 97%% %s; a loop on every file %s; none in the attack %s; none in a "
                 "tail where the maker's is not %s; level <= 0.3 dB %s; timbre <= makers' %s; seam <= maker's on "
@@ -389,6 +419,14 @@ CFileRow RowOf(const CEntry& e, CQuorvelDoc& doc)
     const CFrameView v{doc.m_pSamples.data(), doc.m_nFrameCount, doc.m_nChannels, doc.m_nSampleRate};
     CFileRow row{&e, {}, {}, {}};
     row.m_maker = Measure(v, true, e.m_nStart, e.m_nEnd);
+    // The pitch as the document detects it, a short sample's through the
+    // maker's loop.
+    doc.m_bHasLoop = true;
+    doc.m_nLoopStart = e.m_nStart;
+    doc.m_nLoopEnd = e.m_nEnd;
+    const std::optional<CPitch> pitch = doc.DetectPitch();
+    row.m_dFrequency = pitch ? pitch->m_dFrequency : 0.0;
+    row.m_nSampleRate = doc.m_nSampleRate;
     doc.m_bHasLoop = false;
     doc.FindLoop();
     row.m_find = Measure(v, doc.m_bHasLoop, doc.m_nLoopStart, std::min(doc.m_nLoopEnd, doc.m_nFrameCount));

@@ -2,6 +2,7 @@
 
 #include "analysis/AutoLoopSplice.h"
 #include "analysis/Envelope.h"
+#include "analysis/Pitch.h"
 #include "analysis/SeamMetrics.h"
 
 #include <algorithm>
@@ -344,9 +345,80 @@ double DetuneCents(const CChoice& c)
     return c.m_dLag > 0.0 ? 1200.0 * std::log2(c.m_dLag / (c.m_nEnd - c.m_nStart)) : 0.0;
 }
 
+// Whole numbers of periods tried around the loop's own: the nearest, one
+// fewer (the end may lie at the steady part's end) and one more.
+constexpr int kTunedPeriodSteps[] = {0, -1, 1};
+// A loop brought in tune may start this far from its own start, and at
+// least two periods: a sound whose waveform wanders (vibrato, chorus)
+// matches an in-tune length better at some places than at others.
+constexpr double kTunedStartSeconds = 0.020;
+constexpr double kTunedStartPeriods = 2.0;
+// In-tune splices whose waveforms are compared, cleanest first: each costs
+// a correlation, and a sound whose in-tune lengths match nowhere would
+// otherwise cost one per length.
+constexpr int kTunedMatchTries = 16;
+
+// The loop moved to a length within kMaxDetuneCents of a whole number of
+// periods of `frequency` (Hz) where the waveform after the end matches the
+// one after the start about as well as at its own length, with the
+// cleanest splice among those lengths and starts near its own; nullopt
+// when no whole number of frames is that close (`noLength` then says so)
+// or no such splice is clean. The search's own period may differ from the
+// detected pitch by more than a cent over a long loop (vibrato, beating
+// voices, a rank an octave under the one the search locked on).
+std::optional<CChoice> TuneToPitch(CCorrelator& corr, const CFrameView& x, const CSteadyPart& steady,
+                                   const CChoice& chosen, double frequency, double typical, bool& noLength)
+{
+    const double period = x.m_nSampleRate / frequency;
+    const int s0 = chosen.m_nStart, length = chosen.m_nEnd - chosen.m_nStart;
+    const double own = std::round(length / period);
+    const int sReach = int(std::ceil(std::max(kTunedStartPeriods * period, kTunedStartSeconds * x.m_nSampleRate)));
+    const int w = std::max(1, int(std::lround(x.m_nSampleRate * kLevelSeconds)));
+    // A splice whose value and slope happen to continue is no loop unless
+    // the waveforms match too (the rule AlignPair keeps lags by).
+    const double match = 2.0 * LagErrors(corr, x, s0, 2 * sReach, length, length)[0] + 1e-3;
+    noLength = true;
+    std::vector<CChoice> clean;  // the best splice of each length in tune
+    for (const int step : kTunedPeriodSteps) {
+        const double target = (own + step) * period;
+        if (own + step < 1.0)
+            continue;
+        const double spread = kPitchTolerance * target;
+        const int lo = int(std::ceil(target - spread)), hi = int(std::floor(target + spread));
+        if (hi < lo || lo < 2)
+            continue;
+        noLength = false;
+        const CEnergy energy(x, s0 - sReach - 2 * w, s0 + sReach + hi + w);
+        for (int l = lo; l <= hi; ++l) {
+            CChoice c = BestSplice(x, steady, energy, s0 - sReach, s0 + sReach, l, l, typical);
+            c.m_dLag = target;
+            if (std::isfinite(c.m_dSeam) && IsClean(x, c))
+                clean.push_back(c);
+        }
+    }
+    // The cleanest whose waveforms match, of the first few.
+    std::stable_sort(clean.begin(), clean.end(),
+                     [](const CChoice& a, const CChoice& b) { return a.Score() < b.Score(); });
+    for (std::size_t i = 0; i < std::min(clean.size(), std::size_t(kTunedMatchTries)); ++i) {
+        const CChoice& c = clean[i];
+        if (LagErrors(corr, x, c.m_nStart, 2 * sReach, c.m_nEnd - c.m_nStart, c.m_nEnd - c.m_nStart)[0] <= match)
+            return c;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 CAutoLoopResult FindAutoLoopResult(const CFrameView& x, const CBankView& banks)
+{
+    return FindAutoLoopResult(x, banks, [&x] {
+        const std::optional<CPitch> pitch = DetectPitch(x);
+        return pitch ? pitch->m_dFrequency : 0.0;
+    });
+}
+
+CAutoLoopResult FindAutoLoopResult(const CFrameView& x, const CBankView& banks,
+                                   const std::function<double()>& pitchHz)
 {
     CAutoLoopResult result;
     CCorrelator corr;
@@ -387,10 +459,41 @@ CAutoLoopResult FindAutoLoopResult(const CFrameView& x, const CBankView& banks)
     // A loop across a level jump this large is no loop of a steady sound.
     if (!chosen || !std::isfinite(chosen->m_dSeam) || !(chosen->m_dLevel <= kMaxLevelJumpDb))
         return result;
+    // In tune with the detected pitch, where a clean splice allows.
+    using Reason = CAutoLoopResult::DetuneReason;
+    const double frequency = result.m_bNoise || x.m_nSampleRate <= 0 ? 0.0 : pitchHz();
+    const std::optional<double> detune =
+        frequency > 0.0 ? LoopDetuneCents(frequency, chosen->m_nEnd - chosen->m_nStart, x.m_nSampleRate)
+                        : std::nullopt;
+    const bool pitched = detune.has_value();
+    if (pitched && std::fabs(*detune) > kMaxDetuneCents) {
+        bool noLength = false;
+        std::optional<CChoice> tuned = TuneToPitch(corr, x, steady, *chosen, frequency, p.m_dTypical, noLength);
+        // Else the next pairs, as long as clean, brought in tune: another
+        // stretch may match at a length in tune.
+        for (std::size_t i = 0; !tuned && p.m_bBankPath && i < std::min(p.m_candidates.size(), std::size_t(kRefineCount));
+             ++i) {
+            const CChoice c = TryPair(p, corr, x, i);
+            bool none = false;
+            if (IsClean(x, c))
+                tuned = TuneToPitch(corr, x, steady, c, frequency, p.m_dTypical, none);
+        }
+        if (tuned)
+            chosen = tuned;
+        else
+            result.m_detuneReason = noLength ? Reason::NoCloserLength : Reason::NoCleanSplice;
+    }
     result.m_loop = CLoopSpan{chosen->m_nStart, chosen->m_nEnd};
     result.m_bShort = chosen->m_nEnd - chosen->m_nStart < WantedLength(x, steady);
     if (!result.m_bNoise)
         result.m_dDetuneCents = DetuneCents(*chosen);
+    // Against the detected pitch when there is one.
+    if (pitched) {
+        result.m_bDetectedPitch = true;
+        result.m_dDetuneCents = *LoopDetuneCents(frequency, chosen->m_nEnd - chosen->m_nStart, x.m_nSampleRate);
+    } else if (std::fabs(result.m_dDetuneCents) > kMaxDetuneCents) {
+        result.m_detuneReason = Reason::NoCloserLength;
+    }
     return result;
 }
 

@@ -15,6 +15,7 @@
 #include "analysis/FrameView.h"
 
 #include <complex>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,10 +56,18 @@ struct CAutoLoopResult {
     // exists in the steady part: the loop is shorter.
     bool m_bShort = false;
     // The pitch shift the loop's length causes against the whole number of
-    // periods it stands for, cents (0 for noise). Over kMaxDetuneCents only
-    // when no whole number of frames that fits the steady part comes closer
-    // with a clean splice (a loop of a few short periods).
+    // periods it stands for, cents (0 for noise): of the detected pitch when
+    // there is one. Over kMaxDetuneCents only for m_detuneReason.
     double m_dDetuneCents = 0.0;
+    // Whether m_dDetuneCents is against the detected pitch (the frequency
+    // given to or found by FindAutoLoopResult) rather than the search's own
+    // estimate of the period.
+    bool m_bDetectedPitch = false;
+    // Why the detune is over kMaxDetuneCents: no whole number of frames is
+    // that close to a whole number of periods (a loop of a few short
+    // periods), or none of the lengths that are gives a clean splice.
+    enum class DetuneReason { None, NoCloserLength, NoCleanSplice };
+    DetuneReason m_detuneReason = DetuneReason::None;
 };
 
 // The loop, or none when the sample has no steady part long enough for
@@ -67,7 +76,16 @@ struct CAutoLoopResult {
 // cycles) gets whole cycles at its end; noise a long loop whose level and
 // spectrum match; a loop never lies in a release tail while the held part
 // of the note holds a clean one.
+// The loop's length is a whole number of periods of the pitch that
+// DetectPitch finds on the frames, to within kMaxDetuneCents where a clean
+// splice allows; without a steady pitch, of the search's own period.
 CAutoLoopResult FindAutoLoopResult(const CFrameView& frames, const CBankView& banks);
+// The same with the pitch from `frequency` (Hz, 0 or less when the sound
+// has none detected), called at most once and only when the search takes
+// the sound for a pitched one: detecting costs as much as the search, and
+// most on noise.
+CAutoLoopResult FindAutoLoopResult(const CFrameView& frames, const CBankView& banks,
+                                   const std::function<double()>& frequency);
 // The loop alone (FindAutoLoopResult().m_loop).
 std::optional<CLoopSpan> FindAutoLoop(const CFrameView& frames, const CBankView& banks);
 

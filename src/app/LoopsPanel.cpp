@@ -31,6 +31,16 @@ QString Number(double value, int decimals)
     return std::isfinite(value) ? QString::number(value, 'f', decimals) : QStringLiteral("∞");
 }
 
+// The detune a loop's length causes against the detected pitch, as the
+// verdict pane and `ringseam-cli score` give it; "—" without one.
+QString DetuneText(const std::optional<CPitch>& pitch, int length, int sampleRate)
+{
+    const std::optional<double> cents = LoopDetune(pitch, length, sampleRate);
+    return cents ? QStringLiteral("%1 ct").arg(*cents >= 0 ? QStringLiteral("+") + QString::number(*cents, 'f', 2)
+                                                           : QString::number(*cents, 'f', 2))
+                 : QStringLiteral("—");
+}
+
 }  // namespace
 
 CLoopsPanel::CLoopsPanel(CMainFrame& frame, CQuorvelView& view)
@@ -121,6 +131,7 @@ void CLoopsPanel::Refresh()
     if (m_view.GetActiveLoop() >= int(loops.size()))  // another document, or loops removed
         m_view.SetActiveLoop(0);
     const CFrameView frames{doc.m_pSamples.data(), doc.m_nFrameCount, doc.m_nChannels, doc.m_nSampleRate};
+    const std::optional<CPitch>& pitch = m_view.GetDetectedPitch();
     m_bFilling = true;
     m_pTable->setRowCount(int(loops.size()));
     for (int row = 0; row < int(loops.size()); ++row) {
@@ -128,7 +139,7 @@ void CLoopsPanel::Refresh()
         const CSeamMetrics m = MeasureSeam(frames, l.m_nStart, l.m_nEnd);
         const QString cells[ColumnCount] = {QString::number(l.m_nStart), QString::number(l.m_nEnd),
                                             QString::number(l.Length()), Number(m.m_dSeam, 2),
-                                            Number(m.m_dLevelDb, 1), QStringLiteral("—")};
+                                            Number(m.m_dLevelDb, 1), DetuneText(pitch, l.Length(), doc.m_nSampleRate)};
         for (int c = 0; c < ColumnCount; ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             if (c != Start && c != End)

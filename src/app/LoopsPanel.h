@@ -1,7 +1,8 @@
 // CLoopsPanel: the Loops panel (View > Loops, Ctrl+5), a dock beside the
 // waveform that lists every loop of the document — start, end, length (in
-// frames), seam and level (the seam metrics) and detune (shown as "—" until
-// the sample's pitch is known) — and the release marker. Choosing a row
+// frames), seam and level (the seam metrics) and the detune the loop's
+// length causes against the detected pitch ("—" without one) — and the
+// release marker. Choosing a row
 // makes that loop the one the mouse and the Edit commands act on; the
 // buttons add, remove and reorder loops; start, end and the release marker
 // are typed as exact frame numbers. It also handles the commands about

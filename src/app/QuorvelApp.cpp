@@ -15,6 +15,7 @@
 #include "view/LoopVerdict.h"
 #include "playback/PulseLoopOut.h"
 #include "view/SeamView.h"
+#include "view/UndoStep.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -188,9 +189,15 @@ void CQuorvelApp::RegisterCommands()
     f.SetCommandHandler(ID_EDIT_RELOAD, [v] { v->OnReload(); });
     f.SetCommandHandler(ID_EDIT_REMOVE_LOOP, [v] { v->OnRemoveLoop(); });
     f.SetCommandHandler(ID_EDIT_SPECTRAL_FILTER, [v] { v->OnSpectralCombFilter(); });
-    // Tuning (TuningDlg.cpp).
-    f.SetCommandHandler(ID_EDIT_DETECT_PITCH, [this] { m_pDoc->DetectAndSetTuning(); });
-    f.SetCommandHandler(ID_EDIT_TUNING, [this] { RunTuningDialog(*m_pDoc, m_pFrame); });
+    // Tuning (TuningDlg.cpp), each an undo step.
+    f.SetCommandHandler(ID_EDIT_DETECT_PITCH, [this, v] {
+        const CUndoStep step(*v, "Detect Pitch");
+        m_pDoc->DetectAndSetTuning();
+    });
+    f.SetCommandHandler(ID_EDIT_TUNING, [this, v] {
+        const CUndoStep step(*v, "Tuning");
+        RunTuningDialog(*m_pDoc, m_pFrame);
+    });
 }
 
 std::unique_ptr<IWaveOut> CQuorvelApp::CreateWaveOut()
@@ -331,7 +338,7 @@ bool CQuorvelApp::OnFileSaveAs()
 
 bool CQuorvelApp::ConfirmShortLoop()
 {
-    const CLoopVerdict verdict = JudgeLoop(*m_pDoc);
+    const CLoopVerdict verdict = JudgeLoop(*m_pDoc, m_pView->GetDetectedPitch());
     const std::pair<int, int> loop(m_pDoc->m_nLoopStart, m_pDoc->m_nLoopEnd);
     if (!verdict.IsTooShort() || m_confirmedShortLoop == loop)
         return true;

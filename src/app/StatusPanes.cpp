@@ -36,9 +36,9 @@ CStatusPanes::CStatusPanes(CMainFrame& frame, CQuorvelView& view) : QObject(&fra
                        QStringLiteral("The seam score: how far the sound after the loop end strays from the "
                                       "sound after the loop start (lower is better), as ringseam-cli score "
                                       "rates it"));
-    m_pVerdict = AddPane(frame, "paneVerdict", QStringLiteral("seam 0.000 not clean, level 00.0 dB, detune +00 ct"),
+    m_pVerdict = AddPane(frame, "paneVerdict", QStringLiteral("seam 0.000 not clean, level 00.0 dB, detune +00.00 ct"),
                          QStringLiteral("The seam (1.5 or less is clean, as ringseam-cli score judges it), the level "
-                                        "step across it, the detune of the loop's pitch from the nearest note, and "
+                                        "step across it, the detune the loop's length causes against the detected pitch, and "
                                         "a warning for a loop under 2 ms or under one period"));
     m_verdictTimer.setSingleShot(true);
     m_verdictTimer.setInterval(kVerdictDelayMs);
@@ -56,18 +56,7 @@ void CStatusPanes::UpdateLoop()
     const CQuorvelDoc& doc = m_view.GetDocument();
     m_pLoop->setText(QString::fromStdString(LoopPaneText(doc)));
     m_pScore->setText(QString::fromStdString(ScorePaneText(doc)));
-
-    // Every 997th value (a prime, so no period of the sound hides them).
-    double spread = 0.0;
-    for (std::size_t i = 0; i < doc.m_pSamples.size(); i += 997)
-        spread += doc.m_pSamples[i] * double(i % 7 + 1);
-    const std::array<double, 4> key{double(doc.m_nFrameCount), double(doc.m_nChannels), double(doc.m_nSampleRate),
-                                    spread};
-    if (key != m_framesKey || (!m_pitch && doc.m_bHasLoop)) {
-        m_framesKey = key;
-        m_pitch = doc.m_bLoaded ? doc.DetectPitch() : std::nullopt;
-    }
-    m_pPitch->setText(QString::fromStdString(PitchPaneText(doc, m_pitch)));
+    m_pPitch->setText(QString::fromStdString(PitchPaneText(doc, m_view.GetDetectedPitch())));
     // The verdict reads every frame of the loop: a drag's burst of changes
     // is judged once it pauses.
     m_verdictTimer.start();
@@ -75,7 +64,7 @@ void CStatusPanes::UpdateLoop()
 
 void CStatusPanes::UpdateVerdict()
 {
-    const CLoopVerdict verdict = JudgeLoop(m_view.GetDocument());
+    const CLoopVerdict verdict = JudgeLoop(m_view.GetDocument(), m_view.GetDetectedPitch());
     m_pVerdict->setText(QString::fromStdString(VerdictPaneText(verdict)));
     m_pVerdict->setStyleSheet(verdict.IsTooShort() ? QStringLiteral("color: #b00000;") : QString());
 }

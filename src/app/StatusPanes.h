@@ -51,9 +51,6 @@ private:
     static constexpr int kVerdictDelayMs = 50;  // a pause of the pointer, not a lag the eye sees
     void UpdateVerdict();
 
-    // The pitch, detected again only when the frames change: a cheap
-    // fingerprint of them (count, format, a spread of values) says when.
+    // The pitch, as the view's cache of it (CPitchCache) has it.
     QLabel* m_pPitch = nullptr;
-    std::array<double, 4> m_framesKey{};
-    std::optional<CPitch> m_pitch;
 };

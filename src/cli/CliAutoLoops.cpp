@@ -12,18 +12,33 @@ CAutoLoopReport MeasureAutoLoopReport(const CQuorvelDoc& doc, const CCliOptions&
 {
     CAutoLoopReport report;
     report.m_nAsked = options.m_bAuto ? options.m_nAutoLoops : 0;
+    if (options.m_bAuto && options.m_bJson)
+        report.m_result = DocumentAutoLoopResult(doc);
+    return report;
+}
+
+CAutoLoopResult DocumentAutoLoopResult(const CQuorvelDoc& doc)
+{
     const std::size_t bins = std::size_t(doc.m_nBankSize / 2) * std::size_t(std::max(doc.m_nBankCount, 0)) *
                              std::size_t(std::max(doc.m_nChannels, 0));
-    if (!options.m_bAuto || !options.m_bJson || doc.m_nFrameCount <= 0 || doc.m_pBankSpectra.size() != bins)
-        return report;
+    if (doc.m_nFrameCount <= 0 || doc.m_pBankSpectra.size() != bins)
+        return {};
     const CFrameView frames{doc.m_pSamples.data(), doc.m_nFrameCount, doc.m_nChannels, doc.m_nSampleRate};
-    const CAutoLoopResult r =
-        FindAutoLoopResult(frames, {doc.m_pBankSpectra.data(), doc.m_nBankSize, doc.m_nBankCount});
-    report.m_bAuto = true;
-    report.m_bNoise = r.m_bNoise;
-    report.m_bShort = r.m_loop && r.m_bShort;
-    report.m_dDetuneCents = r.m_dDetuneCents;
-    return report;
+    return FindAutoLoopResult(frames, {doc.m_pBankSpectra.data(), doc.m_nBankSize, doc.m_nBankCount});
+}
+
+void AddAutoLoopFlags(CJsonObject& json, const CAutoLoopResult& r)
+{
+    json.AddBool("auto_noise", r.m_bNoise)
+        .AddBool("auto_short", r.m_loop && r.m_bShort)
+        .AddDouble("auto_detune_cents", r.m_dDetuneCents);
+    // Why Auto Loop's detune is over a cent, when it is.
+    using Reason = CAutoLoopResult::DetuneReason;
+    if (r.m_loop && r.m_detuneReason != Reason::None)
+        json.AddString("auto_detune_reason",
+                       r.m_detuneReason == Reason::NoCloserLength ? "no_closer_length" : "no_clean_splice");
+    else
+        json.AddNull("auto_detune_reason");
 }
 
 void CountAutoLoops(CAutoLoopReport& report, const CQuorvelDoc& doc)
@@ -43,10 +58,8 @@ std::optional<std::string> FewerLoopsNote(const CAutoLoopReport& report)
 
 void AddAutoLoopReport(CJsonObject& json, const CAutoLoopReport& report)
 {
-    if (report.m_bAuto)
-        json.AddBool("auto_noise", report.m_bNoise)
-            .AddBool("auto_short", report.m_bShort)
-            .AddDouble("auto_detune_cents", report.m_dDetuneCents);
+    if (report.m_result)
+        AddAutoLoopFlags(json, *report.m_result);
     if (report.m_nAsked > 0)
         json.AddRaw("loops", report.m_strLoops)
             .AddInt("loops_asked", report.m_nAsked)

@@ -5,6 +5,8 @@
 // processes that file.
 #pragma once
 
+#include "analysis/AutoLoop.h"
+
 #include <optional>
 #include <string>
 
@@ -13,10 +15,7 @@ class CQuorvelDoc;
 struct CCliOptions;
 
 struct CAutoLoopReport {
-    bool m_bAuto = false;  // --auto given and the flags measured; nothing to report otherwise
-    bool m_bNoise = false;
-    bool m_bShort = false;
-    double m_dDetuneCents = 0.0;
+    std::optional<CAutoLoopResult> m_result;  // --auto with --json: what the search gave; else nothing to report
     int m_nAsked = 0;  // --loops K; 0 without
     int m_nFound = 0;  // loops placed
     std::string m_strLoops;  // with --loops: the loops placed, as the JSON array of `loops`
@@ -30,6 +29,11 @@ CAutoLoopReport MeasureAutoLoopReport(const CQuorvelDoc& doc, const CCliOptions&
 void CountAutoLoops(CAutoLoopReport& report, const CQuorvelDoc& doc);
 // "Found 2 of the 3 loops asked for." when fewer were placed than --loops asked.
 std::optional<std::string> FewerLoopsNote(const CAutoLoopReport& report);
-// auto_noise, auto_short, auto_detune_cents with --auto; loops, loops_asked
-// and loops_found with --loops.
+// auto_noise, auto_short, auto_detune_cents and auto_detune_reason with
+// --auto; loops, loops_asked and loops_found with --loops.
 void AddAutoLoopReport(CJsonObject& json, const CAutoLoopReport& report);
+// The flags of one Auto Loop result (as above), which score also gives.
+void AddAutoLoopFlags(CJsonObject& json, const CAutoLoopResult& result);
+// Auto Loop's result on the document's frames and banks; nothing found when
+// the banks do not describe the frames.
+CAutoLoopResult DocumentAutoLoopResult(const CQuorvelDoc& doc);

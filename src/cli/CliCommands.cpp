@@ -71,27 +71,14 @@ void AddLoop(CJsonObject& json, const CQuorvelDoc& doc)
     }
 }
 
-// Auto Loop's pick beside the loop rated, with what it could not give: no
-// pitch (a loop not aligned to periods), no clean loop as long as wanted,
-// the detune its length causes.
-CAutoLoopResult ScoreAutoLoop(const CQuorvelDoc& doc, const CFrameView& frames)
-{
-    const std::size_t bins = std::size_t(doc.m_nBankSize / 2) * std::size_t(doc.m_nBankCount) *
-                             std::size_t(std::max(doc.m_nChannels, 0));
-    if (doc.m_nFrameCount <= 0 || doc.m_pBankSpectra.size() != bins)
-        return {};
-    return FindAutoLoopResult(frames, {doc.m_pBankSpectra.data(), doc.m_nBankSize, doc.m_nBankCount});
-}
-
+// Auto Loop's pick beside the loop rated, with what it could not give.
 void AddAutoLoop(CJsonObject& json, const CAutoLoopResult& r)
 {
     if (r.m_loop)
         json.AddInt("auto_start", r.m_loop->m_nStart).AddInt("auto_end", r.m_loop->m_nEnd);
     else
         json.AddNull("auto_start").AddNull("auto_end");
-    json.AddBool("auto_noise", r.m_bNoise)
-        .AddBool("auto_short", r.m_loop && r.m_bShort)
-        .AddDouble("auto_detune_cents", r.m_dDetuneCents);
+    AddAutoLoopFlags(json, r);
 }
 
 }  // namespace
@@ -295,11 +282,13 @@ int RunScore(const CCliOptions& options, CCliStreams& io)
     const double given = doc.SeamScore(options.m_nLoopStart, options.m_nLoopEnd);
     const CFrameView frames{doc.m_pSamples.data(), doc.m_nFrameCount, doc.m_nChannels, doc.m_nSampleRate};
     const CSeamMetrics metrics = MeasureSeam(frames, options.m_nLoopStart, options.m_nLoopEnd);
-    const CAutoLoopResult autoLoop = ScoreAutoLoop(doc, frames);
+    const CAutoLoopResult autoLoop = DocumentAutoLoopResult(doc);
+    // The detected pitch, a short sample's through the loop it was read
+    // with (before Find Loop replaces that loop).
+    const std::optional<CPitch> pitch = doc.DetectPitch();
     doc.FindLoop();
     const double found = doc.m_bHasLoop ? doc.SeamScore(doc.m_nLoopStart, doc.m_nLoopEnd) : given;
     // The detune the given loop's length causes against the detected pitch.
-    const std::optional<CPitch> pitch = doc.DetectPitch();
     const double detune =
         pitch ? LoopDetuneCents(pitch->m_dFrequency, options.m_nLoopEnd - options.m_nLoopStart, doc.m_nSampleRate)
                     .value_or(std::nan(""))

@@ -73,8 +73,10 @@ const std::vector<CCliCommandInfo> kCommands = {
      "loop Auto Loop picks (auto_start, auto_end; null when none) and what it could not give: auto_noise, "
      "the sound has no pitch, so the loop is not a whole number of periods; auto_short, no clean loop is "
      "as long as wanted (50 ms, and a fifth of a steady part longer than 0.5 s); auto_detune_cents, the "
-     "pitch shift the loop's length causes (over 1 cent only when the steady part is too short for a "
-     "closer whole number of frames). Last, the detune the loop's length causes against the detected "
+     "pitch shift the loop's length causes against the detected pitch (the search's own period when "
+     "there is none), over 1 cent only when auto_detune_reason says why: no_closer_length, no whole "
+     "number of frames comes closer (a loop of a few short periods), or no_clean_splice, none of the "
+     "lengths that do gives a clean splice. Last, the detune the loop's length causes against the detected "
      "pitch: looping makes the tone repeat after the loop's length, so it sounds at the nearest whole "
      "number of periods in it."},
     {C::Loops, "loops", "FILE... [--csv|--json]", "print every loop and the release marker of samples",

@@ -40,6 +40,7 @@ CEditState CQuorvelDoc::GetEditState() const
     state.m_nLoopStart = m_nLoopStart;
     state.m_nLoopEnd = m_nLoopEnd;
     state.m_nUnityNote = m_nUnityNote;
+    state.m_nPitchFraction = m_nPitchFraction;
     state.m_nChannels = m_nChannels;
     state.m_nFrameCount = m_nFrameCount;
     state.m_nSampleRate = m_nSampleRate;
@@ -56,6 +57,7 @@ void CQuorvelDoc::SetEditState(const CEditState& state)
     m_nLoopStart = state.m_nLoopStart;
     m_nLoopEnd = state.m_nLoopEnd;
     m_nUnityNote = state.m_nUnityNote;
+    m_nPitchFraction = state.m_nPitchFraction;
     m_nChannels = state.m_nChannels;
     m_nFrameCount = state.m_nFrameCount;
     m_nSampleRate = state.m_nSampleRate;

@@ -46,6 +46,7 @@ struct CEditState {
     std::int32_t m_nLoopStart = 0;  // frames
     std::int32_t m_nLoopEnd = 0;    // frames, exclusive
     std::int32_t m_nUnityNote = 60;
+    std::uint32_t m_nPitchFraction = 0;  // 1/2^32 semitone above the unity note
     // The shape of the frames: changes only with a replacement of the whole
     // frame vector (a reload of a file that changed on disk).
     std::int32_t m_nChannels = 0;

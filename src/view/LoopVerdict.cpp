@@ -10,10 +10,6 @@
 
 namespace {
 
-constexpr double kA4Hz = 440.0;  // equal temperament's reference pitch
-constexpr double kCentsPerOctave = 1200.0;
-constexpr double kCentsPerNote = 100.0;
-
 CFrameView FramesOf(const CQuorvelDoc& doc)
 {
     return {doc.m_pSamples.data(), doc.m_nFrameCount, doc.m_nChannels, doc.m_nSampleRate};
@@ -28,12 +24,17 @@ bool HasUsableLoop(const CQuorvelDoc& doc)
 
 }  // namespace
 
-double LoopPitchHz(const CQuorvelDoc& doc, int* pPeriod)
+double LoopPitchHz(const CQuorvelDoc& doc, const std::optional<CPitch>& detected, int* pPeriod)
 {
     if (pPeriod)
         *pPeriod = 0;
     if (!HasUsableLoop(doc))
         return 0.0;
+    if (detected && detected->m_dFrequency > 0.0) {
+        if (pPeriod)
+            *pPeriod = int(std::lround(doc.m_nSampleRate / detected->m_dFrequency));
+        return detected->m_dFrequency;
+    }
     // A short loop holds too little of the sound: the period is looked for
     // in at least kPeriodWindow frames from the loop start on.
     const int last = int(std::min<std::int64_t>(doc.m_nFrameCount,
@@ -44,7 +45,7 @@ double LoopPitchHz(const CQuorvelDoc& doc, int* pPeriod)
     return period > 0 ? double(doc.m_nSampleRate) / period : 0.0;
 }
 
-CLoopVerdict JudgeLoop(const CQuorvelDoc& doc)
+CLoopVerdict JudgeLoop(const CQuorvelDoc& doc, const std::optional<CPitch>& detected)
 {
     CLoopVerdict v;
     if (!HasUsableLoop(doc))
@@ -53,12 +54,10 @@ CLoopVerdict JudgeLoop(const CQuorvelDoc& doc)
     const CFrameView frames = FramesOf(doc);
     v.m_metrics.m_dSeam = SeamRatio(frames, doc.m_nLoopStart, doc.m_nLoopEnd);
     v.m_metrics.m_dLevelDb = SeamLevelDb(frames, doc.m_nLoopStart, doc.m_nLoopEnd);
-    v.m_dPitchHz = LoopPitchHz(doc, &v.m_nPeriod);
-    if (v.m_dPitchHz > 0.0) {
-        const double cents = kCentsPerOctave * std::log2(v.m_dPitchHz / kA4Hz);
-        v.m_dDetuneCents = cents - kCentsPerNote * std::round(cents / kCentsPerNote);
-    }
+    v.m_dPitchHz = LoopPitchHz(doc, detected, &v.m_nPeriod);
     const int length = doc.m_nLoopEnd - doc.m_nLoopStart;
+    if (detected)
+        v.m_detuneCents = LoopDetuneCents(detected->m_dFrequency, length, doc.m_nSampleRate);
     v.m_bShorterThanMinimum = doc.m_nSampleRate > 0 && length < kMinLoopSeconds * doc.m_nSampleRate;
     v.m_bShorterThanPeriod = v.m_nPeriod > 0 && length < v.m_nPeriod;
     return v;
@@ -79,8 +78,8 @@ std::string VerdictPaneText(const CLoopVerdict& v)
         std::snprintf(buf, sizeof buf, ", level %.1f dB", v.m_metrics.m_dLevelDb);
         text += buf;
     }
-    if (v.m_dPitchHz > 0.0) {
-        std::snprintf(buf, sizeof buf, ", detune %+.0f ct", v.m_dDetuneCents);
+    if (v.m_detuneCents) {
+        std::snprintf(buf, sizeof buf, ", detune %+.2f ct", *v.m_detuneCents);
         text += buf;
     }
     if (v.m_bShorterThanMinimum)

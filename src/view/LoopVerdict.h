@@ -1,15 +1,18 @@
 // The verdict on the document's loop that the status bar shows beside the
 // score: the seam and level figures of SeamMetrics.h, with "clean" decided
 // by CSeamMetrics::IsClean exactly as `ringseam-cli score` decides it; the
-// detune of the looped sound from the nearest equal-tempered note; and a
-// warning for a loop too short to sound as a tone.
+// detune the loop's length causes against the detected pitch, as `score`
+// and the pitch pane report it; and a warning for a loop too short to sound
+// as a tone.
 //
 // Frames are sample frames (loop end exclusive), times seconds, detune in
 // cents. Pure functions over the document; whichever thread owns it.
 #pragma once
 
+#include "analysis/Pitch.h"
 #include "analysis/SeamMetrics.h"
 
+#include <optional>
 #include <string>
 
 class CQuorvelDoc;
@@ -23,7 +26,9 @@ struct CLoopVerdict {
     CSeamMetrics m_metrics;      // seam and level (the timbre is not measured)
     int m_nPeriod = 0;           // frames of one period of the sound; 0 unknown
     double m_dPitchHz = 0.0;     // 0 when unknown
-    double m_dDetuneCents = 0.0; // −50 … +50 from the nearest note; valid with a pitch
+    // Cents the loop's length shifts the detected pitch (positive: sharp);
+    // none without a detected pitch or for a loop under half a period.
+    std::optional<double> m_detuneCents;
     bool m_bShorterThanMinimum = false;  // under kMinLoopSeconds
     bool m_bShorterThanPeriod = false;   // under one period of the sound
 
@@ -31,13 +36,14 @@ struct CLoopVerdict {
 };
 
 // The pitch of the sound at the loop, Hz (0 when none is found): the
-// period estimate of LoopSteps.h. A detected pitch of the document, when
-// it has one, belongs here.
-double LoopPitchHz(const CQuorvelDoc& doc, int* pPeriod = nullptr);
+// detected pitch `detected` (CQuorvelDoc::DetectPitch, usually cached by
+// CPitchCache) when there is one, else the period estimate of LoopSteps.h.
+// *pPeriod gets the period in whole frames.
+double LoopPitchHz(const CQuorvelDoc& doc, const std::optional<CPitch>& detected, int* pPeriod = nullptr);
 
-CLoopVerdict JudgeLoop(const CQuorvelDoc& doc);
+CLoopVerdict JudgeLoop(const CQuorvelDoc& doc, const std::optional<CPitch>& detected);
 
-// "seam 1.23 clean, level 0.4 dB, detune +12 ct", followed by
+// "seam 1.23 clean, level 0.4 dB, detune +0.12 ct", followed by
 // " — too short: under 2 ms" or " — too short: under one period" when the
 // loop is; "" without a loop.
 std::string VerdictPaneText(const CLoopVerdict& verdict);

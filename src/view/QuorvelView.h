@@ -25,6 +25,7 @@
 #include "document/QuorvelDoc.h"
 #include "framework/Document.h"
 #include "playback/LoopingPlayback.h"
+#include "view/PitchCache.h"
 #include "view/TimeRuler.h"
 #include "view/ViewGeometry.h"
 #include "view/WaveformDrawing.h"
@@ -52,6 +53,9 @@ public:
     ~CQuorvelView() override;
 
     CQuorvelDoc& GetDocument() { return m_doc; }
+    // The document's detected pitch, detected again only when its frames
+    // (or the loop a short sample is measured through) change.
+    const std::optional<CPitch>& GetDetectedPitch() { return m_pitchCache.Get(m_doc); }
     // Stops playback and replaces the output device (null: none).
     void SetWaveOut(std::unique_ptr<IWaveOut> pWaveOut);
     CLoopingPlayback& GetPlayback() { return *m_pPlayback; }
@@ -256,6 +260,7 @@ private:
     void ScrollToX(int contentX);
 
     CQuorvelDoc& m_doc;
+    CPitchCache m_pitchCache;  // shared by the panels that show detunes
     CViewGeometry m_geometry;
     CWaveformDrawing m_drawing;
     QImage m_image;

@@ -1,5 +1,6 @@
 #include "TestDocs.h"
 #include "analysis/AutoLoop.h"
+#include "analysis/Pitch.h"
 #include "analysis/SeamMetrics.h"
 
 #include <gtest/gtest.h>
@@ -307,6 +308,63 @@ TEST_P(AutoLoopKinds, CleanLoopOfTheLengthTheSoundNeeds)
 
 INSTANTIATE_TEST_SUITE_P(Kinds, AutoLoopKinds, testing::ValuesIn(kKinds),
                          [](const testing::TestParamInfo<CKindCase>& i) { return std::string(i.param.name); });
+
+}  // namespace
+
+namespace {
+
+// The loop's length against a pitch: in tune with the detected one where a
+// clean splice allows, else the detune with the reason.
+struct CTuneCase {
+    const char* name;
+    int frames;
+    std::function<double(int, int)> signal;
+    double claimedPeriod;  // frames; 0: the pitch detected on the frames
+    CAutoLoopResult::DetuneReason reason;
+};
+
+const CTuneCase kTuneCases[] = {
+    // Two voices 8 cents apart, one with vibrato: in tune with the pitch
+    // detected on the frames.
+    {"ChorusWithVibrato", 3 * kRate,
+     [](int f, int c) {
+         const double t = double(f) / kRate, hz = 441.37;
+         const double wobble = 0.13 * std::cos(2 * kTestPi * 5.3 * t);
+         return 0.4 * std::min(1.0, t / 0.1) *
+                (Partials(2 * kTestPi * hz * 0.99769 * t - wobble, c) + Partials(2 * kTestPi * hz * 1.00231 * t, c));
+     },
+     0.0, CAutoLoopResult::DetuneReason::None},
+    // Cycles of 150 frames said to be 150.7 long: no length in tune with
+    // that (under 214 cycles) matches the waveform, so the loop stays whole
+    // cycles and says why.
+    {"PitchTheWaveformDenies", kRate / 2,
+     [](int f, int c) { return 0.8 * std::min(1.0, f / 130.0) * Partials(2 * kTestPi * f / 150.0, c); }, 150.7,
+     CAutoLoopResult::DetuneReason::NoCleanSplice},
+};
+
+class AutoLoopTuning : public testing::TestWithParam<CTuneCase> {};
+
+TEST_P(AutoLoopTuning, InTuneWithThePitchOrSaysWhy)
+{
+    const CTuneCase& k = GetParam();
+    auto doc = MakeDoc(kRate, 1, k.frames, k.signal);
+    doc->AutoLoop();
+    const CFrameView view{doc->m_pSamples.data(), doc->m_nFrameCount, 1, kRate};
+    const CBankView banks{doc->m_pBankSpectra.data(), doc->m_nBankSize, doc->m_nBankCount};
+    const CAutoLoopResult r = k.claimedPeriod > 0 ? FindAutoLoopResult(view, banks, [&] { return kRate / k.claimedPeriod; })
+                                                  : FindAutoLoopResult(view, banks);
+    ASSERT_TRUE(r.m_loop);
+    const double hz = k.claimedPeriod > 0 ? kRate / k.claimedPeriod : DetectPitch(view)->m_dFrequency;
+    const double detune = *LoopDetuneCents(hz, r.m_loop->m_nEnd - r.m_loop->m_nStart, kRate);
+    EXPECT_TRUE(r.m_bDetectedPitch);
+    EXPECT_NEAR(r.m_dDetuneCents, detune, 1e-9);
+    EXPECT_EQ(r.m_detuneReason, k.reason);
+    EXPECT_EQ(std::fabs(detune) <= 1.0, k.reason == CAutoLoopResult::DetuneReason::None) << detune;
+    EXPECT_TRUE(MeasureSeam(view, r.m_loop->m_nStart, r.m_loop->m_nEnd).IsClean());
+}
+
+INSTANTIATE_TEST_SUITE_P(Tuning, AutoLoopTuning, testing::ValuesIn(kTuneCases),
+                         [](const testing::TestParamInfo<CTuneCase>& i) { return std::string(i.param.name); });
 
 }  // namespace
 

@@ -110,7 +110,8 @@ private slots:
         table->item(1, CLoopsPanel::Start)->setText(QStringLiteral("40000"));  // past the end: refused
         QVERIFY(doc.GetLoops() == (std::vector<CLoopPoints>{{0, 30000, 0}, {0, 20000, 0}}));
         QCOMPARE(table->item(1, CLoopsPanel::Start)->text(), QStringLiteral("0"));
-        QCOMPARE(table->item(1, CLoopsPanel::Detune)->text(), QStringLiteral("—"));
+        // 20000 frames of the 440 Hz tone hold 199.55 periods: 3.93 ct sharp.
+        QCOMPARE(table->item(1, CLoopsPanel::Detune)->text(), QStringLiteral("+3.93 ct"));
         // Remove Loop acts on the chosen loop.
         app.GetMainFrame()->OnCmdMsg(ID_EDIT_REMOVE_LOOP);
         QVERIFY(doc.GetLoops() == (std::vector<CLoopPoints>{{0, 30000, 0}}));

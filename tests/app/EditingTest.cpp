@@ -316,6 +316,8 @@ private slots:
         view->SetLoopPoints(1000, 1000 + 44100 / 440 + 1, "Set Loop");
         QTRY_VERIFY2(!verdict->text().contains(QStringLiteral("too short")), qPrintable(verdict->text()));
         QVERIFY(verdict->text().startsWith(QStringLiteral("seam ")));
+        // The detune against the detected pitch: 101 frames are 1.0077 periods.
+        QVERIFY2(verdict->text().endsWith(QStringLiteral("detune -13.30 ct")), qPrintable(verdict->text()));
     }
 
 

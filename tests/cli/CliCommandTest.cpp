@@ -754,6 +754,7 @@ TEST(CliProgram, ScoreIsNearZeroForAWholeNumberOfPeriods)
     for (const char* key : {"auto_noise", "auto_short"})
         EXPECT_EQ(JsonMember(off.m_strOut, key), "false") << key;
     EXPECT_LE(std::fabs(std::stod(JsonMember(off.m_strOut, "auto_detune_cents"))), 1.0);
+    EXPECT_EQ(JsonMember(off.m_strOut, "auto_detune_reason"), "null");
 
     // An octave up from frame 20000 at the same level: level and timbre
     // each in their own member.

@@ -40,6 +40,7 @@ TEST(UndoHistory, EveryKindOfChangeIsUndoneAndRedoneExactly)
         {"loop points", [](CQuorvelDoc& d) { d.m_nLoopStart = 10, d.m_nLoopEnd = 20; }, 0},
         {"remove loop", [](CQuorvelDoc& d) { d.m_bHasLoop = false; }, 0},
         {"unity note", [](CQuorvelDoc& d) { d.m_nUnityNote = 72; }, 0},
+        {"pitch fraction", [](CQuorvelDoc& d) { d.SetTuning({60, 0x40000000u}); }, 0},
         // A crossfade keeps its 200 frames × 2 channels, not the sample.
         {"crossfade", [](CQuorvelDoc& d) { d.Crossfade(200); }, 200 * 2 * sizeof(double)},
         {"comb filter", [](CQuorvelDoc& d) { d.SpectralCombFilter(); }, 8000 * sizeof(double)},
