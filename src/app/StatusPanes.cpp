@@ -9,9 +9,14 @@
 
 namespace {
 
-// A sunken pane at least as wide as `sample`, so that it does not jump as
-// the numbers change.
-QLabel* AddPane(CMainFrame& frame, const char* name, const QString& sample, const QString& tip)
+// A sunken pane as wide as `sample`, so that it does not jump as the numbers
+// change. A pane that may yield keeps that width only while the bar has room:
+// in a narrow window it is cut first, so the loop, pointer and score panes
+// are never drawn over one another.
+enum class EPaneWidth { Fixed, MayYield };
+
+QLabel* AddPane(CMainFrame& frame, const char* name, const QString& sample, const QString& tip,
+                EPaneWidth width = EPaneWidth::Fixed)
 {
     auto* pane = new QLabel(sample);
     pane->setObjectName(QString::fromLatin1(name));
@@ -19,7 +24,13 @@ QLabel* AddPane(CMainFrame& frame, const char* name, const QString& sample, cons
     pane->setToolTip(tip);
     frame.AddStatusPane(pane);
     // Measured in the bar, with its font, frame and margins.
-    pane->setMinimumWidth(pane->sizeHint().width());
+    if (width == EPaneWidth::Fixed) {
+        pane->setMinimumWidth(pane->sizeHint().width());
+    } else {
+        // A minimum of 0 would mean "the text's width" to the layout.
+        pane->setMaximumWidth(pane->sizeHint().width());
+        pane->setMinimumWidth(1);
+    }
     pane->clear();
     return pane;
 }
@@ -39,13 +50,15 @@ CStatusPanes::CStatusPanes(CMainFrame& frame, CQuorvelView& view) : QObject(&fra
     m_pVerdict = AddPane(frame, "paneVerdict", QStringLiteral("seam 0.000 not clean, level 00.0 dB, detune +00.00 ct"),
                          QStringLiteral("The seam (1.5 or less is clean, as ringseam-cli score judges it), the level "
                                         "step across it, the detune the loop's length causes against the detected pitch, and "
-                                        "a warning for a loop under 2 ms or under one period"));
+                                        "a warning for a loop under 2 ms or under one period"),
+                         EPaneWidth::MayYield);
     m_verdictTimer.setSingleShot(true);
     m_verdictTimer.setInterval(kVerdictDelayMs);
     connect(&m_verdictTimer, &QTimer::timeout, this, &CStatusPanes::UpdateVerdict);
     m_pPitch = AddPane(frame, "panePitch", QStringLiteral("C#4 +00.0 ct (0000.0 Hz), loop +0.00 ct"),
                        QStringLiteral("The pitch of the steady part (nearest note, cents, frequency) and the "
-                                      "detune the loop's length causes against it"));
+                                      "detune the loop's length causes against it"),
+                       EPaneWidth::MayYield);
     connect(&view, &CQuorvelView::loopOrFramesChanged, this, &CStatusPanes::UpdateLoop);
     connect(&view, &CQuorvelView::pointerFrameChanged, this, &CStatusPanes::UpdatePointer);
     UpdateLoop();

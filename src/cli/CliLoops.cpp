@@ -114,7 +114,9 @@ std::string LoopsJson(const CQuorvelDoc& doc)
     for (const CLoopPoints& l : doc.GetLoops()) {
         CJsonObject o;
         o.AddInt("start", l.m_nStart).AddInt("end", l.m_nEnd).AddString("type", LoopTypeName(l.m_nType));
-        json += (json.size() > 1 ? "," : "") + o.Str();
+        if (json.size() > 1)
+            json += ',';
+        json += o.Str();
     }
     return json + "]";
 }
