@@ -214,30 +214,51 @@ struct CHarmonic {
 };
 
 // The mean frequency of the component of x near `hz`: its phase sampled once
-// per `block` frames and the mean advance between samples.
+// per `block` frames and the mean advance between samples. Each sample
+// weighs the two blocks around it with a triangle: the neighbouring
+// harmonics then cancel even where a vibrato or the rounding of the block to
+// whole frames moves them off its zeros (the error grows with the square of
+// that offset, not with the offset), so the result does not hang on the
+// block's length or on where the grid of blocks starts.
 CHarmonic FollowHarmonic(const std::vector<double>& x, int number, double hz, int block, int rate)
 {
-    const int blocks = int(x.size()) / block;
-    std::vector<Complex> z(static_cast<std::size_t>(blocks));
+    const int cells = int(x.size()) / block;
+    // Per block: the sum of the demodulated frames, and the same under a
+    // ramp rising from 0 to 1 over the block.
+    std::vector<Complex> flat(static_cast<std::size_t>(cells)), rising(static_cast<std::size_t>(cells));
     const double cycles = hz / rate;  // per frame
     const Complex step = std::polar(1.0, -kTwoPi * cycles);
-    for (int j = 0; j < blocks; ++j) {
+    const double rampStep = 1.0 / block;
+    for (int j = 0; j < cells; ++j) {
         const double start = double(j) * block * cycles;
         const Complex p0 = std::polar(1.0, -kTwoPi * (start - std::floor(start)));
         // The rotation spelled out in real arithmetic: std::complex's product
         // guards against infinities through a library call on every frame.
-        double pr = p0.real(), pi = p0.imag(), sr = 0.0, si = 0.0;
+        double pr = p0.real(), pi = p0.imag(), sr = 0.0, si = 0.0, rr = 0.0, ri = 0.0;
+        double ramp = 0.5 * rampStep;
         const double cr = step.real(), ci = step.imag();
         const double* v = x.data() + std::size_t(j) * std::size_t(block);
         for (int i = 0; i < block; ++i) {
-            sr += v[i] * pr;
-            si += v[i] * pi;
+            const double re = v[i] * pr, im = v[i] * pi;
+            sr += re;
+            si += im;
+            rr += re * ramp;
+            ri += im * ramp;
+            ramp += rampStep;
             const double t = pr * cr - pi * ci;
             pi = pr * ci + pi * cr;
             pr = t;
         }
-        z[std::size_t(j)] = Complex(sr, si) / double(block);
+        flat[std::size_t(j)] = Complex(sr, si);
+        rising[std::size_t(j)] = Complex(rr, ri);
     }
+    // Sample j rises over block j and falls over block j + 1: centred on
+    // frame (j + 1)·block.
+    const int blocks = std::max(0, cells - 1);
+    std::vector<Complex> z(static_cast<std::size_t>(blocks));
+    for (int j = 0; j < blocks; ++j)
+        z[std::size_t(j)] = (rising[std::size_t(j)] + flat[std::size_t(j + 1)] - rising[std::size_t(j + 1)]) /
+                            double(block);
     std::vector<double> amplitude(z.size());
     double energy = 0.0;
     for (std::size_t j = 0; j < z.size(); ++j) {
@@ -251,11 +272,14 @@ CHarmonic FollowHarmonic(const std::vector<double>& x, int number, double hz, in
     // that a slip where the harmonic all but vanishes (two voices beating)
     // does not carry on; averaged with the blocks' amplitudes under a Hann
     // taper, so that neither where the steady part is cut nor the phase of
-    // a vibrato there sways the mean.
+    // a vibrato there sways the mean. The taper spans the whole part in
+    // frames, not the whole blocks in it: frames left over after the last
+    // block then fall where it is zero, and it stretches exactly with the
+    // sound when that is played faster or slower.
     double sum = 0.0, weights = 0.0;
     for (int j = 1; j < blocks; ++j) {
         const Complex advance = z[std::size_t(j)] * std::conj(z[std::size_t(j - 1)]);
-        const double taper = std::sin(std::numbers::pi * (j - 0.5) / (blocks - 1));
+        const double taper = std::sin(std::numbers::pi * (j + 0.5) * block / double(x.size()));
         const double w = std::abs(advance) * taper * taper;
         sum += w * std::arg(advance);
         weights += w;
@@ -346,26 +370,43 @@ CPitch PitchFromFrequency(double frequency)
 
 std::optional<CFrameSpan> FindPitchSteadyPart(const CFrameView& frames)
 {
-    const CEnvelope env(frames, kEnvelopeSeconds);
-    if (env.Peak() <= 0.0)
+    const int n = frames.m_nFrameCount;
+    if (n <= 0 || frames.m_nChannels <= 0 || frames.m_nSampleRate <= 0)
         return std::nullopt;
-    const int hop = env.GetHop();
-    // The attack ends where the level in the envelope's long windows first
-    // comes near the peak: short windows catch single loud cycles, and a
-    // slow swell would then start the steady part at a different place in
-    // each take of the same sound.
-    const int begin = env.FirstFrameReaching(kAttackPeakFraction);
-    const int i0 = std::min(env.GetCount() - 1, begin / hop);
-    int i1 = env.GetCount() - 1;
-    while (i1 > i0 && env.Value(i1) < kSilenceShare * env.Peak())
-        --i1;
-    std::vector<double> sustain;
-    for (int i = i0; i <= i1; ++i)
-        sustain.push_back(env.Value(i));
-    const double level = Median(sustain);
-    while (i1 > i0 && env.Value(i1) < kSustainShare * level)
-        --i1;
-    const int end = std::min(frames.m_nFrameCount, (i1 + 1) * hop);
+    // The level in a window centred on every frame, not on a coarse grid:
+    // the edges then move with the sound to the frame when it is played
+    // faster or slower, and the same share of a vibrato or a drift falls
+    // inside them.
+    std::vector<double> energy(std::size_t(n) + 1, 0.0);
+    for (int f = 0; f < n; ++f) {
+        double e = 0.0;
+        for (int c = 0; c < frames.m_nChannels; ++c)
+            e += frames.At(f, c) * frames.At(f, c);
+        energy[std::size_t(f) + 1] = energy[std::size_t(f)] + e;
+    }
+    const int window = std::max(1, int(std::lround(kEnvelopeSeconds * frames.m_nSampleRate)));
+    std::vector<double> level(static_cast<std::size_t>(n));
+    for (int f = 0; f < n; ++f) {
+        const int lo = std::max(0, f - window / 2);
+        const int hi = std::min(n, lo + window);
+        level[std::size_t(f)] = std::sqrt((energy[std::size_t(hi)] - energy[std::size_t(lo)]) / (hi - lo));
+    }
+    const double peak = *std::max_element(level.begin(), level.end());
+    if (!(peak > 0.0))
+        return std::nullopt;
+    // The attack ends where the level in long windows first comes near the
+    // peak: short windows catch single loud cycles, and a slow swell would
+    // then start the steady part at a different place in each take.
+    const int begin = int(std::find_if(level.begin(), level.end(),
+                                       [&](double v) { return v >= kAttackPeakFraction * peak; }) -
+                          level.begin());
+    int last = n - 1;
+    while (last > begin && level[std::size_t(last)] < kSilenceShare * peak)
+        --last;
+    const double sustain = Median(std::vector<double>(level.begin() + begin, level.begin() + last + 1));
+    while (last > begin && level[std::size_t(last)] < kSustainShare * sustain)
+        --last;
+    const int end = last + 1;
     if (end <= begin)
         return std::nullopt;
     return CFrameSpan{begin, end};
