@@ -60,10 +60,14 @@ constexpr double kMinClarity = 0.9;
 // Windows whose coarse pitch lies further than this from the median are an
 // octave slip or a glide; more than half of them mean no steady pitch.
 constexpr double kCoarseAgreementCents = 50.0;
-// The phase is sampled once per this many periods: the sum over whole
-// periods rejects the neighbouring harmonics, and the phase advances by
-// well under half a turn between samples even with a wide vibrato.
-constexpr int kBlockPeriods = 4;
+// The phase is sampled once per this many periods, each sample a triangle
+// over two such blocks: the sum over whole periods rejects the neighbouring
+// harmonics, and the phase advances by well under half a turn between
+// samples even with a wide vibrato. The shortest block is the best: the
+// triangle's response is then so broad that a vibrato swinging a harmonic
+// across it hardly changes its weight, so no part of the vibrato cycle is
+// favoured, however the demodulation frequency falls.
+constexpr int kBlockPeriods = 1;
 // The first harmonics refine the coarse pitch before the higher ones are
 // followed, whose phase would otherwise turn too far between samples.
 constexpr int kFirstStageHarmonics = 3;

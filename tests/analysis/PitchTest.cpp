@@ -93,7 +93,7 @@ TEST(PitchTest, ASoundPlayedFasterShiftsByExactlyItsSpeed)
     for (const double cents : {-250.0, -37.0, 3.0, 37.0, 250.0}) {
         CTone fast = note;
         fast.speed = std::exp2(cents / 1200);
-        EXPECT_NEAR(1200 * std::log2(measure(fast) / base), cents, 0.15) << cents;
+        EXPECT_NEAR(1200 * std::log2(measure(fast) / base), cents, 0.05) << cents;
     }
 }
 
