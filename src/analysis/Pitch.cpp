@@ -33,6 +33,10 @@ constexpr double kHighestShareOfRate = 1.0 / 3.0;
 // The level is followed in windows this long: long enough to smooth out the
 // beating of partials, short enough to find the attack's end.
 constexpr double kEnvelopeSeconds = 0.05;
+// ... and taken this many times per window: the steady part's edges then
+// fall to under a millisecond, far finer than a vibrato cycle or a drift,
+// without a value for every frame of a long recording.
+constexpr int kLevelStepsPerWindow = 64;
 // Below this share of the typical level after the attack the sound is
 // fading out: its pitch still holds, but noise takes over.
 constexpr double kSustainShare = 0.25;  // −12 dB
@@ -377,23 +381,28 @@ std::optional<CFrameSpan> FindPitchSteadyPart(const CFrameView& frames)
     const int n = frames.m_nFrameCount;
     if (n <= 0 || frames.m_nChannels <= 0 || frames.m_nSampleRate <= 0)
         return std::nullopt;
-    // The level in a window centred on every frame, not on a coarse grid:
-    // the edges then move with the sound to the frame when it is played
+    // The level in a window centred on every step of a fine grid, not on a
+    // coarse one: the edges then move with the sound when it is played
     // faster or slower, and the same share of a vibrato or a drift falls
     // inside them.
-    std::vector<double> energy(std::size_t(n) + 1, 0.0);
+    const int window = std::max(1, int(std::lround(kEnvelopeSeconds * frames.m_nSampleRate)));
+    const int stride = std::max(1, window / kLevelStepsPerWindow);
+    const int steps = (n + stride - 1) / stride;
+    std::vector<double> energy(std::size_t(steps) + 1, 0.0);  // summed up to each step
     for (int f = 0; f < n; ++f) {
         double e = 0.0;
         for (int c = 0; c < frames.m_nChannels; ++c)
             e += frames.At(f, c) * frames.At(f, c);
-        energy[std::size_t(f) + 1] = energy[std::size_t(f)] + e;
+        energy[std::size_t(f / stride) + 1] += e;
     }
-    const int window = std::max(1, int(std::lround(kEnvelopeSeconds * frames.m_nSampleRate)));
-    std::vector<double> level(static_cast<std::size_t>(n));
-    for (int f = 0; f < n; ++f) {
-        const int lo = std::max(0, f - window / 2);
-        const int hi = std::min(n, lo + window);
-        level[std::size_t(f)] = std::sqrt((energy[std::size_t(hi)] - energy[std::size_t(lo)]) / (hi - lo));
+    std::partial_sum(energy.begin(), energy.end(), energy.begin());
+    const int windowSteps = std::max(1, window / stride);
+    std::vector<double> level(static_cast<std::size_t>(steps));
+    for (int i = 0; i < steps; ++i) {
+        const int lo = std::max(0, i - windowSteps / 2);
+        const int hi = std::min(steps, lo + windowSteps);
+        const int count = std::min(n, hi * stride) - lo * stride;
+        level[std::size_t(i)] = std::sqrt((energy[std::size_t(hi)] - energy[std::size_t(lo)]) / count);
     }
     const double peak = *std::max_element(level.begin(), level.end());
     if (!(peak > 0.0))
@@ -401,16 +410,17 @@ std::optional<CFrameSpan> FindPitchSteadyPart(const CFrameView& frames)
     // The attack ends where the level in long windows first comes near the
     // peak: short windows catch single loud cycles, and a slow swell would
     // then start the steady part at a different place in each take.
-    const int begin = int(std::find_if(level.begin(), level.end(),
+    const int first = int(std::find_if(level.begin(), level.end(),
                                        [&](double v) { return v >= kAttackPeakFraction * peak; }) -
                           level.begin());
-    int last = n - 1;
-    while (last > begin && level[std::size_t(last)] < kSilenceShare * peak)
+    int last = steps - 1;
+    while (last > first && level[std::size_t(last)] < kSilenceShare * peak)
         --last;
-    const double sustain = Median(std::vector<double>(level.begin() + begin, level.begin() + last + 1));
-    while (last > begin && level[std::size_t(last)] < kSustainShare * sustain)
+    const double sustain = Median(std::vector<double>(level.begin() + first, level.begin() + last + 1));
+    while (last > first && level[std::size_t(last)] < kSustainShare * sustain)
         --last;
-    const int end = last + 1;
+    const int begin = first * stride;
+    const int end = std::min(n, (last + 1) * stride);
     if (end <= begin)
         return std::nullopt;
     return CFrameSpan{begin, end};
