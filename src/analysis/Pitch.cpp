@@ -33,6 +33,10 @@ constexpr double kHighestShareOfRate = 1.0 / 3.0;
 // The level is followed in windows this long: long enough to smooth out the
 // beating of partials, short enough to find the attack's end.
 constexpr double kEnvelopeSeconds = 0.05;
+// ... and taken this many times per window: the steady part's edges then
+// fall to under a millisecond, far finer than a vibrato cycle or a drift,
+// without a value for every frame of a long recording.
+constexpr int kLevelStepsPerWindow = 64;
 // Below this share of the typical level after the attack the sound is
 // fading out: its pitch still holds, but noise takes over.
 constexpr double kSustainShare = 0.25;  // −12 dB
@@ -60,10 +64,14 @@ constexpr double kMinClarity = 0.9;
 // Windows whose coarse pitch lies further than this from the median are an
 // octave slip or a glide; more than half of them mean no steady pitch.
 constexpr double kCoarseAgreementCents = 50.0;
-// The phase is sampled once per this many periods: the sum over whole
-// periods rejects the neighbouring harmonics, and the phase advances by
-// well under half a turn between samples even with a wide vibrato.
-constexpr int kBlockPeriods = 4;
+// The phase is sampled once per this many periods, each sample a triangle
+// over two such blocks: the sum over whole periods rejects the neighbouring
+// harmonics, and the phase advances by well under half a turn between
+// samples even with a wide vibrato. The shortest block is the best: the
+// triangle's response is then so broad that a vibrato swinging a harmonic
+// across it hardly changes its weight, so no part of the vibrato cycle is
+// favoured, however the demodulation frequency falls.
+constexpr int kBlockPeriods = 1;
 // The first harmonics refine the coarse pitch before the higher ones are
 // followed, whose phase would otherwise turn too far between samples.
 constexpr int kFirstStageHarmonics = 3;
@@ -214,30 +222,51 @@ struct CHarmonic {
 };
 
 // The mean frequency of the component of x near `hz`: its phase sampled once
-// per `block` frames and the mean advance between samples.
+// per `block` frames and the mean advance between samples. Each sample
+// weighs the two blocks around it with a triangle: the neighbouring
+// harmonics then cancel even where a vibrato or the rounding of the block to
+// whole frames moves them off its zeros (the error grows with the square of
+// that offset, not with the offset), so the result does not hang on the
+// block's length or on where the grid of blocks starts.
 CHarmonic FollowHarmonic(const std::vector<double>& x, int number, double hz, int block, int rate)
 {
-    const int blocks = int(x.size()) / block;
-    std::vector<Complex> z(static_cast<std::size_t>(blocks));
+    const int cells = int(x.size()) / block;
+    // Per block: the sum of the demodulated frames, and the same under a
+    // ramp rising from 0 to 1 over the block.
+    std::vector<Complex> flat(static_cast<std::size_t>(cells)), rising(static_cast<std::size_t>(cells));
     const double cycles = hz / rate;  // per frame
     const Complex step = std::polar(1.0, -kTwoPi * cycles);
-    for (int j = 0; j < blocks; ++j) {
+    const double rampStep = 1.0 / block;
+    for (int j = 0; j < cells; ++j) {
         const double start = double(j) * block * cycles;
         const Complex p0 = std::polar(1.0, -kTwoPi * (start - std::floor(start)));
         // The rotation spelled out in real arithmetic: std::complex's product
         // guards against infinities through a library call on every frame.
-        double pr = p0.real(), pi = p0.imag(), sr = 0.0, si = 0.0;
+        double pr = p0.real(), pi = p0.imag(), sr = 0.0, si = 0.0, rr = 0.0, ri = 0.0;
+        double ramp = 0.5 * rampStep;
         const double cr = step.real(), ci = step.imag();
         const double* v = x.data() + std::size_t(j) * std::size_t(block);
         for (int i = 0; i < block; ++i) {
-            sr += v[i] * pr;
-            si += v[i] * pi;
+            const double re = v[i] * pr, im = v[i] * pi;
+            sr += re;
+            si += im;
+            rr += re * ramp;
+            ri += im * ramp;
+            ramp += rampStep;
             const double t = pr * cr - pi * ci;
             pi = pr * ci + pi * cr;
             pr = t;
         }
-        z[std::size_t(j)] = Complex(sr, si) / double(block);
+        flat[std::size_t(j)] = Complex(sr, si);
+        rising[std::size_t(j)] = Complex(rr, ri);
     }
+    // Sample j rises over block j and falls over block j + 1: centred on
+    // frame (j + 1)·block.
+    const int blocks = std::max(0, cells - 1);
+    std::vector<Complex> z(static_cast<std::size_t>(blocks));
+    for (int j = 0; j < blocks; ++j)
+        z[std::size_t(j)] = (rising[std::size_t(j)] + flat[std::size_t(j + 1)] - rising[std::size_t(j + 1)]) /
+                            double(block);
     std::vector<double> amplitude(z.size());
     double energy = 0.0;
     for (std::size_t j = 0; j < z.size(); ++j) {
@@ -251,11 +280,14 @@ CHarmonic FollowHarmonic(const std::vector<double>& x, int number, double hz, in
     // that a slip where the harmonic all but vanishes (two voices beating)
     // does not carry on; averaged with the blocks' amplitudes under a Hann
     // taper, so that neither where the steady part is cut nor the phase of
-    // a vibrato there sways the mean.
+    // a vibrato there sways the mean. The taper spans the whole part in
+    // frames, not the whole blocks in it: frames left over after the last
+    // block then fall where it is zero, and it stretches exactly with the
+    // sound when that is played faster or slower.
     double sum = 0.0, weights = 0.0;
     for (int j = 1; j < blocks; ++j) {
         const Complex advance = z[std::size_t(j)] * std::conj(z[std::size_t(j - 1)]);
-        const double taper = std::sin(std::numbers::pi * (j - 0.5) / (blocks - 1));
+        const double taper = std::sin(std::numbers::pi * (j + 0.5) * block / double(x.size()));
         const double w = std::abs(advance) * taper * taper;
         sum += w * std::arg(advance);
         weights += w;
@@ -346,26 +378,49 @@ CPitch PitchFromFrequency(double frequency)
 
 std::optional<CFrameSpan> FindPitchSteadyPart(const CFrameView& frames)
 {
-    const CEnvelope env(frames, kEnvelopeSeconds);
-    if (env.Peak() <= 0.0)
+    const int n = frames.m_nFrameCount;
+    if (n <= 0 || frames.m_nChannels <= 0 || frames.m_nSampleRate <= 0)
         return std::nullopt;
-    const int hop = env.GetHop();
-    // The attack ends where the level in the envelope's long windows first
-    // comes near the peak: short windows catch single loud cycles, and a
-    // slow swell would then start the steady part at a different place in
-    // each take of the same sound.
-    const int begin = env.FirstFrameReaching(kAttackPeakFraction);
-    const int i0 = std::min(env.GetCount() - 1, begin / hop);
-    int i1 = env.GetCount() - 1;
-    while (i1 > i0 && env.Value(i1) < kSilenceShare * env.Peak())
-        --i1;
-    std::vector<double> sustain;
-    for (int i = i0; i <= i1; ++i)
-        sustain.push_back(env.Value(i));
-    const double level = Median(sustain);
-    while (i1 > i0 && env.Value(i1) < kSustainShare * level)
-        --i1;
-    const int end = std::min(frames.m_nFrameCount, (i1 + 1) * hop);
+    // The level in a window centred on every step of a fine grid, not on a
+    // coarse one: the edges then move with the sound when it is played
+    // faster or slower, and the same share of a vibrato or a drift falls
+    // inside them.
+    const int window = std::max(1, int(std::lround(kEnvelopeSeconds * frames.m_nSampleRate)));
+    const int stride = std::max(1, window / kLevelStepsPerWindow);
+    const int steps = (n + stride - 1) / stride;
+    std::vector<double> energy(std::size_t(steps) + 1, 0.0);  // summed up to each step
+    for (int f = 0; f < n; ++f) {
+        double e = 0.0;
+        for (int c = 0; c < frames.m_nChannels; ++c)
+            e += frames.At(f, c) * frames.At(f, c);
+        energy[std::size_t(f / stride) + 1] += e;
+    }
+    std::partial_sum(energy.begin(), energy.end(), energy.begin());
+    const int windowSteps = std::max(1, window / stride);
+    std::vector<double> level(static_cast<std::size_t>(steps));
+    for (int i = 0; i < steps; ++i) {
+        const int lo = std::max(0, i - windowSteps / 2);
+        const int hi = std::min(steps, lo + windowSteps);
+        const int count = std::min(n, hi * stride) - lo * stride;
+        level[std::size_t(i)] = std::sqrt((energy[std::size_t(hi)] - energy[std::size_t(lo)]) / count);
+    }
+    const double peak = *std::max_element(level.begin(), level.end());
+    if (!(peak > 0.0))
+        return std::nullopt;
+    // The attack ends where the level in long windows first comes near the
+    // peak: short windows catch single loud cycles, and a slow swell would
+    // then start the steady part at a different place in each take.
+    const int first = int(std::find_if(level.begin(), level.end(),
+                                       [&](double v) { return v >= kAttackPeakFraction * peak; }) -
+                          level.begin());
+    int last = steps - 1;
+    while (last > first && level[std::size_t(last)] < kSilenceShare * peak)
+        --last;
+    const double sustain = Median(std::vector<double>(level.begin() + first, level.begin() + last + 1));
+    while (last > first && level[std::size_t(last)] < kSustainShare * sustain)
+        --last;
+    const int begin = first * stride;
+    const int end = std::min(n, (last + 1) * stride);
     if (end <= begin)
         return std::nullopt;
     return CFrameSpan{begin, end};

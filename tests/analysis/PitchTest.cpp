@@ -21,13 +21,14 @@ struct CTone {
     double noiseShare = 0.0;   // noise RMS ÷ tone RMS
     int channels = 1;
     double seconds = 2.0;
+    double speed = 1.0;  // played this much faster: pitch, vibrato, rise and length alike
 };
 
 // A held tone: 50 ms rise, then steady, with eight partials; channel 1 has
 // other partial phases. The partial k lies at k·f·√(1 + B·k²).
 std::vector<double> Render(const CTone& t)
 {
-    const int frames = int(t.seconds * kRate);
+    const int frames = int(t.seconds * kRate / t.speed);
     std::vector<double> x(std::size_t(frames) * t.channels);
     std::mt19937 random(7);
     std::normal_distribution<double> gauss;
@@ -37,14 +38,14 @@ std::vector<double> Render(const CTone& t)
     const double noise = t.noiseShare * std::sqrt(tonePower);
     const double depth = std::exp2(t.vibratoCents / 1200.0) - 1.0;
     for (int f = 0; f < frames; ++f) {
-        const double s = double(f) / kRate;
+        const double s = double(f) / kRate * t.speed;
         const double rise = std::min(1.0, s / 0.05);
         // Phase of the first harmonic's nominal frequency, with vibrato.
         const double phase = 2 * std::numbers::pi * t.hz * (s - depth / (2 * std::numbers::pi * 5.0) *
                                                                     std::cos(2 * std::numbers::pi * 5.0 * s));
         for (int c = 0; c < t.channels; ++c) {
             double v = 0.0;
-            for (int k = 1; k <= 8 && k * t.hz < 0.45 * kRate; ++k)
+            for (int k = 1; k <= 8 && k * t.hz * t.speed < 0.45 * kRate; ++k)
                 v += (k == 1 ? t.fundamental : 1.0 / k) *
                      std::sin(k * std::sqrt(1 + t.stretch * k * k) * phase + 0.9 * k * (c + 1));
             x[std::size_t(f) * t.channels + c] = 0.2 * rise * (v + noise * gauss(random));
@@ -75,6 +76,24 @@ TEST(PitchTest, MeasuresKnownFrequenciesToAFractionOfACent)
         ASSERT_TRUE(pitch) << t.name;
         EXPECT_NEAR(1200 * std::log2(pitch->m_dFrequency / TrueHz(t)), 0.0, 0.2) << t.name;
         EXPECT_GT(pitch->m_dConfidence, 0.9) << t.name;
+    }
+}
+
+TEST(PitchTest, ASoundPlayedFasterShiftsByExactlyItsSpeed)
+{
+    // Barely two vibrato cycles: where the steady part is cut, and how the
+    // blocks fall on it, would decide much of the mean.
+    const CTone note{"short vibrato", 440.0, 1.0, 0, 20.0, 0, 1, 0.45};
+    const auto measure = [](const CTone& t) {
+        const auto x = Render(t);
+        const auto pitch = DetectPitch(CFrameView{x.data(), int(x.size()), 1, kRate});
+        return pitch ? pitch->m_dFrequency : NAN;
+    };
+    const double base = measure(note);
+    for (const double cents : {-250.0, -37.0, 3.0, 37.0, 250.0}) {
+        CTone fast = note;
+        fast.speed = std::exp2(cents / 1200);
+        EXPECT_NEAR(1200 * std::log2(measure(fast) / base), cents, 0.05) << cents;
     }
 }
 
