@@ -17,6 +17,8 @@
 #include "framework/File.h"
 #include "framework/UserInterface.h"
 
+#include "RealWorldManifest.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -149,24 +151,8 @@ struct CEntry {
 std::vector<CEntry> ReadManifest()
 {
     std::vector<CEntry> entries;
-    std::ifstream in(kRealWorld / "manifest.tsv");
-    std::string line;
-    std::vector<std::string> header;
-    while (std::getline(in, line)) {
-        std::vector<std::string> cells;
-        std::stringstream ss(line);
-        std::string cell;
-        while (std::getline(ss, cell, '\t'))
-            cells.push_back(cell);
-        if (header.empty()) {
-            header = cells;
-            continue;
-        }
-        std::map<std::string, std::string> row;
-        for (std::size_t i = 0; i < cells.size() && i < header.size(); ++i)
-            row[header[i]] = cells[i];
+    for (CManifestRow row : ReadManifestRows(kRealWorld / "manifest.tsv"))
         entries.push_back({row["rel_path"], row["unity_note"].empty() ? 60 : std::stoi(row["unity_note"])});
-    }
     return entries;
 }
 

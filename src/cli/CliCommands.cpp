@@ -17,40 +17,6 @@
 
 namespace {
 
-// One loaded input with the interface it reports through.
-struct CLoaded {
-    std::unique_ptr<CCliUserInterface> m_pUi;
-    std::unique_ptr<CQuorvelDoc> m_pDoc;
-};
-
-bool Load(const CCliOptions& options, CCliStreams& io, const std::string& path, CLoaded& loaded)
-{
-    loaded.m_pUi = std::make_unique<CCliUserInterface>(options.m_nXISample, &io.err, io.bErrIsTerminal,
-                                                       options.m_bQuiet);
-    loaded.m_pDoc = std::make_unique<CQuorvelDoc>();
-    std::string why;
-    if (!LoadSampleDocument(*loaded.m_pDoc, *loaded.m_pUi, path, why)) {
-        PrintCliError(io.err, path, why);
-        return false;
-    }
-    ApplyLoopOptions(*loaded.m_pDoc, options);
-    if (!ApplyReleaseOption(*loaded.m_pDoc, options, why)) {
-        PrintCliError(io.err, path, why);
-        return false;
-    }
-    return true;
-}
-
-bool Save(CLoaded& loaded, CCliStreams& io, const std::string& path)
-{
-    std::string why;
-    if (!SaveSampleDocument(*loaded.m_pDoc, *loaded.m_pUi, path, why)) {
-        PrintCliError(io.err, path, why);
-        return false;
-    }
-    return true;
-}
-
 std::string LoopText(const CQuorvelDoc& doc)
 {
     return doc.m_bHasLoop ? std::to_string(doc.m_nLoopStart) + "-" + std::to_string(doc.m_nLoopEnd) : "none";
@@ -133,8 +99,8 @@ int RunInfo(const CCliOptions& options, CCliStreams& io)
 {
     int code = kExitOk;
     for (const std::string& path : options.m_inputs) {
-        CLoaded loaded;
-        if (!Load(options, io, path, loaded)) {
+        CCliLoaded loaded;
+        if (!LoadCommandInput(options, io, path, loaded)) {
             code = kExitFailure;
             continue;
         }
@@ -173,8 +139,9 @@ int RunInfo(const CCliOptions& options, CCliStreams& io)
 
 int RunConvert(const CCliOptions& options, CCliStreams& io)
 {
-    CLoaded loaded;
-    if (!Load(options, io, options.m_inputs[0], loaded) || !Save(loaded, io, options.m_strOutput))
+    CCliLoaded loaded;
+    if (!LoadCommandInput(options, io, options.m_inputs[0], loaded) ||
+        !SaveCommandOutput(*loaded.m_pDoc, *loaded.m_pUi, io, options.m_strOutput))
         return kExitFailure;
     return kExitOk;
 }
@@ -182,8 +149,8 @@ int RunConvert(const CCliOptions& options, CCliStreams& io)
 int RunFindLoop(const CCliOptions& options, CCliStreams& io)
 {
     const std::string& path = options.m_inputs[0];
-    CLoaded loaded;
-    if (!Load(options, io, path, loaded))
+    CCliLoaded loaded;
+    if (!LoadCommandInput(options, io, path, loaded))
         return kExitFailure;
     CQuorvelDoc& doc = *loaded.m_pDoc;
     int crossfade = 0;
@@ -198,7 +165,7 @@ int RunFindLoop(const CCliOptions& options, CCliStreams& io)
         PrintCliError(io.err, path, *note);
     if (options.m_bFindRelease)  // after the last loop as the search placed it
         ApplyReleaseOption(doc, options, why);
-    if (!options.m_strOutput.empty() && !Save(loaded, io, options.m_strOutput))
+    if (!options.m_strOutput.empty() && !SaveCommandOutput(*loaded.m_pDoc, *loaded.m_pUi, io, options.m_strOutput))
         return kExitFailure;
     if (options.m_bJson) {
         CJsonObject json;
@@ -227,8 +194,8 @@ int RunFindLoop(const CCliOptions& options, CCliStreams& io)
 int RunCurves(const CCliOptions& options, CCliStreams& io)
 {
     const std::string& path = options.m_inputs[0];
-    CLoaded loaded;
-    if (!Load(options, io, path, loaded))
+    CCliLoaded loaded;
+    if (!LoadCommandInput(options, io, path, loaded))
         return kExitFailure;
     CQuorvelDoc& doc = *loaded.m_pDoc;
     if (options.m_bSetLoop || options.m_bNoLoop)
@@ -265,18 +232,18 @@ int RunCurves(const CCliOptions& options, CCliStreams& io)
 
 int RunCombFilter(const CCliOptions& options, CCliStreams& io)
 {
-    CLoaded loaded;
-    if (!Load(options, io, options.m_inputs[0], loaded))
+    CCliLoaded loaded;
+    if (!LoadCommandInput(options, io, options.m_inputs[0], loaded))
         return kExitFailure;
     loaded.m_pDoc->SpectralCombFilter();
-    return Save(loaded, io, options.m_strOutput) ? kExitOk : kExitFailure;
+    return SaveCommandOutput(*loaded.m_pDoc, *loaded.m_pUi, io, options.m_strOutput) ? kExitOk : kExitFailure;
 }
 
 int RunScore(const CCliOptions& options, CCliStreams& io)
 {
     const std::string& path = options.m_inputs[0];
-    CLoaded loaded;
-    if (!Load(options, io, path, loaded))
+    CCliLoaded loaded;
+    if (!LoadCommandInput(options, io, path, loaded))
         return kExitFailure;
     CQuorvelDoc& doc = *loaded.m_pDoc;
     const double given = doc.SeamScore(options.m_nLoopStart, options.m_nLoopEnd);

@@ -1,5 +1,7 @@
 #include "cli/CliDocument.h"
 
+#include "cli/CliCommands.h"
+#include "cli/CliLoops.h"
 #include "cli/CliOptions.h"
 #include "cli/CliUserInterface.h"
 
@@ -66,5 +68,32 @@ bool SaveSampleDocument(CQuorvelDoc& doc, CCliUserInterface& ui, const std::stri
     const std::string ext = SaveExtension(path);
     if (!ext.empty() && ext != "wav" && ext != "xi")
         strError += " The output file name must end in .wav or .xi.";
+    return false;
+}
+
+bool LoadCommandInput(const CCliOptions& options, CCliStreams& io, const std::string& path, CCliLoaded& loaded)
+{
+    loaded.m_pUi = std::make_unique<CCliUserInterface>(options.m_nXISample, &io.err, io.bErrIsTerminal,
+                                                       options.m_bQuiet);
+    loaded.m_pDoc = std::make_unique<CQuorvelDoc>();
+    std::string why;
+    if (!LoadSampleDocument(*loaded.m_pDoc, *loaded.m_pUi, path, why)) {
+        PrintCliError(io.err, path, why);
+        return false;
+    }
+    ApplyLoopOptions(*loaded.m_pDoc, options);
+    if (!ApplyReleaseOption(*loaded.m_pDoc, options, why)) {
+        PrintCliError(io.err, path, why);
+        return false;
+    }
+    return true;
+}
+
+bool SaveCommandOutput(CQuorvelDoc& doc, CCliUserInterface& ui, CCliStreams& io, const std::string& path)
+{
+    std::string why;
+    if (SaveSampleDocument(doc, ui, path, why))
+        return true;
+    PrintCliError(io.err, path, why);
     return false;
 }

@@ -17,34 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct CLoaded {
-    std::unique_ptr<CCliUserInterface> m_pUi;
-    std::unique_ptr<CQuorvelDoc> m_pDoc;
-};
-
-bool Load(const CCliOptions& options, CCliStreams& io, const std::string& path, CLoaded& loaded)
-{
-    loaded.m_pUi = std::make_unique<CCliUserInterface>(options.m_nXISample, &io.err, io.bErrIsTerminal,
-                                                       options.m_bQuiet);
-    loaded.m_pDoc = std::make_unique<CQuorvelDoc>();
-    std::string why;
-    if (!LoadSampleDocument(*loaded.m_pDoc, *loaded.m_pUi, path, why) ||
-        (ApplyLoopOptions(*loaded.m_pDoc, options), !ApplyReleaseOption(*loaded.m_pDoc, options, why))) {
-        PrintCliError(io.err, path, why);
-        return false;
-    }
-    return true;
-}
-
-bool Save(CQuorvelDoc& doc, CCliUserInterface& ui, CCliStreams& io, const std::string& path)
-{
-    std::string why;
-    if (SaveSampleDocument(doc, ui, path, why))
-        return true;
-    PrintCliError(io.err, path, why);
-    return false;
-}
-
 // Where apply-loops writes each file: below DIR at its path relative to the
 // deepest folder that holds every file of the table, so one note name in two
 // stops of an organ set gives two results.
@@ -127,8 +99,8 @@ int RunLoops(const CCliOptions& options, CCliStreams& io)
     if (!options.m_bJson)
         io.out << kLoopTableHeader << '\n';
     for (const std::string& path : options.m_inputs) {
-        CLoaded loaded;
-        if (!Load(options, io, path, loaded)) {
+        CCliLoaded loaded;
+        if (!LoadCommandInput(options, io, path, loaded)) {
             code = kExitFailure;
             continue;
         }
@@ -195,14 +167,14 @@ int RunApplyLoops(const CCliOptions& options, CCliStreams& io)
         const CLoopTableFile& file = files[i];
         std::error_code ec;
         fs::create_directories(targets[i].parent_path(), ec);  // a failure shows in the save
-        CLoaded loaded;
-        if (!Load(options, io, file.m_strPath, loaded))
+        CCliLoaded loaded;
+        if (!LoadCommandInput(options, io, file.m_strPath, loaded))
             return kExitFailure;
         loaded.m_pDoc->SetLoops(file.m_loops);
         if (file.m_nRelease)
             loaded.m_pDoc->SetRelease(*file.m_nRelease);
         const std::string target = targets[i].string();
-        if (!Save(*loaded.m_pDoc, *loaded.m_pUi, io, target))
+        if (!SaveCommandOutput(*loaded.m_pDoc, *loaded.m_pUi, io, target))
             return kExitFailure;
         io.out << target << ": " << file.m_loops.size() << " loops"
                << (file.m_nRelease ? ", release " + std::to_string(*file.m_nRelease) : std::string()) << '\n'
@@ -214,8 +186,8 @@ int RunApplyLoops(const CCliOptions& options, CCliStreams& io)
 int RunExportLoop(const CCliOptions& options, CCliStreams& io)
 {
     const std::string& path = options.m_inputs[0];
-    CLoaded loaded;
-    if (!Load(options, io, path, loaded))
+    CCliLoaded loaded;
+    if (!LoadCommandInput(options, io, path, loaded))
         return kExitFailure;
     CQuorvelDoc loop;
     loop.SetUserInterface(loaded.m_pUi.get());
@@ -224,7 +196,7 @@ int RunExportLoop(const CCliOptions& options, CCliStreams& io)
                                         " within its frames.");
         return kExitFailure;
     }
-    if (!Save(loop, *loaded.m_pUi, io, options.m_strOutput))
+    if (!SaveCommandOutput(loop, *loaded.m_pUi, io, options.m_strOutput))
         return kExitFailure;
     io.out << "loop " << options.m_nLoopNumber << ": " << loop.m_nFrameCount << " frames\n" << std::flush;
     return kExitOk;
@@ -233,11 +205,11 @@ int RunExportLoop(const CCliOptions& options, CCliStreams& io)
 int RunTrim(const CCliOptions& options, CCliStreams& io)
 {
     const std::string& path = options.m_inputs[0];
-    CLoaded loaded;
-    if (!Load(options, io, path, loaded))
+    CCliLoaded loaded;
+    if (!LoadCommandInput(options, io, path, loaded))
         return kExitFailure;
     const auto [start, end] = ApplyTrimOptions(*loaded.m_pDoc, options);
-    if (!Save(*loaded.m_pDoc, *loaded.m_pUi, io, options.m_strOutput))
+    if (!SaveCommandOutput(*loaded.m_pDoc, *loaded.m_pUi, io, options.m_strOutput))
         return kExitFailure;
     io.out << "trimmed " << start << " " << end << '\n' << std::flush;
     return kExitOk;

@@ -18,6 +18,7 @@
 #include "view/SeamView.h"
 #include "view/TimeRuler.h"
 #include "ModalHelper.h"
+#include "TempFolder.h"
 #include "SampleBytes.h"
 #include <QAction>
 #include <QComboBox>
@@ -113,6 +114,40 @@ inline auto StateOf(CTestApp& app)
     return std::make_tuple(d.m_pSamples, d.m_bHasLoop, d.m_nLoopStart, d.m_nLoopEnd, ShownTitle(app.GetMainFrame()),
                            app.GetMainFrame()->isVisible(), app.GetRecentFileList().GetList(), d.m_extraLoops, d.m_nRelease);
 }
+
+
+// The folder and settings a shell test class works in, removed with it.
+// Derive after QObject and call PrepareFolder() from initTestCase() and
+// ClearSettings() from init().
+class CShellFixture {
+protected:
+    CTempFolder m_dir;
+    QString Path(const QString& name) const { return QString::fromStdString((m_dir / name.toStdString()).string()); }
+
+    static void ClearSettings()
+    {
+        QSettings(QStringLiteral("Ringseam"), QStringLiteral("Ringseam")).clear();
+        QSettings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Quorvel")).clear();
+    }
+
+    // Settings go to a folder of the test's own, never the user's; tone.wav
+    // and other.wav are there for the tests to open.
+    void PrepareFolder()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("config"));
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, Path("config"));
+        QVERIFY(WriteToneWav(Path("tone.wav"), 30000));
+        QVERIFY(WriteToneWav(Path("other.wav"), 20000));
+    }
+
+    // edit.wav opened after other.wav, so the recent-file list has another entry.
+    void Start(CTestApp& app)
+    {
+        QVERIFY(WriteToneWav(Path("edit.wav"), 30000));
+        QVERIFY(app.InitInstance({Path("other.wav")}));
+        QVERIFY(app.OpenDocumentFile(Path("edit.wav")));
+    }
+};
 
 }  // namespace AppTestSupport
 using namespace AppTestSupport;

@@ -6,35 +6,10 @@
 
 #include <QInputDialog>
 
-class EditingTest : public QObject {
+class EditingTest : public QObject, public CShellFixture {
     Q_OBJECT
-private:
-    CTempFolder m_dir;
-    QString Path(const QString& name) const { return QString::fromStdString((m_dir / name.toStdString()).string()); }
-
-    static void ClearSettings()
-    {
-        QSettings(QStringLiteral("Ringseam"), QStringLiteral("Ringseam")).clear();
-        QSettings(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Quorvel")).clear();
-    }
-
-    // edit.wav opened after other.wav, so the recent-file list has another entry.
-    void Start(CTestApp& app)
-    {
-        QVERIFY(WriteToneWav(Path("edit.wav"), 30000));
-        QVERIFY(app.InitInstance({Path("other.wav")}));
-        QVERIFY(app.OpenDocumentFile(Path("edit.wav")));
-    }
-
 private slots:
-    void initTestCase()
-    {
-        // Settings go to a folder of the test's own, never the user's.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Path("config"));
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, Path("config"));
-        QVERIFY(WriteToneWav(Path("tone.wav"), 30000));
-        QVERIFY(WriteToneWav(Path("other.wav"), 20000));
-    }
+    void initTestCase() { PrepareFolder(); }
 
     void init() { ClearSettings(); }
 
