@@ -324,8 +324,13 @@ void CheckSaves(CQuorvelDoc& doc, CFuzzUserInterface& ui, CChecker& check, const
             if (!(bFurtherLoops && !bLoop) && !SameLoop(back, bLoop, start, endStored, frames))
                 check.Fail(step, ": wav loop ", bLoop, " ", start, "..", end, " read back as ", back.m_bHasLoop, " ",
                            back.m_nLoopStart, "..", back.m_nLoopEnd);
-            if (back.m_nUnityNote != (bLoop || bSmplKept ? note : 60))
+            // A tuning other than note 60 + 0 is written even without a loop.
+            const bool bTuned = bLoop || bSmplKept || note != 60 || doc.m_nPitchFraction != 0;
+            if (back.m_nUnityNote != (bTuned ? note : 60))
                 check.Fail(step, ": wav unity note ", note, " read back as ", back.m_nUnityNote);
+            if (bTuned && back.m_nPitchFraction != doc.m_nPitchFraction)
+                check.Fail(step, ": wav pitch fraction ", doc.m_nPitchFraction, " read back as ",
+                           back.m_nPitchFraction);
             continue;
         }
         // The XI fields are byte offsets: only loops that fit them survive.
