@@ -6,6 +6,7 @@
 #include <cmath>
 #include <map>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -124,8 +125,12 @@ std::vector<CLoopTableFile> ParseLoopTable(const std::string& text, std::vector<
             continue;
         }
         auto [it, bNew] = index.emplace(f[0], files.size());
-        if (bNew)
-            files.push_back(CLoopTableFile{f[0], nLine, {}, {}});
+        if (bNew) {
+            CLoopTableFile file;
+            file.m_strPath = f[0];
+            file.m_nLine = nLine;
+            files.push_back(std::move(file));
+        }
         CLoopTableFile& file = files[it->second];
         const auto start = ParseIntArgument(f[2]);
         if (f[1] == "release") {
