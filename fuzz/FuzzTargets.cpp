@@ -264,11 +264,12 @@ void CheckSaves(CQuorvelDoc& doc, CFuzzUserInterface& ui, CChecker& check, const
         const bool bNewInstrument = bXI && !doc.m_bFromXI;
         const bool bWide = doc.m_sourceEncoding.IsWiderThan16Bit();
         const CSampleEncoding written = bXI ? CSampleEncoding{} : WrittenWavEncoding(doc.m_sourceEncoding);
-        // XI holds one loop: further loops are dropped with a message too, and
-        // a tuning XI cannot hold closely is reported.
+        // XI holds one loop and no release marker: further loops and a marker
+        // are dropped with a message each, and a tuning XI cannot hold
+        // closely is reported.
         const bool bTuningLost = XITuningFrom(doc.GetTuning()).m_dLostCents > kXITuningLossCents;
         const int messages = (channels > 1 ? 1 : 0) + (bWide ? 1 : 0) + (doc.m_extraLoops.empty() ? 0 : 1) +
-                             (bTuningLost ? 1 : 0);
+                             (doc.m_nRelease >= 0 ? 1 : 0) + (bTuningLost ? 1 : 0);
         if (bNewInstrument && (ui.m_nMessages - messagesBefore) != messages)
             check.Fail(step, ": ", ui.m_nMessages - messagesBefore, " messages saving ", channels, " channels of ",
                        doc.m_sourceEncoding.m_nBits, " bits as a new instrument");

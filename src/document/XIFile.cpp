@@ -23,6 +23,9 @@ constexpr const char* kTrackerName = "Ringseam";
 constexpr std::uint16_t kVersion = 0x0102;
 constexpr const char* kMonoOnlyMessage = "XI supports only mono samples. Only first channel will be written.";
 constexpr const char* kOneLoopOnlyMessage = "XI holds one loop. Only the first loop will be written.";
+// An XI sample has no field for a release point; saying so keeps a save from
+// losing the marker without a word.
+constexpr const char* kNoReleaseMessage = "XI has no release marker. The release marker will not be written.";
 constexpr const char* kTuningLossMessage = "XI stores the tuning as a note within 128 semitones of C4 and "
                                            "steps of 1/128 semitone: the tuning written is %.1f cents off.";
 constexpr const char* k16BitOnlyMessage =
@@ -230,6 +233,8 @@ void CQuorvelDoc::WriteXI(CArchive& ar)
         throw CFileException(CFileException::fileTooLarge, path);
     if (!m_extraLoops.empty())
         GetUserInterface().ShowMessage(kOneLoopOnlyMessage, "Information", MessageIcon::Information);
+    if (m_nRelease >= 0)
+        GetUserInterface().ShowMessage(kNoReleaseMessage, "Information", MessageIcon::Information);
 
     if (m_bFromXI) {
         if (m_nXISampleCount <= 0 || m_pXISampleHeaders.size() != std::size_t(m_nXISampleCount) ||

@@ -530,7 +530,7 @@ TEST_F(DocumentFileTest, SeveralLoopsACueAndItsLabelComeBackByteForByteAndAMoveR
     EXPECT_EQ(ChunksExcept(WriteBytes(m_doc), {"fmt ", "LIST", "smpl", "data"}), std::vector<CChunkView>{});
 }
 
-TEST_F(DocumentFileTest, AReleaseWithoutACueGetsOneBeforeTheFramesAndXIKeepsOnlyTheFirstLoop)
+TEST_F(DocumentFileTest, AReleaseWithoutACueGetsOneBeforeTheFramesAndXISaysWhatItCannotKeep)
 {
     ReadBytes(m_doc, Riff({kFmt, kData}));
     m_doc.SetRelease(30);
@@ -543,5 +543,7 @@ TEST_F(DocumentFileTest, AReleaseWithoutACueGetsOneBeforeTheFramesAndXIKeepsOnly
 
     ReadBytes(m_doc, WriteBytes(m_doc, "/tmp/a.xi"), false, "/tmp/a.xi");
     EXPECT_EQ(m_doc.GetLoops(), (std::vector<CLoopPoints>{{1, 9, 0}}));
-    EXPECT_EQ(m_ui.m_messages, std::vector<std::string>{"XI holds one loop. Only the first loop will be written."});
+    EXPECT_EQ(m_ui.m_messages,
+              (std::vector<std::string>{"XI holds one loop. Only the first loop will be written.",
+                                        "XI has no release marker. The release marker will not be written."}));
 }
