@@ -110,7 +110,8 @@ const std::vector<CCliCommandInfo> kCommands = {
      "name gives a key, as a note number at its start (036-C.wav) or a note name with its octave "
      "(Flute_C4.wav, A#5), it also prints how many semitones the pitch lies from that key, with a warning "
      "(not a failure) when that is not a whole number of octaves: a 16' organ stop rightly sounds an "
-     "octave below its key. A file without a steady pitch (noise, a drum, a click) fails with a message. "
+     "octave below its key. A pitch a whole number of octaves from the stored tuning is warned of too (an "
+     "octave error in the file, or a rank or voice sounding an octave from its key). A file without a steady pitch (noise, a drum, a click) fails with a message. "
      "With --write -o OUT the detected tuning is stored and the result saved to OUT like convert."},
 };
 

@@ -805,15 +805,22 @@ TEST(CliProgram, PitchComparesStoredDetectedAndNamedKeyAndWritesTheTuning)
     WriteFile(dir / "G9.wav", MakeWav(spec));  // 436.6 Hz: no whole number of octaves from G9
     spec.m_signal = [](int f, int) { return 0.5 * std::fmod(std::sin(f * 12.9898) * 43758.5453, 1.0); };
     WriteFile(dir / "noise.wav", MakeWav(spec));
+    spec.m_signal = [](int f, int) { return 0.5 * std::sin(2 * 3.141592653589793 * f / 50.0); };
+    spec.m_nUnityNote = 93;
+    WriteFile(dir / "low.wav", MakeWav(spec));  // 882 Hz stored as A6: an octave off
 
-    const CRun run = RunCli({"pitch", in, (dir / "G9.wav").string(), (dir / "noise.wav").string()});
+    const CRun run =
+        RunCli({"pitch", in, (dir / "G9.wav").string(), (dir / "noise.wav").string(), (dir / "low.wav").string()});
     EXPECT_EQ(run.m_nCode, 1);
-    ASSERT_EQ(run.OutLines().size(), 2u) << run.m_strOut;
+    ASSERT_EQ(run.OutLines().size(), 3u) << run.m_strOut;
     EXPECT_EQ(run.OutLines()[0], in + ": stored 69 + 0.0 ct (A4 +0.0 ct) detected A4 +3.9 ct (441.0 Hz) "
                                       "confidence 1.00 difference +3.9 ct key A3 +12.04 semitones");
-    ASSERT_EQ(run.ErrLines().size(), 2u) << run.m_strErr;
+    ASSERT_EQ(run.ErrLines().size(), 3u) << run.m_strErr;
     EXPECT_NE(run.ErrLines()[0].find("G9.wav: warning: the pitch lies "), std::string::npos) << run.m_strErr;
     EXPECT_TRUE(run.ErrLines()[1].ends_with("noise.wav: No steady pitch was found.")) << run.m_strErr;
+    EXPECT_NE(run.ErrLines()[2].find("low.wav: warning: the pitch lies 1 octave below the stored note A6:"),
+              std::string::npos)
+        << run.m_strErr;
 
     ASSERT_EQ(RunCli({"pitch", in, "--write", "-o", out}).m_nCode, 0);
     const std::string json = RunCli({"info", out, "--json"}).m_strOut;
