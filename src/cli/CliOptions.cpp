@@ -86,7 +86,8 @@ const std::vector<CCliCommandInfo> kCommands = {
      "marker is the row whose loop column says release, with its frame as start. With --json, one object "
      "per file and line: path, loops (start, end, type) and release (null without one)."},
     {C::ApplyLoops, "apply-loops", "TABLE -o DIR", "write the loops of a table into copies of its files",
-     "Reads TABLE (CSV as the loops command prints it, e.g. edited by hand or made by another program) and "
+     "Reads TABLE (CSV as the loops command prints it, e.g. edited by hand or made by another program, or "
+     "the JSON loops --json prints, one object per file on a line or spread over many) and "
      "writes each file it names into the folder DIR under the same name, with exactly the table's loops "
      "and, where the table has a release row, that release marker; every other chunk is kept. The whole "
      "table is checked first: a malformed row, a loop outside the sample, reversed or empty, or reaching "

@@ -54,7 +54,9 @@ std::optional<std::vector<std::string>> SplitCsv(const std::string& line)
     return fields;
 }
 
-std::optional<std::uint32_t> ParseType(const std::string& text)
+}  // namespace
+
+std::optional<std::uint32_t> LoopTypeFromName(const std::string& text)
 {
     for (std::uint32_t t = 0; t < std::size(kTypeNames); ++t)
         if (text == kTypeNames[t])
@@ -64,8 +66,6 @@ std::optional<std::uint32_t> ParseType(const std::string& text)
         return 0u;
     return n && *n >= 0 ? std::optional<std::uint32_t>(std::uint32_t(*n)) : std::nullopt;
 }
-
-}  // namespace
 
 std::string LoopTypeName(std::uint32_t type)
 {
@@ -88,6 +88,10 @@ std::vector<CLoopTableFile> ParseLoopTable(const std::string& text, std::vector<
     std::vector<CLoopTableFile> files;
     std::map<std::string, std::size_t> index;            // path → files[]
     std::map<std::string, std::map<int, std::pair<CLoopPoints, int>>> numbered;  // path → number → loop, line
+    // `loops --json` prints objects; a table made from them is read as JSON.
+    const std::size_t opening = text.find_first_not_of(" \t\r\n", text.starts_with("\xEF\xBB\xBF") ? 3 : 0);
+    if (opening != std::string::npos && (text[opening] == '{' || text[opening] == '['))
+        return ParseLoopTableJson(text, problems);
     std::istringstream in(text);
     std::string line;
     int nLine = 0;
@@ -145,7 +149,7 @@ std::vector<CLoopTableFile> ParseLoopTable(const std::string& text, std::vector<
         }
         const auto number = ParseIntArgument(f[1]);
         const auto end = ParseIntArgument(f[3]);
-        const auto type = ParseType(f[4]);
+        const auto type = LoopTypeFromName(f[4]);
         if (!number || *number < 1) {
             problems.push_back(where + "the loop column must hold a loop number from 1 or release, not '" + f[1] +
                                "'.");
@@ -162,14 +166,14 @@ std::vector<CLoopTableFile> ParseLoopTable(const std::string& text, std::vector<
     for (CLoopTableFile& file : files) {
         int expect = 1;
         for (const auto& [number, loop] : numbered[file.m_strPath]) {
-            const auto& [points, line] = loop;
+            const auto& [points, row] = loop;
             if (number != expect++) {
                 problems.push_back("line " + std::to_string(file.m_nLine) + ": the loops of " + file.m_strPath +
                                    " must be numbered 1, 2, … without gaps.");
                 break;
             }
             file.m_loops.push_back(points);
-            file.m_loopLines.push_back(line);
+            file.m_loopLines.push_back(row);
         }
     }
     return files;

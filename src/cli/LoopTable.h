@@ -1,5 +1,5 @@
 // Loop tables: every loop and the release marker of a set of samples as
-// CSV text, printed by `loops` and read back by `apply-loops`. A table
+// CSV or JSON text, printed by `loops` and read back by `apply-loops`. A table
 // edited by hand or made by another program is checked row by row; every
 // problem comes back as one sentence naming its line.
 //
@@ -12,6 +12,7 @@
 
 #include "document/LoopPoints.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,12 +38,22 @@ inline constexpr const char* kLoopTableHeader = "file,loop,start,end,type";
 std::string FormatLoopRows(const std::string& path, const std::vector<CLoopPoints>& loops, int release);
 // A loop type by name: "forward" for 0 and so on, the number beyond those.
 std::string LoopTypeName(std::uint32_t type);
+// The reverse: a name or a number ("" is forward); nullopt for anything else.
+std::optional<std::uint32_t> LoopTypeFromName(const std::string& text);
 
 // Parses a whole table. Rows of one file may come in any order; its loops
 // are taken in the order of their numbers, which must run 1, 2, … without
 // gaps. Returns the files in the order they first appear, and appends a
 // sentence per bad row (or missing header) to `problems`.
+// A text starting with '{' or '[' is read as JSON (ParseLoopTableJson).
 std::vector<CLoopTableFile> ParseLoopTable(const std::string& text, std::vector<std::string>& problems);
+
+// The objects `loops --json` prints ({"path", "loops": [{"start", "end",
+// "type"}…], "release": frame or null}), one per file: one a line, spread
+// over lines, or in an array. Members beyond those are ignored; loops are
+// taken in the order given. Problems as for CSV, naming the line where the
+// object or loop starts; unreadable JSON stops the reading there.
+std::vector<CLoopTableFile> ParseLoopTableJson(const std::string& text, std::vector<std::string>& problems);
 
 // The problems of one file's rows against a sample of `frameCount` frames
 // at `sampleRate`: a loop outside the frames, reversed or empty, or

@@ -51,6 +51,46 @@ TEST(CliLoops, ABadRowIsNamedAndNothingIsWritten)
     }
 }
 
+TEST(CliLoops, TheJsonThatLoopsPrintsAppliesBackOnOneLineOrSpreadOverMany)
+{
+    CTempDir dir;
+    const std::string in = (dir / "a.wav").string();
+    WriteFile(in, MakeWav({}));
+    WriteFile(dir / "t.csv", Table(in));
+    ASSERT_EQ(RunCli({"apply-loops", (dir / "t.csv").string(), "-o", (dir / "csv").string()}).m_nCode, 0);
+    const std::string json = RunCli({"loops", "--json", (dir / "csv/a.wav").string()}).m_strOut;
+    std::string spread = "[\n";  // as a JSON tool lays it out after an edit
+    for (const char ch : json)
+        spread += ch == ',' ? std::string(",\n  ") : std::string(1, ch);
+    for (const std::string& text : {json, spread + "]\n"}) {
+        WriteFile(dir / "t.json", text);
+        const CRun run = RunCli({"apply-loops", (dir / "t.json").string(), "-o", (dir / "json").string()});
+        ASSERT_EQ(run.m_nCode, 0) << run.m_strErr;
+        EXPECT_EQ(ReadFile(dir / "json/a.wav"), ReadFile(dir / "csv/a.wav"));
+        fs::remove_all(dir / "json");
+    }
+    const std::string head = R"({"path": ")" + (dir / "csv/a.wav").string() + R"(", )";
+    const std::vector<std::string> bads = {
+        head + R"("loops": [{"start": 1, "end": 9}, )",  // cut short
+        head + R"("loops": [{"start": 1.5, "end": 9}]})",
+        head + R"("loops": [{"start": 1, "end": 9, "type": "sideways"}]})",
+        head + R"("release": -1})",
+        head + R"("loops": {}})",
+        R"({"loops": []})",              // no path
+        head + "}\n" + head + "}",       // the same file twice
+        std::string(100000, '['),        // nested past any table, deeper than a stack
+        R"({"path": "a\q"})",            // an unknown escape
+    };
+    for (const std::string& bad : bads) {
+        SCOPED_TRACE(bad);
+        WriteFile(dir / "t.json", bad);
+        const CRun run = RunCli({"apply-loops", (dir / "t.json").string(), "-o", (dir / "json").string()});
+        EXPECT_EQ(run.m_nCode, 1);
+        EXPECT_NE(run.m_strErr.find("line "), std::string::npos) << run.m_strErr;
+        EXPECT_FALSE(fs::exists(dir / "json"));
+    }
+}
+
 TEST(CliLoops, ExportLoopTrimAndRelease)
 {
     CTempDir dir;
