@@ -1,6 +1,7 @@
 #include "app/EditCommands.h"
 
 #include "app/AcceleratorTable.h"
+#include "app/Icons.h"
 #include "app/MainFrame.h"
 #include "app/Resource.h"
 #include "app/SetLoopDlg.h"
@@ -8,6 +9,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QToolBar>
 
 CEditCommands::CEditCommands(CMainFrame& frame, CQuorvelView& view) : QObject(&frame), m_frame(frame), m_view(view)
 {
@@ -19,6 +21,15 @@ CEditCommands::CEditCommands(CMainFrame& frame, CQuorvelView& view) : QObject(&f
     edit->insertAction(first, m_pRedo);
     edit->insertSeparator(first);
     edit->addSeparator();
+    // Undo and Redo on the toolbar too, after the file buttons.
+    QToolBar* toolBar = frame.GetToolBar();
+    QAction* afterFile = toolBar->actions().value(4);  // the separator after Save As
+    toolBar->insertSeparator(afterFile);
+    for (QAction* action : {m_pUndo, m_pRedo}) {
+        action->setIcon(CreateCommandIcon(action->data().toInt()));
+        action->setIconVisibleInMenu(false);
+        toolBar->insertAction(afterFile, action);
+    }
     frame.AddMenuCommand(edit, ID_EDIT_SET_LOOP, QStringLiteral("&Set Loop...\tCtrl+G"));
 
     CAcceleratorTable* keys = frame.GetAccelerators();

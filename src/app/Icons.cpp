@@ -214,6 +214,27 @@ void DrawCommand(QPainter& p, int nID)
         p.drawLine(QPointF(5, 5), QPointF(11, 11));
         p.drawLine(QPointF(11, 5), QPointF(5, 11));
         break;
+    case ID_EDIT_UNDO:
+    case ID_EDIT_REDO: {
+        // A hooked arrow turning back (undo) or on (redo).
+        const bool bUndo = nID == ID_EDIT_UNDO;
+        p.save();
+        if (!bUndo)
+            p.setTransform(QTransform(-1, 0, 0, 1, 16, 0));
+        p.setPen(InkPen(1.6, kWave));
+        p.setBrush(Qt::NoBrush);
+        QPainterPath hook(QPointF(4, 6));
+        hook.lineTo(9, 6);
+        hook.cubicTo(QPointF(15, 6), QPointF(15, 13), QPointF(9, 13));
+        hook.lineTo(6, 13);
+        p.drawPath(hook);
+        p.setBrush(kWave);
+        p.setPen(Qt::NoPen);
+        const QPointF head[] = {{0.5, 6}, {5, 2}, {5, 10}};
+        p.drawPolygon(head, 3);
+        p.restore();
+        break;
+    }
     case ID_EDIT_RELOAD: {
         p.setPen(InkPen(1.6, kWave));
         p.setBrush(Qt::NoBrush);
@@ -298,6 +319,8 @@ const char* ThemeName(int nID)
     case ID_PLAY_PLAY: return "media-playback-start";
     case ID_PLAY_STOP: return "media-playback-stop";
     case ID_EDIT_RELOAD: return "view-refresh";
+    case ID_EDIT_UNDO: return "edit-undo";
+    case ID_EDIT_REDO: return "edit-redo";
     case ID_VIEW_ZOOM_IN: return "zoom-in";
     case ID_VIEW_ZOOM_OUT: return "zoom-out";
     case ID_VIEW_ZOOM_1_1: return "zoom-original";

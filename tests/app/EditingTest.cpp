@@ -5,6 +5,7 @@
 #include "TempFolder.h"
 
 #include <QInputDialog>
+#include <QToolBar>
 
 class EditingTest : public QObject, public CShellFixture {
     Q_OBJECT
@@ -25,6 +26,9 @@ private slots:
         auto item = [&](int id) { return frame->GetCommandAction(id)->text(); };
         QCOMPARE(item(ID_EDIT_UNDO), QStringLiteral("&Undo\tAlt+Backspace"));
         QVERIFY(!frame->GetCommandAction(ID_EDIT_UNDO)->isEnabled());
+        const QList<QAction*> buttons = frame->GetToolBar()->actions();
+        QCOMPARE(buttons.mid(5, 2), (QList<QAction*>{frame->GetCommandAction(ID_EDIT_UNDO),
+                                                     frame->GetCommandAction(ID_EDIT_REDO)}));
 
         // A drag, press to release, is one step.
         QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(100, 20));
