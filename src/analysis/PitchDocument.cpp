@@ -31,6 +31,9 @@ bool CQuorvelDoc::DetectAndSetTuning()
         GetUserInterface().ShowMessage(kNoSteadyPitchMessage, "", MessageIcon::Warning);
         return false;
     }
-    SetTuning(TuningFromSemitones(SemitonesFromFrequency(pitch->m_dFrequency)));
+    const double detected = SemitonesFromFrequency(pitch->m_dFrequency);
+    if (const auto octaves = OctaveFromStoredMessage(GetTuning(), detected))
+        GetUserInterface().ShowMessage(*octaves, "", MessageIcon::Information);
+    SetTuning(TuningFromSemitones(detected));
     return true;
 }

@@ -68,6 +68,23 @@ std::string FormatNoteAndCents(double semitones)
 
 double SemitonesFromFrequency(double frequency) { return 69.0 + 12.0 * std::log2(frequency / 440.0); }
 
+std::optional<std::string> OctaveFromStoredMessage(const CTuning& stored, double detected)
+{
+    // A quarter tone either way still names the same note.
+    constexpr double kToleranceSemitones = 0.5;
+    const double difference = detected - stored.Semitones();
+    const double octaves = std::round(difference / 12.0);
+    if (octaves == 0.0 || std::abs(difference - 12.0 * octaves) > kToleranceSemitones)
+        return std::nullopt;
+    const int count = int(std::abs(octaves));
+    // A tuning off by octaves is an octave error in the file, or a rank or
+    // voice that sounds an octave from its key (a 16′ stop): worth a look
+    // either way, never a refusal.
+    return "The pitch lies " + std::to_string(count) + (count == 1 ? " octave " : " octaves ") +
+           (octaves < 0 ? "below" : "above") + " the stored note " + NoteName(stored.m_nUnityNote) +
+           ": an octave error in the stored tuning, or a rank or voice that sounds an octave from its key.";
+}
+
 std::string FormatPitch(double frequency)
 {
     char hz[32];

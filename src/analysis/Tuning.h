@@ -55,6 +55,13 @@ std::string FormatStoredTuning(const CTuning& tuning);
 // A frequency as a MIDI note with a fraction.
 double SemitonesFromFrequency(double frequency);
 
+// When a detected pitch (MIDI note with a fraction) lies a whole number of
+// octaves, within a quarter tone, from the stored tuning: "The pitch lies 1
+// octave below the stored note D4: …", naming the two things it may be.
+// nullopt when it lies within a quarter tone of the stored tuning or not
+// near a whole number of octaves from it.
+std::optional<std::string> OctaveFromStoredMessage(const CTuning& stored, double detected);
+
 // The key a sample file's name gives: a note number of two or three digits
 // at its start ("036-C.wav" → 36) or a note name with an octave standing
 // apart from letters ("Flute_C4.wav" → 60, "Oboe A#5" → 82). nullopt when

@@ -62,18 +62,8 @@ int RunPitch(const CCliOptions& options, CCliStreams& io)
                 return kExitFailure;
             }
         }
-        // A tuning off by whole octaves is either an octave error in the file
-        // or a rank or voice that sounds an octave from its key (a 16′ stop):
-        // worth a look either way, so it is said, not refused.
-        const double storedOctaves = std::round(difference / 1200.0);
-        if (storedOctaves != 0.0 && std::abs(difference - 1200.0 * storedOctaves) <= 100.0 * kOctaveToleranceSemitones)
-            PrintCliError(io.err, path,
-                          "warning: the pitch lies " + Fixed("%.0f", std::abs(storedOctaves)) +
-                              (std::abs(storedOctaves) == 1.0 ? " octave " : " octaves ") +
-                              (storedOctaves < 0 ? "below" : "above") + " the stored note " +
-                              NoteName(stored.m_nUnityNote) +
-                              ": an octave error in the stored tuning, or a rank or voice that sounds an "
-                              "octave from its key.");
+        if (const auto octaves = OctaveFromStoredMessage(stored, detected))
+            PrintCliError(io.err, path, "warning: " + *octaves);
         if (key && !wholeOctaves)
             PrintCliError(io.err, path,
                           "warning: the pitch lies " + Fixed("%+.2f", fromKey) + " semitones from the key " +

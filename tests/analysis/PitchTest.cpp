@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -141,6 +142,24 @@ TEST(TuningTest, StoresTheFractionAboveTheUnityNoteAndShowsTheNearestNote)
     EXPECT_EQ(xi.m_nFinetune, -24);
     EXPECT_LT(xi.m_dLostCents, 0.5);
     EXPECT_EQ(XITuningFrom(TuningFromXI(xi.m_nRelativeNote, xi.m_nFinetune)).m_nFinetune, -24);
+}
+
+TEST(TuningTest, APitchWholeOctavesFromTheStoredTuningIsPointedOut)
+{
+    const std::tuple<CTuning, double, const char*> cases[] = {
+        {{62, 0}, 50.007, "The pitch lies 1 octave below the stored note D4"},
+        {{60, 0}, 84.3, "The pitch lies 2 octaves above the stored note C4"},
+        {{60, 0}, 47.6, "The pitch lies 1 octave below the stored note C4"},  // and 40 cents flat
+        {TuningFromSemitones(12.072), 12.081, nullptr},                        // in tune
+        {{60, 0}, 71.4, nullptr},                                              // a seventh, not an octave
+        {{60, 0}, 66.0, nullptr},
+    };
+    for (const auto& [stored, detected, message] : cases) {
+        const auto said = OctaveFromStoredMessage(stored, detected);
+        ASSERT_EQ(said.has_value(), message != nullptr) << detected;
+        if (message)
+            EXPECT_TRUE(said->starts_with(message)) << *said;
+    }
 }
 
 TEST(TuningTest, ReadsTheKeyFromFileNames)

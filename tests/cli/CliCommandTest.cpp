@@ -818,7 +818,7 @@ TEST(CliProgram, PitchComparesStoredDetectedAndNamedKeyAndWritesTheTuning)
     ASSERT_EQ(run.ErrLines().size(), 3u) << run.m_strErr;
     EXPECT_NE(run.ErrLines()[0].find("G9.wav: warning: the pitch lies "), std::string::npos) << run.m_strErr;
     EXPECT_TRUE(run.ErrLines()[1].ends_with("noise.wav: No steady pitch was found.")) << run.m_strErr;
-    EXPECT_NE(run.ErrLines()[2].find("low.wav: warning: the pitch lies 1 octave below the stored note A6:"),
+    EXPECT_NE(run.ErrLines()[2].find("low.wav: warning: The pitch lies 1 octave below the stored note A6:"),
               std::string::npos)
         << run.m_strErr;
 
