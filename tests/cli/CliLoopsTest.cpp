@@ -54,11 +54,16 @@ TEST(CliLoops, ABadRowIsNamedAndNothingIsWritten)
 TEST(CliLoops, TheJsonThatLoopsPrintsAppliesBackOnOneLineOrSpreadOverMany)
 {
     CTempDir dir;
-    const std::string in = (dir / "a.wav").string();
+    // A quote, a backslash, a control character (written as \u0001) and a u-umlaut.
+    const std::string name = "a \"q\" \\ \x01 \xC3\xBC.wav";
+    const std::string in = (dir / name).string();
     WriteFile(in, MakeWav({}));
-    WriteFile(dir / "t.csv", Table(in));
+    std::string quoted = "\"";
+    for (const char ch : in)
+        quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+    WriteFile(dir / "t.csv", Table(quoted + "\""));
     ASSERT_EQ(RunCli({"apply-loops", (dir / "t.csv").string(), "-o", (dir / "csv").string()}).m_nCode, 0);
-    const std::string json = RunCli({"loops", "--json", (dir / "csv/a.wav").string()}).m_strOut;
+    const std::string json = RunCli({"loops", "--json", (dir / "csv" / name).string()}).m_strOut;
     std::string spread = "[\n";  // as a JSON tool lays it out after an edit
     for (const char ch : json)
         spread += ch == ',' ? std::string(",\n  ") : std::string(1, ch);
@@ -66,10 +71,10 @@ TEST(CliLoops, TheJsonThatLoopsPrintsAppliesBackOnOneLineOrSpreadOverMany)
         WriteFile(dir / "t.json", text);
         const CRun run = RunCli({"apply-loops", (dir / "t.json").string(), "-o", (dir / "json").string()});
         ASSERT_EQ(run.m_nCode, 0) << run.m_strErr;
-        EXPECT_EQ(ReadFile(dir / "json/a.wav"), ReadFile(dir / "csv/a.wav"));
+        EXPECT_EQ(ReadFile(dir / "json" / name), ReadFile(dir / "csv" / name));
         fs::remove_all(dir / "json");
     }
-    const std::string head = R"({"path": ")" + (dir / "csv/a.wav").string() + R"(", )";
+    const std::string head = R"({"path": "a.wav", )";
     const std::vector<std::string> bads = {
         head + R"("loops": [{"start": 1, "end": 9}, )",  // cut short
         head + R"("loops": [{"start": 1.5, "end": 9}]})",
