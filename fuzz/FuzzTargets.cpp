@@ -1,5 +1,6 @@
 #include "FuzzTargets.h"
 
+#include "cli/LoopTable.h"
 #include "document/QuorvelDoc.h"
 #include "document/WavFormat.h"
 #include "framework/Archive.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <sstream>
@@ -562,6 +564,44 @@ std::string RunPipeline(const std::uint8_t* data, std::size_t size)
     CheckSaves(doc, ui, check, "save after the loop search");
     doc.DeleteContents();
     return check.m_strFirst;
+}
+
+std::string RunLoopTable(const std::uint8_t* data, std::size_t size)
+{
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    std::vector<std::string> problems;
+    const std::vector<CLoopTableFile> files = ParseLoopTable(text, problems);
+    for (const std::string& p : problems)
+        if (!p.starts_with("line ") && p != "the table is empty.")
+            return "a problem names no line: " + p;
+    for (const CLoopTableFile& f : files)
+        if (f.m_strPath.empty() || f.m_loops.size() != f.m_loopLines.size())
+            return "a file without a name or with loops without lines";
+    // CSV reads a row per line, so a name holding a line break cannot
+    // come back from it.
+    const bool bLineBreak = std::any_of(files.begin(), files.end(), [](const CLoopTableFile& f) {
+        return f.m_strPath.find_first_of("\r\n") != std::string::npos;
+    });
+    if (!problems.empty() || files.empty() || bLineBreak)
+        return {};
+    // A file without loops or marker has no CSV row (JSON can say "none").
+    std::vector<CLoopTableFile> rowed;
+    std::copy_if(files.begin(), files.end(), std::back_inserter(rowed),
+                 [](const CLoopTableFile& f) { return !f.m_loops.empty() || f.m_nRelease; });
+    std::string printed = std::string(kLoopTableHeader) + "\n";
+    for (const CLoopTableFile& f : rowed)
+        printed += FormatLoopRows(f.m_strPath, f.m_loops, f.m_nRelease.value_or(-1));
+    std::vector<std::string> again;
+    const std::vector<CLoopTableFile> back = ParseLoopTable(printed, again);
+    if (!again.empty())
+        return "the table printed back is refused: " + again.front();
+    if (back.size() != rowed.size())
+        return "the table printed back has another number of files";
+    for (std::size_t i = 0; i < rowed.size(); ++i)
+        if (back[i].m_strPath != rowed[i].m_strPath || back[i].m_loops != rowed[i].m_loops ||
+            back[i].m_nRelease != rowed[i].m_nRelease)
+            return "the table printed back differs for " + rowed[i].m_strPath;
+    return {};
 }
 
 }  // namespace FuzzTargets

@@ -24,4 +24,9 @@ std::string RunLoad(const std::uint8_t* data, std::size_t size);
 // after the load, before anything changed the loop.
 std::string RunPipeline(const std::uint8_t* data, std::size_t size);
 
+// Reads the bytes as a loop table (CSV or JSON, as apply-loops does). Every
+// problem must name its line; a table read without problems must print as
+// CSV and read back to the same files, loops and release markers.
+std::string RunLoopTable(const std::uint8_t* data, std::size_t size);
+
 }  // namespace FuzzTargets

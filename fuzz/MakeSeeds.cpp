@@ -168,6 +168,16 @@ int main(int argc, char** argv)
     }
     save("exte_only.xi", Bytes{'E', 'x', 't', 'e'});
 
+    // Loop tables as apply-loops reads them: CSV, and JSON on a line per file
+    // or spread out in an array.
+    const auto text = [](const std::string& t) { return Bytes(t.begin(), t.end()); };
+    save("table.csv", text("file,loop,start,end,type\n\"a,\"\"b\"\".wav\",1,10,90,forward\n"
+                           "a.wav,2,20,80,alternating\na.wav,release,95,,\n"));
+    save("table.json", text("{\"path\":\"a\\\"b\\u0001.wav\",\"loops\":[{\"start\":10,\"end\":90,\"type\":\"forward\"}],"
+                            "\"release\":95}\n{\"path\":\"c.wav\",\"loops\":[],\"release\":null}\n"));
+    save("table_array.json", text("[\n  {\n    \"path\": \"a.wav\",\n    \"loops\": [\n      {\"start\": 1, \"end\": 2, "
+                                  "\"type\": 1}\n    ]\n  }\n]\n"));
+
     std::printf("%d seed files in %s\n", written, dir.string().c_str());
     return 0;
 }

@@ -15,7 +15,7 @@ seconds="${RINGSEAM_FUZZ_SECONDS:-60}"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O1 -g1" \
   -DCMAKE_CXX_COMPILER=clang++ -DRINGSEAM_BUILD_FUZZ=ON -DRINGSEAM_BUILD_GUI=OFF \
   -DRINGSEAM_BUILD_BENCH=OFF -DRINGSEAM_BUILD_TESTS=OFF "-DRINGSEAM_SANITIZE=address;undefined" >/dev/null
-cmake --build "$build" --parallel "$(nproc)" --target fuzz_load fuzz_pipeline fuzz_make_seeds
+cmake --build "$build" --parallel "$(nproc)" --target fuzz_load fuzz_pipeline fuzz_table fuzz_make_seeds
 
 work="$build/fuzz-smoke"
 rm -rf "$work"
@@ -25,7 +25,7 @@ mkdir -p "$work/seeds"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 status=0
-for harness in fuzz_load fuzz_pipeline; do
+for harness in fuzz_load fuzz_pipeline fuzz_table; do
   mkdir -p "$work/$harness/corpus" "$work/$harness/findings"
   echo "== $harness: ${seconds} s"
   # New inputs go to the first folder; the seeds and kept inputs are only read.
