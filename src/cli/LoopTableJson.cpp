@@ -34,7 +34,8 @@ struct CJsonValue {
 // error stops it with a sentence naming its line.
 class CJsonReader {
 public:
-    explicit CJsonReader(const std::string& text) : m_text(text) {}
+    // A byte-order mark before the text, as some editors write, is skipped.
+    explicit CJsonReader(const std::string& text) : m_text(text), m_pos(text.starts_with("\xEF\xBB\xBF") ? 3 : 0) {}
 
     bool AtEnd()
     {
@@ -200,7 +201,7 @@ private:
     }
 
     const std::string& m_text;
-    std::size_t m_pos = 0;
+    std::size_t m_pos;
     int m_nLine = 1;
 };
 

@@ -64,10 +64,10 @@ TEST(CliLoops, TheJsonThatLoopsPrintsAppliesBackOnOneLineOrSpreadOverMany)
     WriteFile(dir / "t.csv", Table(quoted + "\""));
     ASSERT_EQ(RunCli({"apply-loops", (dir / "t.csv").string(), "-o", (dir / "csv").string()}).m_nCode, 0);
     const std::string json = RunCli({"loops", "--json", (dir / "csv" / name).string()}).m_strOut;
-    std::string spread = "[\n";  // as a JSON tool lays it out after an edit
+    std::string spread = "[\n";  // as a JSON tool or an editor (with a byte-order mark) writes it
     for (const char ch : json)
         spread += ch == ',' ? std::string(",\n  ") : std::string(1, ch);
-    for (const std::string& text : {json, spread + "]\n"}) {
+    for (const std::string& text : {json, "\xEF\xBB\xBF" + spread + "]\n"}) {
         WriteFile(dir / "t.json", text);
         const CRun run = RunCli({"apply-loops", (dir / "t.json").string(), "-o", (dir / "json").string()});
         ASSERT_EQ(run.m_nCode, 0) << run.m_strErr;
