@@ -92,6 +92,11 @@ constexpr double kHarmonicOutlierCents = 25.0;
 constexpr double kMinOddShare = 1e-3;
 // How often the pitch may be taken an octave higher for want of odd harmonics.
 constexpr int kMaxOctavesUp = 2;
+// At most this much of the steady part (seconds, from its start, the part
+// a sampler plays first) is measured: over it the mean frequency is known
+// to thousandths of a cent, and a take of many minutes would otherwise hold
+// the window for a second at every change of its frames.
+constexpr double kMaxMeasuredSeconds = 30.0;
 // A short sample's loop is repeated this long (seconds) to be measured.
 constexpr double kLoopedSeconds = 1.0;
 // Two channels whose mix keeps less than this share of their energy are
@@ -433,6 +438,7 @@ std::optional<CPitch> DetectPitch(const CFrameView& frames, CFrameSpan steady)
     steady.m_nEnd = std::clamp(steady.m_nEnd, steady.m_nBegin, frames.m_nFrameCount);
     if (rate <= 0 || frames.m_nChannels <= 0 || steady.Length() < kMinSteadySeconds * rate)
         return std::nullopt;
+    steady.m_nEnd = int(std::min<std::int64_t>(steady.m_nEnd, steady.m_nBegin + std::int64_t(kMaxMeasuredSeconds * rate)));
     const std::vector<double> x = MonoSpan(frames, steady);
     const int n = int(x.size());
 

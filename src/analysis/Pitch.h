@@ -39,8 +39,8 @@ CPitch PitchFromFrequency(double frequency);
 // level has fallen well below the sustain. nullopt for a silent view.
 std::optional<CFrameSpan> FindPitchSteadyPart(const CFrameView& frames);
 
-// The pitch of the frames within `steady` (clamped to the view), or nullopt
-// when they hold no steady pitch.
+// The pitch of the frames within `steady` (clamped to the view; of a very
+// long one, its first 30 seconds), or nullopt when they hold no steady pitch.
 std::optional<CPitch> DetectPitch(const CFrameView& frames, CFrameSpan steady);
 // The same over FindPitchSteadyPart.
 std::optional<CPitch> DetectPitch(const CFrameView& frames);
