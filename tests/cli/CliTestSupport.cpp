@@ -1,5 +1,9 @@
 #include "CliTestSupport.h"
 
+#include "cli/CliDocument.h"
+
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -360,6 +364,22 @@ std::string JsonMember(const std::string& line, const std::string& key)
         return {};
     const std::size_t begin = at + tag.size();
     return line.substr(begin, line.find_first_of(",}]", begin) - begin);
+}
+
+CLoadedDoc::CLoadedDoc(const fs::path& path)
+{
+    std::string why;
+    EXPECT_TRUE(LoadSampleDocument(doc, ui, path.string(), why)) << why;
+}
+
+std::vector<std::string> SplitCsv(const std::string& line)
+{
+    std::vector<std::string> cells;
+    std::istringstream in(line);
+    std::string cell;
+    while (std::getline(in, cell, ','))
+        cells.push_back(cell);
+    return cells;
 }
 
 }  // namespace clitest

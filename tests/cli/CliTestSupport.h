@@ -4,6 +4,9 @@
 
 #include "TempFolder.h"
 
+#include "cli/CliUserInterface.h"
+#include "document/QuorvelDoc.h"
+
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -63,6 +66,17 @@ struct CXiSample {
 std::string MakeXi(const std::vector<CXiSample>& samples);
 // Values of a tone for an XI sample of the given width.
 std::vector<int> XiTone(int frames, int bits, double period = 100.5);
+
+// The document the program would work on, loaded in this process the same
+// way (a failed load fails the test).
+struct CLoadedDoc {
+    CCliUserInterface ui{std::nullopt, nullptr, false, true};
+    CQuorvelDoc doc;
+    explicit CLoadedDoc(const fs::path& path);
+};
+
+// The cells of one CSV line, split at every comma (no quoting).
+std::vector<std::string> SplitCsv(const std::string& line);
 
 // Whether the text is one valid JSON value (objects, arrays, strings,
 // numbers, true/false/null).
